@@ -1,0 +1,95 @@
+// The per-user hierarchical store: keys with subkeys and named string values,
+// kept in one SQLite file. Key and value names compare without regard to case
+// and keep the case in which they were first written; values and subkeys
+// enumerate in the order they were first written. Every write is one
+// transaction, so concurrent processes never lose each other's writes.
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace platform::registry {
+
+class RegistryError : public std::runtime_error {
+public:
+    enum class Kind {
+        Locked,    // another process held the store longer than the wait allows
+        Corrupt,   // the file is not a registry store
+        Io,        // the file or its folder cannot be read or written
+        BadName,   // an empty key name component
+    };
+    RegistryError(Kind kind, const std::string& what) : std::runtime_error(what), kind_(kind) {}
+    Kind kind() const { return kind_; }
+
+private:
+    Kind kind_;
+};
+
+// Key paths are written with "\" between the levels ("Software\Tolvane\Settings").
+// Empty components (a doubled or trailing "\") are ignored; the empty path is
+// the root. Value names are any text, "\" included; "" is the key's default value.
+class Store {
+public:
+    using NamedValues = std::vector<std::pair<std::string, std::string>>;
+
+    // $REGISTRY_DB when set, else $XDG_CONFIG_HOME/tolvane/registry.db
+    // (~/.config when XDG_CONFIG_HOME is not set).
+    static std::filesystem::path defaultPath();
+
+    // Opens the store, creating the file (and its folder) when it does not
+    // exist. A file that is not a store raises Corrupt and is left untouched.
+    // lockWait bounds how long an operation waits for another process.
+    explicit Store(const std::filesystem::path& file = defaultPath(),
+                   std::chrono::milliseconds lockWait = std::chrono::seconds(10));
+    ~Store();
+    Store(Store&&) noexcept;
+    Store& operator=(Store&&) noexcept;
+
+    const std::filesystem::path& path() const;
+
+    bool keyExists(std::string_view key) const;
+    void createKey(std::string_view key);
+    // Removes the key and its whole subtree; a key that does not exist is fine.
+    void deleteKey(std::string_view key);
+
+    std::optional<std::string> value(std::string_view key, std::string_view name) const;
+    // Creates the key (and its parents) when needed. Rewriting a value keeps
+    // its place in the enumeration order and the case of its first name.
+    void setValue(std::string_view key, std::string_view name, std::string_view data);
+    // Returns whether a value was removed.
+    bool deleteValue(std::string_view key, std::string_view name);
+
+    // In the order first written; empty when the key does not exist.
+    NamedValues values(std::string_view key) const;
+    std::vector<std::string> subkeys(std::string_view key) const;
+
+    // Runs several writes as one atomic transaction (nesting is flattened).
+    template <typename F>
+    void atomically(F&& writes) {
+        begin();
+        try {
+            writes();
+        } catch (...) {
+            rollback();
+            throw;
+        }
+        commit();
+    }
+
+private:
+    void begin();
+    void commit();
+    void rollback();
+
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+}  // namespace platform::registry

@@ -1,0 +1,46 @@
+// Helpers every test executable shares: each test process runs in a private
+// temporary home (HOME, XDG_*, REGISTRY_DB point into it), so no test reads
+// or writes the real user's files, and tests find the build and fixtures here.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace testsupport {
+
+// Creates the private home and points the environment at it. Called by the
+// test mains before anything else runs.
+void setUpPrivateHome();
+// Removes the private home again (at exit of the test process).
+void tearDownPrivateHome();
+
+// The private home of this process.
+std::filesystem::path home();
+// A fresh, empty directory below the private home.
+std::filesystem::path freshDir(const std::string& hint = "dir");
+
+std::filesystem::path sourceDir();
+std::filesystem::path dataDir();  // tests/data
+std::filesystem::path binDir();   // programs of the build
+std::filesystem::path libDir();   // shared libraries of the build
+
+// Whole-file helpers for fixtures written by tests.
+void writeFile(const std::filesystem::path& path, const std::string& contents);
+std::string readFile(const std::filesystem::path& path);
+
+// Sets or clears one environment variable for the rest of the scope.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::string& value);
+    ScopedEnv(const char* name, std::nullptr_t);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    std::string name_;
+    bool hadValue_ = false;
+    std::string oldValue_;
+};
+
+}  // namespace testsupport
