@@ -1,0 +1,365 @@
+// The registry store on SQLite. Keys and values are rows with a folded name
+// beside the name as first written; rowids give the order of first writing.
+// Writes run in IMMEDIATE transactions so that two processes serialise on the
+// file lock instead of overwriting each other's reads.
+#include "platform/registry/store.h"
+
+#include <sqlite3.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <system_error>
+#include <unordered_map>
+
+#include "platform/text/casefold.h"
+
+namespace platform::registry {
+namespace fs = std::filesystem;
+using platform::text::foldCase;
+
+namespace {
+
+constexpr const char* kFormat = "tolvane-registry 1";
+constexpr std::int64_t kRoot = 0;
+
+std::vector<std::string_view> splitKey(std::string_view key) {
+    std::vector<std::string_view> parts;
+    std::size_t start = 0;
+    while (start <= key.size()) {
+        const std::size_t end = key.find('\\', start);
+        const std::string_view part =
+            key.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+        if (!part.empty()) parts.push_back(part);
+        if (end == std::string_view::npos) break;
+        start = end + 1;
+    }
+    return parts;
+}
+
+// A prepared statement with RAII; reset on every use.
+class Statement {
+public:
+    explicit Statement(sqlite3_stmt* stmt) : stmt_(stmt) {}
+    ~Statement() { sqlite3_finalize(stmt_); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    sqlite3_stmt* get() const { return stmt_; }
+
+private:
+    sqlite3_stmt* stmt_ = nullptr;
+};
+
+}  // namespace
+
+struct Store::Impl {
+    fs::path path;
+    sqlite3* db = nullptr;
+    int depth = 0;
+    std::unordered_map<const char*, std::unique_ptr<Statement>> statements;
+
+    ~Impl() {
+        statements.clear();
+        if (db) sqlite3_close_v2(db);
+    }
+
+    [[noreturn]] void fail(int rc, const std::string& doing) const {
+        const std::string where = " (" + path.string() + ")";
+        const std::string detail = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+        switch (rc & 0xFF) {
+            case SQLITE_BUSY:
+            case SQLITE_LOCKED:
+                throw RegistryError(RegistryError::Kind::Locked,
+                                    "The registry store is locked by another process and stayed "
+                                    "locked while " + doing + where);
+            case SQLITE_NOTADB:
+            case SQLITE_CORRUPT:
+                throw RegistryError(RegistryError::Kind::Corrupt,
+                                    "The file is not a valid registry store" + where + ": " + detail);
+            default:
+                throw RegistryError(RegistryError::Kind::Io,
+                                    "Registry store error while " + doing + where + ": " + detail);
+        }
+    }
+
+    sqlite3_stmt* prepare(const char* sql) {
+        auto& slot = statements[sql];
+        if (!slot) {
+            sqlite3_stmt* raw = nullptr;
+            const int rc = sqlite3_prepare_v2(db, sql, -1, &raw, nullptr);
+            if (rc != SQLITE_OK) fail(rc, "preparing a query");
+            slot = std::make_unique<Statement>(raw);
+        }
+        sqlite3_stmt* stmt = slot->get();
+        sqlite3_reset(stmt);
+        sqlite3_clear_bindings(stmt);
+        return stmt;
+    }
+
+    void exec(const char* sql, const std::string& doing) {
+        char* message = nullptr;
+        const int rc = sqlite3_exec(db, sql, nullptr, nullptr, &message);
+        sqlite3_free(message);
+        if (rc != SQLITE_OK) fail(rc, doing);
+    }
+
+    static void bind(sqlite3_stmt* stmt, int index, std::string_view text) {
+        sqlite3_bind_text(stmt, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+    }
+
+    int step(sqlite3_stmt* stmt, const std::string& doing) {
+        const int rc = sqlite3_step(stmt);
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+            sqlite3_reset(stmt);
+            fail(rc, doing);
+        }
+        return rc;
+    }
+
+    static std::string column(sqlite3_stmt* stmt, int index) {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, index));
+        return text ? std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(stmt, index)))
+                    : std::string();
+    }
+
+    std::optional<std::int64_t> child(std::int64_t parent, std::string_view name) {
+        sqlite3_stmt* stmt = prepare("SELECT id FROM keys WHERE parent = ?1 AND fold = ?2");
+        sqlite3_bind_int64(stmt, 1, parent);
+        bind(stmt, 2, foldCase(name));
+        if (step(stmt, "reading a key") == SQLITE_ROW) return sqlite3_column_int64(stmt, 0);
+        return std::nullopt;
+    }
+
+    std::optional<std::int64_t> find(std::string_view key) {
+        std::int64_t id = kRoot;
+        for (std::string_view part : splitKey(key)) {
+            const auto next = child(id, part);
+            if (!next) return std::nullopt;
+            id = *next;
+        }
+        return id;
+    }
+
+    std::int64_t create(std::string_view key) {
+        std::int64_t id = kRoot;
+        for (std::string_view part : splitKey(key)) {
+            if (const auto next = child(id, part)) {
+                id = *next;
+                continue;
+            }
+            sqlite3_stmt* stmt = prepare("INSERT INTO keys(parent, name, fold) VALUES(?1, ?2, ?3)");
+            sqlite3_bind_int64(stmt, 1, id);
+            bind(stmt, 2, part);
+            bind(stmt, 3, foldCase(part));
+            step(stmt, "creating a key");
+            id = sqlite3_last_insert_rowid(db);
+        }
+        return id;
+    }
+};
+
+namespace {
+bool hasSqliteHeader(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    char header[16] = {};
+    in.read(header, sizeof header);
+    return in.gcount() == sizeof header && std::string_view(header, 16) ==
+                                               std::string_view("SQLite format 3\0", 16);
+}
+}  // namespace
+
+fs::path Store::defaultPath() {
+    if (const char* db = std::getenv("REGISTRY_DB"); db && *db) return db;
+    fs::path config;
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg)
+        config = xdg;
+    else if (const char* home = std::getenv("HOME"); home && *home)
+        config = fs::path(home) / ".config";
+    else
+        config = fs::current_path();
+    return config / "tolvane" / "registry.db";
+}
+
+Store::Store(const fs::path& file, std::chrono::milliseconds lockWait) : d(std::make_unique<Impl>()) {
+    d->path = file;
+    std::error_code ec;
+    const bool exists = fs::exists(file, ec);
+    if (exists) {
+        if (fs::is_directory(file, ec))
+            throw RegistryError(RegistryError::Kind::Io,
+                                "The registry store path is a folder: " + file.string());
+        const auto size = fs::file_size(file, ec);
+        if (ec)
+            throw RegistryError(RegistryError::Kind::Io,
+                                "Cannot read the registry store " + file.string() + ": " + ec.message());
+        if (size > 0 && !hasSqliteHeader(file))
+            throw RegistryError(RegistryError::Kind::Corrupt,
+                                "The file is not a valid registry store (" + file.string() + ")");
+    } else if (file.has_parent_path()) {
+        fs::create_directories(file.parent_path(), ec);
+        if (ec)
+            throw RegistryError(RegistryError::Kind::Io, "Cannot create the folder of the registry store " +
+                                                             file.string() + ": " + ec.message());
+    }
+
+    const int flags = SQLITE_OPEN_READWRITE | (exists ? 0 : SQLITE_OPEN_CREATE) | SQLITE_OPEN_NOMUTEX;
+    const int rc = sqlite3_open_v2(file.c_str(), &d->db, flags, nullptr);
+    if (rc != SQLITE_OK) d->fail(rc, "opening");
+    sqlite3_busy_timeout(d->db, static_cast<int>(lockWait.count()));
+    sqlite3_extended_result_codes(d->db, 0);
+
+    // Look before writing anything: a foreign SQLite file is refused, not converted.
+    d->exec("BEGIN IMMEDIATE", "opening");
+    try {
+        sqlite3_stmt* stmt = d->prepare("SELECT name FROM sqlite_master WHERE type = 'table'");
+        bool any = false;
+        bool hasMeta = false;
+        while (d->step(stmt, "opening") == SQLITE_ROW) {
+            any = true;
+            if (Impl::column(stmt, 0) == "meta") hasMeta = true;
+        }
+        if (any) {
+            std::string format;
+            if (hasMeta) {
+                sqlite3_stmt* meta = d->prepare("SELECT value FROM meta WHERE name = 'format'");
+                if (d->step(meta, "opening") == SQLITE_ROW) format = Impl::column(meta, 0);
+            }
+            if (format != kFormat)
+                throw RegistryError(RegistryError::Kind::Corrupt,
+                                    "The file is not a registry store (" + file.string() + ")");
+        } else {
+            d->exec(
+                "CREATE TABLE meta(name TEXT PRIMARY KEY, value TEXT NOT NULL);"
+                "CREATE TABLE keys(id INTEGER PRIMARY KEY, parent INTEGER NOT NULL,"
+                " name TEXT NOT NULL, fold TEXT NOT NULL, UNIQUE(parent, fold));"
+                "CREATE TABLE vals(id INTEGER PRIMARY KEY, key INTEGER NOT NULL,"
+                " name TEXT NOT NULL, fold TEXT NOT NULL, data TEXT NOT NULL, UNIQUE(key, fold));",
+                "creating the store");
+            sqlite3_stmt* meta = d->prepare("INSERT INTO meta(name, value) VALUES('format', ?1)");
+            Impl::bind(meta, 1, kFormat);
+            d->step(meta, "creating the store");
+        }
+        d->exec("COMMIT", "opening");
+    } catch (...) {
+        sqlite3_exec(d->db, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+}
+
+Store::~Store() = default;
+Store::Store(Store&&) noexcept = default;
+Store& Store::operator=(Store&&) noexcept = default;
+
+const fs::path& Store::path() const { return d->path; }
+
+void Store::begin() {
+    if (d->depth++ == 0) {
+        try {
+            d->exec("BEGIN IMMEDIATE", "starting a write");
+        } catch (...) {
+            d->depth = 0;
+            throw;
+        }
+    }
+}
+
+void Store::commit() {
+    if (--d->depth == 0) d->exec("COMMIT", "writing");
+}
+
+void Store::rollback() {
+    if (--d->depth == 0) sqlite3_exec(d->db, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+bool Store::keyExists(std::string_view key) const { return d->find(key).has_value(); }
+
+void Store::createKey(std::string_view key) {
+    atomically([&] { d->create(key); });
+}
+
+void Store::deleteKey(std::string_view key) {
+    if (splitKey(key).empty())
+        throw RegistryError(RegistryError::Kind::BadName, "The root of the registry cannot be deleted");
+    atomically([&] {
+        const auto id = d->find(key);
+        if (!id) return;
+        static const char* kSubtree =
+            "WITH RECURSIVE sub(id) AS (SELECT ?1 UNION ALL"
+            " SELECT keys.id FROM keys JOIN sub ON keys.parent = sub.id) ";
+        static const std::string deleteValues =
+            std::string(kSubtree) + "DELETE FROM vals WHERE key IN (SELECT id FROM sub)";
+        static const std::string deleteKeys =
+            std::string(kSubtree) + "DELETE FROM keys WHERE id IN (SELECT id FROM sub)";
+        for (const std::string* sql : {&deleteValues, &deleteKeys}) {
+            sqlite3_stmt* stmt = d->prepare(sql->c_str());
+            sqlite3_bind_int64(stmt, 1, *id);
+            d->step(stmt, "deleting a key");
+        }
+    });
+}
+
+std::optional<std::string> Store::value(std::string_view key, std::string_view name) const {
+    const auto id = d->find(key);
+    if (!id) return std::nullopt;
+    sqlite3_stmt* stmt = d->prepare("SELECT data FROM vals WHERE key = ?1 AND fold = ?2");
+    sqlite3_bind_int64(stmt, 1, *id);
+    Impl::bind(stmt, 2, foldCase(name));
+    if (d->step(stmt, "reading a value") == SQLITE_ROW) return Impl::column(stmt, 0);
+    return std::nullopt;
+}
+
+void Store::setValue(std::string_view key, std::string_view name, std::string_view data) {
+    atomically([&] {
+        const std::int64_t id = d->create(key);
+        const std::string fold = foldCase(name);
+        sqlite3_stmt* update = d->prepare("UPDATE vals SET data = ?3 WHERE key = ?1 AND fold = ?2");
+        sqlite3_bind_int64(update, 1, id);
+        Impl::bind(update, 2, fold);
+        Impl::bind(update, 3, data);
+        d->step(update, "writing a value");
+        if (sqlite3_changes(d->db) > 0) return;
+        sqlite3_stmt* insert =
+            d->prepare("INSERT INTO vals(key, name, fold, data) VALUES(?1, ?2, ?3, ?4)");
+        sqlite3_bind_int64(insert, 1, id);
+        Impl::bind(insert, 2, name);
+        Impl::bind(insert, 3, fold);
+        Impl::bind(insert, 4, data);
+        d->step(insert, "writing a value");
+    });
+}
+
+bool Store::deleteValue(std::string_view key, std::string_view name) {
+    bool removed = false;
+    atomically([&] {
+        const auto id = d->find(key);
+        if (!id) return;
+        sqlite3_stmt* stmt = d->prepare("DELETE FROM vals WHERE key = ?1 AND fold = ?2");
+        sqlite3_bind_int64(stmt, 1, *id);
+        Impl::bind(stmt, 2, foldCase(name));
+        d->step(stmt, "deleting a value");
+        removed = sqlite3_changes(d->db) > 0;
+    });
+    return removed;
+}
+
+Store::NamedValues Store::values(std::string_view key) const {
+    NamedValues out;
+    const auto id = d->find(key);
+    if (!id) return out;
+    sqlite3_stmt* stmt = d->prepare("SELECT name, data FROM vals WHERE key = ?1 ORDER BY id");
+    sqlite3_bind_int64(stmt, 1, *id);
+    while (d->step(stmt, "listing values") == SQLITE_ROW)
+        out.emplace_back(Impl::column(stmt, 0), Impl::column(stmt, 1));
+    return out;
+}
+
+std::vector<std::string> Store::subkeys(std::string_view key) const {
+    std::vector<std::string> out;
+    const auto id = d->find(key);
+    if (!id) return out;
+    sqlite3_stmt* stmt = d->prepare("SELECT name FROM keys WHERE parent = ?1 ORDER BY id");
+    sqlite3_bind_int64(stmt, 1, *id);
+    while (d->step(stmt, "listing keys") == SQLITE_ROW) out.push_back(Impl::column(stmt, 0));
+    return out;
+}
+
+}  // namespace platform::registry
