@@ -49,6 +49,20 @@ private:
     sqlite3_stmt* stmt_ = nullptr;
 };
 
+// A statement in use; resetting it on scope exit releases the read lock that
+// an unfinished statement would otherwise keep on the file.
+class Cursor {
+public:
+    explicit Cursor(sqlite3_stmt* stmt) : stmt_(stmt) {}
+    ~Cursor() { sqlite3_reset(stmt_); }
+    Cursor(const Cursor&) = delete;
+    Cursor& operator=(const Cursor&) = delete;
+    operator sqlite3_stmt*() const { return stmt_; }
+
+private:
+    sqlite3_stmt* stmt_;
+};
+
 }  // namespace
 
 struct Store::Impl {
@@ -70,18 +84,20 @@ struct Store::Impl {
             case SQLITE_LOCKED:
                 throw RegistryError(RegistryError::Kind::Locked,
                                     "The registry store is locked by another process and stayed "
-                                    "locked while " + doing + where);
+                                    "locked while " +
+                                        doing + where);
             case SQLITE_NOTADB:
             case SQLITE_CORRUPT:
-                throw RegistryError(RegistryError::Kind::Corrupt,
-                                    "The file is not a valid registry store" + where + ": " + detail);
+                throw RegistryError(
+                    RegistryError::Kind::Corrupt,
+                    "The file is not a valid registry store" + where + ": " + detail);
             default:
                 throw RegistryError(RegistryError::Kind::Io,
                                     "Registry store error while " + doing + where + ": " + detail);
         }
     }
 
-    sqlite3_stmt* prepare(const char* sql) {
+    Cursor prepare(const char* sql) {
         auto& slot = statements[sql];
         if (!slot) {
             sqlite3_stmt* raw = nullptr;
@@ -90,9 +106,8 @@ struct Store::Impl {
             slot = std::make_unique<Statement>(raw);
         }
         sqlite3_stmt* stmt = slot->get();
-        sqlite3_reset(stmt);
         sqlite3_clear_bindings(stmt);
-        return stmt;
+        return Cursor(stmt);
     }
 
     void exec(const char* sql, const std::string& doing) {
@@ -103,7 +118,8 @@ struct Store::Impl {
     }
 
     static void bind(sqlite3_stmt* stmt, int index, std::string_view text) {
-        sqlite3_bind_text(stmt, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(stmt, index, text.data(), static_cast<int>(text.size()),
+                          SQLITE_TRANSIENT);
     }
 
     int step(sqlite3_stmt* stmt, const std::string& doing) {
@@ -122,7 +138,7 @@ struct Store::Impl {
     }
 
     std::optional<std::int64_t> child(std::int64_t parent, std::string_view name) {
-        sqlite3_stmt* stmt = prepare("SELECT id FROM keys WHERE parent = ?1 AND fold = ?2");
+        Cursor stmt = prepare("SELECT id FROM keys WHERE parent = ?1 AND fold = ?2");
         sqlite3_bind_int64(stmt, 1, parent);
         bind(stmt, 2, foldCase(name));
         if (step(stmt, "reading a key") == SQLITE_ROW) return sqlite3_column_int64(stmt, 0);
@@ -146,7 +162,7 @@ struct Store::Impl {
                 id = *next;
                 continue;
             }
-            sqlite3_stmt* stmt = prepare("INSERT INTO keys(parent, name, fold) VALUES(?1, ?2, ?3)");
+            Cursor stmt = prepare("INSERT INTO keys(parent, name, fold) VALUES(?1, ?2, ?3)");
             sqlite3_bind_int64(stmt, 1, id);
             bind(stmt, 2, part);
             bind(stmt, 3, foldCase(part));
@@ -162,8 +178,8 @@ bool hasSqliteHeader(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
     char header[16] = {};
     in.read(header, sizeof header);
-    return in.gcount() == sizeof header && std::string_view(header, 16) ==
-                                               std::string_view("SQLite format 3\0", 16);
+    return in.gcount() == sizeof header &&
+           std::string_view(header, 16) == std::string_view("SQLite format 3\0", 16);
 }
 }  // namespace
 
@@ -179,7 +195,8 @@ fs::path Store::defaultPath() {
     return config / "tolvane" / "registry.db";
 }
 
-Store::Store(const fs::path& file, std::chrono::milliseconds lockWait) : d(std::make_unique<Impl>()) {
+Store::Store(const fs::path& file, std::chrono::milliseconds lockWait)
+    : d(std::make_unique<Impl>()) {
     d->path = file;
     std::error_code ec;
     const bool exists = fs::exists(file, ec);
@@ -189,19 +206,21 @@ Store::Store(const fs::path& file, std::chrono::milliseconds lockWait) : d(std::
                                 "The registry store path is a folder: " + file.string());
         const auto size = fs::file_size(file, ec);
         if (ec)
-            throw RegistryError(RegistryError::Kind::Io,
-                                "Cannot read the registry store " + file.string() + ": " + ec.message());
+            throw RegistryError(RegistryError::Kind::Io, "Cannot read the registry store " +
+                                                             file.string() + ": " + ec.message());
         if (size > 0 && !hasSqliteHeader(file))
             throw RegistryError(RegistryError::Kind::Corrupt,
                                 "The file is not a valid registry store (" + file.string() + ")");
     } else if (file.has_parent_path()) {
         fs::create_directories(file.parent_path(), ec);
         if (ec)
-            throw RegistryError(RegistryError::Kind::Io, "Cannot create the folder of the registry store " +
-                                                             file.string() + ": " + ec.message());
+            throw RegistryError(RegistryError::Kind::Io,
+                                "Cannot create the folder of the registry store " + file.string() +
+                                    ": " + ec.message());
     }
 
-    const int flags = SQLITE_OPEN_READWRITE | (exists ? 0 : SQLITE_OPEN_CREATE) | SQLITE_OPEN_NOMUTEX;
+    const int flags =
+        SQLITE_OPEN_READWRITE | (exists ? 0 : SQLITE_OPEN_CREATE) | SQLITE_OPEN_NOMUTEX;
     const int rc = sqlite3_open_v2(file.c_str(), &d->db, flags, nullptr);
     if (rc != SQLITE_OK) d->fail(rc, "opening");
     sqlite3_busy_timeout(d->db, static_cast<int>(lockWait.count()));
@@ -210,7 +229,7 @@ Store::Store(const fs::path& file, std::chrono::milliseconds lockWait) : d(std::
     // Look before writing anything: a foreign SQLite file is refused, not converted.
     d->exec("BEGIN IMMEDIATE", "opening");
     try {
-        sqlite3_stmt* stmt = d->prepare("SELECT name FROM sqlite_master WHERE type = 'table'");
+        Cursor stmt = d->prepare("SELECT name FROM sqlite_master WHERE type = 'table'");
         bool any = false;
         bool hasMeta = false;
         while (d->step(stmt, "opening") == SQLITE_ROW) {
@@ -220,7 +239,7 @@ Store::Store(const fs::path& file, std::chrono::milliseconds lockWait) : d(std::
         if (any) {
             std::string format;
             if (hasMeta) {
-                sqlite3_stmt* meta = d->prepare("SELECT value FROM meta WHERE name = 'format'");
+                Cursor meta = d->prepare("SELECT value FROM meta WHERE name = 'format'");
                 if (d->step(meta, "opening") == SQLITE_ROW) format = Impl::column(meta, 0);
             }
             if (format != kFormat)
@@ -234,7 +253,7 @@ Store::Store(const fs::path& file, std::chrono::milliseconds lockWait) : d(std::
                 "CREATE TABLE vals(id INTEGER PRIMARY KEY, key INTEGER NOT NULL,"
                 " name TEXT NOT NULL, fold TEXT NOT NULL, data TEXT NOT NULL, UNIQUE(key, fold));",
                 "creating the store");
-            sqlite3_stmt* meta = d->prepare("INSERT INTO meta(name, value) VALUES('format', ?1)");
+            Cursor meta = d->prepare("INSERT INTO meta(name, value) VALUES('format', ?1)");
             Impl::bind(meta, 1, kFormat);
             d->step(meta, "creating the store");
         }
@@ -249,7 +268,9 @@ Store::~Store() = default;
 Store::Store(Store&&) noexcept = default;
 Store& Store::operator=(Store&&) noexcept = default;
 
-const fs::path& Store::path() const { return d->path; }
+const fs::path& Store::path() const {
+    return d->path;
+}
 
 void Store::begin() {
     if (d->depth++ == 0) {
@@ -270,7 +291,9 @@ void Store::rollback() {
     if (--d->depth == 0) sqlite3_exec(d->db, "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
-bool Store::keyExists(std::string_view key) const { return d->find(key).has_value(); }
+bool Store::keyExists(std::string_view key) const {
+    return d->find(key).has_value();
+}
 
 void Store::createKey(std::string_view key) {
     atomically([&] { d->create(key); });
@@ -278,7 +301,8 @@ void Store::createKey(std::string_view key) {
 
 void Store::deleteKey(std::string_view key) {
     if (splitKey(key).empty())
-        throw RegistryError(RegistryError::Kind::BadName, "The root of the registry cannot be deleted");
+        throw RegistryError(RegistryError::Kind::BadName,
+                            "The root of the registry cannot be deleted");
     atomically([&] {
         const auto id = d->find(key);
         if (!id) return;
@@ -290,7 +314,7 @@ void Store::deleteKey(std::string_view key) {
         static const std::string deleteKeys =
             std::string(kSubtree) + "DELETE FROM keys WHERE id IN (SELECT id FROM sub)";
         for (const std::string* sql : {&deleteValues, &deleteKeys}) {
-            sqlite3_stmt* stmt = d->prepare(sql->c_str());
+            Cursor stmt = d->prepare(sql->c_str());
             sqlite3_bind_int64(stmt, 1, *id);
             d->step(stmt, "deleting a key");
         }
@@ -300,7 +324,7 @@ void Store::deleteKey(std::string_view key) {
 std::optional<std::string> Store::value(std::string_view key, std::string_view name) const {
     const auto id = d->find(key);
     if (!id) return std::nullopt;
-    sqlite3_stmt* stmt = d->prepare("SELECT data FROM vals WHERE key = ?1 AND fold = ?2");
+    Cursor stmt = d->prepare("SELECT data FROM vals WHERE key = ?1 AND fold = ?2");
     sqlite3_bind_int64(stmt, 1, *id);
     Impl::bind(stmt, 2, foldCase(name));
     if (d->step(stmt, "reading a value") == SQLITE_ROW) return Impl::column(stmt, 0);
@@ -311,7 +335,7 @@ void Store::setValue(std::string_view key, std::string_view name, std::string_vi
     atomically([&] {
         const std::int64_t id = d->create(key);
         const std::string fold = foldCase(name);
-        sqlite3_stmt* update = d->prepare("UPDATE vals SET data = ?3 WHERE key = ?1 AND fold = ?2");
+        Cursor update = d->prepare("UPDATE vals SET data = ?3 WHERE key = ?1 AND fold = ?2");
         sqlite3_bind_int64(update, 1, id);
         Impl::bind(update, 2, fold);
         Impl::bind(update, 3, data);
@@ -332,7 +356,7 @@ bool Store::deleteValue(std::string_view key, std::string_view name) {
     atomically([&] {
         const auto id = d->find(key);
         if (!id) return;
-        sqlite3_stmt* stmt = d->prepare("DELETE FROM vals WHERE key = ?1 AND fold = ?2");
+        Cursor stmt = d->prepare("DELETE FROM vals WHERE key = ?1 AND fold = ?2");
         sqlite3_bind_int64(stmt, 1, *id);
         Impl::bind(stmt, 2, foldCase(name));
         d->step(stmt, "deleting a value");
@@ -345,7 +369,7 @@ Store::NamedValues Store::values(std::string_view key) const {
     NamedValues out;
     const auto id = d->find(key);
     if (!id) return out;
-    sqlite3_stmt* stmt = d->prepare("SELECT name, data FROM vals WHERE key = ?1 ORDER BY id");
+    Cursor stmt = d->prepare("SELECT name, data FROM vals WHERE key = ?1 ORDER BY id");
     sqlite3_bind_int64(stmt, 1, *id);
     while (d->step(stmt, "listing values") == SQLITE_ROW)
         out.emplace_back(Impl::column(stmt, 0), Impl::column(stmt, 1));
@@ -356,7 +380,7 @@ std::vector<std::string> Store::subkeys(std::string_view key) const {
     std::vector<std::string> out;
     const auto id = d->find(key);
     if (!id) return out;
-    sqlite3_stmt* stmt = d->prepare("SELECT name FROM keys WHERE parent = ?1 ORDER BY id");
+    Cursor stmt = d->prepare("SELECT name FROM keys WHERE parent = ?1 ORDER BY id");
     sqlite3_bind_int64(stmt, 1, *id);
     while (d->step(stmt, "listing keys") == SQLITE_ROW) out.push_back(Impl::column(stmt, 0));
     return out;

@@ -20,10 +20,10 @@ namespace platform::registry {
 class RegistryError : public std::runtime_error {
 public:
     enum class Kind {
-        Locked,    // another process held the store longer than the wait allows
-        Corrupt,   // the file is not a registry store
-        Io,        // the file or its folder cannot be read or written
-        BadName,   // an empty key name component
+        Locked,   // another process held the store longer than the wait allows
+        Corrupt,  // the file is not a registry store
+        Io,       // the file or its folder cannot be read or written
+        BadName,  // an empty key name component
     };
     RegistryError(Kind kind, const std::string& what) : std::runtime_error(what), kind_(kind) {}
     Kind kind() const { return kind_; }

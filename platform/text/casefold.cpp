@@ -142,7 +142,8 @@ std::size_t findIgnoringCase(std::string_view text, std::string_view needle) {
     std::size_t i = 0;
     while (i < text.size() && prefix.size() < at) {
         std::size_t next = i + 1;
-        while (next < text.size() && (static_cast<unsigned char>(text[next]) & 0xC0) == 0x80) ++next;
+        while (next < text.size() && (static_cast<unsigned char>(text[next]) & 0xC0) == 0x80)
+            ++next;
         appendFolded(prefix, text.substr(i, next - i));
         i = next;
     }
