@@ -44,17 +44,7 @@ std::size_t utf16Length(std::string_view text) {
 }
 
 bool isValidWindowStyle(int style) {
-    switch (style) {
-        case Hide:
-        case NormalFocus:
-        case MinimizedFocus:
-        case MaximizedFocus:
-        case NormalNoFocus:
-        case MinimizedNoFocus:
-            return true;
-        default:
-            return false;
-    }
+    return style >= Hide && style <= MinimizedNoFocus;
 }
 
 std::string quoted(const std::string& text) {
@@ -97,13 +87,12 @@ fs::path locateProgram(const std::string& program) {
 // anything is started.
 void checkProgram(const fs::path& path, const std::string& given) {
     std::error_code ec;
-    const auto status = fs::status(path, ec);
-    if (!fs::exists(status)) {
+    if (!fs::exists(path, ec)) {
         const bool directoryExists = fs::is_directory(path.parent_path(), ec);
         throw ProcessError(directoryExists ? FileNotFound : PathNotFound,
                            quoted(given) + " (" + path.string() + ")");
     }
-    if (!fs::is_regular_file(status) || ::access(path.c_str(), X_OK) != 0)
+    if (!isExecutableFile(path))
         throw ProcessError(PathFileAccess, quoted(given) + " cannot be run");
 }
 
