@@ -1,0 +1,42 @@
+// What the keyed controls share: the item roles under which they keep key,
+// image and tag, and the index that finds an item by key. Keys compare without
+// regard to case, as the directory's full names do; an empty key means "no
+// key" and may repeat.
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <Qt>
+
+#include "platform/forms/errors.h"
+
+namespace platform::forms {
+
+enum ItemRole : int {
+    KeyRole = Qt::UserRole + 1,
+    ImageRole,
+    TagRole,
+};
+
+template <typename Item>
+class KeyIndex {
+public:
+    static QString fold(const QString& key) { return key.toCaseFolded(); }
+
+    // Refuses a key that is already taken; the empty key is not indexed.
+    void checkFree(const QString& key) const {
+        if (!key.isEmpty() && items_.contains(fold(key)))
+            throw FormsError(errors::kKeyNotUnique, "Key is not unique in collection");
+    }
+    void insert(const QString& key, Item item) {
+        if (!key.isEmpty()) items_.insert(fold(key), item);
+    }
+    Item find(const QString& key) const { return key.isEmpty() ? Item{} : items_.value(fold(key)); }
+    void remove(const QString& key) { items_.remove(fold(key)); }
+    void clear() { items_.clear(); }
+
+private:
+    QHash<QString, Item> items_;
+};
+
+}  // namespace platform::forms

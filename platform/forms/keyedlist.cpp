@@ -1,0 +1,91 @@
+// The keyed report list.
+#include "platform/forms/keyedlist.h"
+
+#include <QHeaderView>
+
+#include "platform/forms/imagelist.h"
+#include "platform/forms/twips.h"
+
+namespace platform::forms {
+
+KeyedList::KeyedList(const QStringList& headers, QWidget* parent) : QTreeWidget(parent) {
+    setColumnCount(static_cast<int>(headers.size()));
+    setHeaderLabels(headers);
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setUniformRowHeights(true);
+    setAllColumnsShowFocus(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    header()->setStretchLastSection(false);
+}
+
+void KeyedList::checkColumn(int column) const {
+    if (column < 1 || column > columnCount())
+        throw FormsError(errors::kElementNotFound, "Element not found");
+}
+
+QString KeyedList::columnHeader(int column) const {
+    checkColumn(column);
+    return headerItem()->text(column - 1);
+}
+
+void KeyedList::setColumnHeader(int column, const QString& text) {
+    checkColumn(column);
+    headerItem()->setText(column - 1, text);
+}
+
+double KeyedList::columnWidthTwips(int column) const {
+    checkColumn(column);
+    return toTwips(columnWidth(column - 1));
+}
+
+void KeyedList::setColumnWidthTwips(int column, double twips) {
+    checkColumn(column);
+    if (twips < 0) throw FormsError(errors::kInvalidPropertyValue, "Invalid property value");
+    setColumnWidth(column - 1, toPixels(twips));
+}
+
+QTreeWidgetItem* KeyedList::addItem(const QString& key, const QString& text,
+                                    const QString& smallIcon) {
+    index_.checkFree(key);
+    QIcon icon;
+    if (images_ && !smallIcon.isEmpty()) icon = images_->icon(smallIcon);
+
+    auto* row = new QTreeWidgetItem;
+    row->setText(0, text);
+    row->setData(0, KeyRole, key);
+    row->setData(0, ImageRole, smallIcon);
+    row->setIcon(0, icon);
+    if (checkboxes_) {
+        row->setFlags(row->flags() | Qt::ItemIsUserCheckable);
+        row->setCheckState(0, Qt::Unchecked);
+    }
+    addTopLevelItem(row);
+    index_.insert(key, row);
+    return row;
+}
+
+void KeyedList::clearItems() {
+    index_.clear();
+    clear();
+}
+
+QTreeWidgetItem* KeyedList::selectedItem() const {
+    const auto selected = selectedItems();
+    return selected.isEmpty() ? nullptr : selected.first();
+}
+
+QString KeyedList::keyOf(const QTreeWidgetItem* item) {
+    return item->data(0, KeyRole).toString();
+}
+QString KeyedList::smallIconOf(const QTreeWidgetItem* item) {
+    return item->data(0, ImageRole).toString();
+}
+bool KeyedList::isChecked(const QTreeWidgetItem* item) {
+    return item->checkState(0) == Qt::Checked;
+}
+void KeyedList::setChecked(QTreeWidgetItem* item, bool checked) {
+    item->setCheckState(0, checked ? Qt::Checked : Qt::Unchecked);
+}
+
+}  // namespace platform::forms

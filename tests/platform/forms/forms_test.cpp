@@ -1,0 +1,212 @@
+// Tests of the forms layer: keyed nodes, items and combo entries, the image
+// list, twips, the status bar's click rules, the tab strip and the services.
+#include <gtest/gtest.h>
+
+#include <QHeaderView>
+#include <QSignalSpy>
+#include <QTabBar>
+#include <QTest>
+
+#include "fakeservices.h"
+#include "platform/forms/errors.h"
+#include "platform/forms/imagecombo.h"
+#include "platform/forms/imagelist.h"
+#include "platform/forms/keyedlist.h"
+#include "platform/forms/keyedtree.h"
+#include "platform/forms/statusbar.h"
+#include "platform/forms/tabstrip.h"
+#include "platform/forms/twips.h"
+
+using namespace platform::forms;
+
+namespace {
+
+int errorOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const FormsError& e) {
+        return e.number();
+    }
+    return 0;
+}
+
+}  // namespace
+
+TEST(ImageList, ClassImagesAreDistinctAndUnknownKeysFail) {
+    const ImageList images = ImageList::classImages();
+    EXPECT_EQ(images.keys(), QStringList({"Top", "Alias", "Country", "Organization",
+                                          "Organizational Unit", "User", "Workstation"}));
+    QList<QImage> seen;
+    for (const QString& key : images.keys()) {
+        const QImage image = images.icon(key).pixmap(16, 16).toImage();
+        ASSERT_FALSE(image.isNull()) << key.toStdString();
+        EXPECT_FALSE(seen.contains(image)) << key.toStdString() << " looks like another class";
+        seen.append(image);
+    }
+    EXPECT_EQ(errorOf([&] { images.icon("Printer"); }), errors::kElementNotFound);
+    ImageList copy = images;
+    EXPECT_EQ(errorOf([&] { copy.add("User", QIcon()); }), errors::kKeyNotUnique);
+}
+
+TEST(KeyedTree, KeysAreUniqueIgnoringCaseAndFailuresAddNothing) {
+    const ImageList images = ImageList::classImages();
+    KeyedTree tree;
+    tree.setImageList(&images);
+    tree.addNode("", "KTR:\\\\T", "T", "Top");
+    tree.addNode("KTR:\\\\T", "KTR:\\\\T\\Acme", "Acme", "Organization");
+
+    EXPECT_EQ(errorOf([&] { tree.addNode("KTR:\\\\T", "ktr:\\\\t\\ACME", "x", "User"); }),
+              errors::kKeyNotUnique);
+    EXPECT_EQ(errorOf([&] { tree.addNode("KTR:\\\\Nowhere", "k", "x", "User"); }),
+              errors::kElementNotFound);
+    EXPECT_EQ(errorOf([&] { tree.addNode("KTR:\\\\T", "k", "x", "Printer"); }),
+              errors::kElementNotFound);
+    EXPECT_EQ(tree.node("k"), nullptr);
+    EXPECT_EQ(tree.topLevelItem(0)->childCount(), 1);
+
+    QTreeWidgetItem* acme = tree.node("KTR:\\\\t\\acme");
+    ASSERT_NE(acme, nullptr);
+    EXPECT_EQ(KeyedTree::keyOf(acme), "KTR:\\\\T\\Acme");
+    EXPECT_EQ(KeyedTree::imageOf(acme), "Organization");
+}
+
+TEST(KeyedTree, RemovingASubtreeFreesAllItsKeys) {
+    KeyedTree tree;
+    tree.addNode("", "root", "root", "");
+    tree.addNode("root", "a", "a", "");
+    tree.addNode("a", "a1", "a1", "");
+    tree.removeNode("a");
+    EXPECT_EQ(tree.node("a1"), nullptr);
+    EXPECT_NO_THROW(tree.addNode("root", "a1", "again", ""));
+    EXPECT_EQ(errorOf([&] { tree.removeNode("gone"); }), errors::kElementNotFound);
+
+    EXPECT_EQ(tree.selectedNode(), nullptr);
+    tree.node("a1")->setSelected(true);
+    EXPECT_EQ(KeyedTree::keyOf(tree.selectedNode()), "a1");
+    tree.clearNodes();
+    EXPECT_NO_THROW(tree.addNode("", "root", "root", ""));
+}
+
+TEST(KeyedList, HeadersWidthsAndItems) {
+    const ImageList images = ImageList::classImages();
+    KeyedList list({"Search Results"});
+    list.setImageList(&images);
+    list.setColumnHeader(1, "Multiple users found ...");
+    EXPECT_EQ(list.columnHeader(1), "Multiple users found ...");
+    EXPECT_EQ(errorOf([&] { list.setColumnHeader(2, "x"); }), errors::kElementNotFound);
+    list.setColumnWidthTwips(1, 3000);
+    EXPECT_EQ(list.columnWidthTwips(1), 3000);
+    EXPECT_EQ(errorOf([&] { list.setColumnWidthTwips(1, -15); }), errors::kInvalidPropertyValue);
+
+    // Message rows have no key, and several of them may stand in the list.
+    list.addItem("", "Workstation not in database: IPX 1:2:3", "Workstation");
+    list.addItem("", "Workstation not in database: TCP 1.2.3.4", "Workstation");
+    list.addItem("KTR:\\\\T\\A\\Smith", "Smith.A", "User");
+    EXPECT_EQ(errorOf([&] { list.addItem("KTR:\\\\T\\A\\SMITH", "x", "User"); }),
+              errors::kKeyNotUnique);
+    EXPECT_EQ(list.count(), 3);
+    EXPECT_EQ(KeyedList::smallIconOf(list.item("ktr:\\\\t\\a\\smith")), "User");
+    list.clearItems();
+    EXPECT_EQ(list.count(), 0);
+    EXPECT_NO_THROW(list.addItem("KTR:\\\\T\\A\\Smith", "Smith.A", "User"));
+}
+
+TEST(ImageCombo, DuplicateKeysAndUnknownPicturesLeaveTheListAlone) {
+    const ImageList images = ImageList::classImages();
+    ImageCombo combo;
+    combo.setImageList(&images);
+    combo.setEditText("smi");
+    EXPECT_EQ(combo.addKeyedItem("KTR:\\\\T\\A\\WS1", "WS1.A", "Workstation"), 0);
+    EXPECT_EQ(combo.currentText(), "smi") << "adding an item must not replace the typed text";
+    EXPECT_EQ(combo.selectedIndex(), -1);
+    EXPECT_EQ(errorOf([&] { combo.addKeyedItem("ktr:\\\\t\\a\\ws1", "x", "User"); }),
+              errors::kKeyNotUnique);
+    EXPECT_EQ(errorOf([&] { combo.addKeyedItem("k2", "x", "Printer"); }), errors::kElementNotFound);
+    EXPECT_EQ(combo.count(), 1);
+    combo.setCurrentIndex(0);
+    EXPECT_EQ(combo.selectedIndex(), 0);
+    EXPECT_EQ(combo.keyAt(0), "KTR:\\\\T\\A\\WS1");
+    EXPECT_EQ(combo.imageAt(0), "Workstation");
+}
+
+TEST(Twips, RoundsToWholePixelsAndRefusesNegativeSizes) {
+    QWidget parent;
+    QWidget child(&parent);
+    Twips t(&child);
+    t.move(3050, 1500, 1200, 300);
+    EXPECT_EQ(t.left(), 3045);  // 203.33 pixels
+    EXPECT_EQ(t.top(), 1500);
+    EXPECT_EQ(t.width(), 1200);
+    EXPECT_EQ(t.right(), 4245);
+    EXPECT_EQ(errorOf([&] { t.setWidth(-1); }), errors::kInvalidPropertyValue);
+    EXPECT_EQ(t.width(), 1200);
+    EXPECT_NO_THROW(t.setLeft(-300));
+    EXPECT_EQ(t.left(), -300);
+}
+
+TEST(StatusBar, AClickNeedsPressAndReleaseOnTheSamePanel) {
+    StatusBar bar(2);
+    bar.resize(400, bar.height());
+    bar.show();
+    bar.setPanelText(1, "Help");
+    QSignalSpy clicks(&bar, &StatusBar::panelClick);
+    QSignalSpy downs(&bar, &StatusBar::mouseDown);
+
+    const QPoint inFirst(10, bar.height() / 2);
+    const QPoint inSecond(300, bar.height() / 2);
+    ASSERT_EQ(bar.panelAt(inFirst), 1);
+    ASSERT_EQ(bar.panelAt(inSecond), 2);
+
+    QTest::mouseClick(&bar, Qt::LeftButton, Qt::ShiftModifier, inSecond);
+    ASSERT_EQ(clicks.size(), 1);
+    EXPECT_EQ(clicks[0][0].toInt(), 2);
+    ASSERT_EQ(downs.size(), 1);
+    EXPECT_EQ(downs[0][0].toInt(), StatusBar::LeftButton);
+    EXPECT_EQ(downs[0][1].toInt(), StatusBar::ShiftKey);
+    EXPECT_EQ(downs[0][2].toDouble(), 300 * kTwipsPerPixel);
+
+    QTest::mousePress(&bar, Qt::LeftButton, {}, inFirst);
+    QTest::mouseRelease(&bar, Qt::LeftButton, {}, inSecond);
+    EXPECT_EQ(clicks.size(), 1) << "a drag from one panel to another is no click";
+
+    bar.setBevel(1, StatusBar::Raised);
+    EXPECT_EQ(bar.bevel(1), StatusBar::Raised);
+    EXPECT_EQ(errorOf([&] { bar.setBevel(1, 3); }), errors::kInvalidPropertyValue);
+    EXPECT_EQ(errorOf([&] { bar.setPanelText(3, "x"); }), errors::kElementNotFound);
+}
+
+TEST(TabStrip, ReportsEveryClickAndOffersItsClientArea) {
+    QWidget form;
+    TabStrip strip({"Remote Action", "Settings", "About"}, &form);
+    strip.setGeometry(0, 0, 600, 400);
+    form.show();
+    QSignalSpy clicks(&strip, &TabStrip::click);
+    EXPECT_EQ(strip.selectedIndex(), 1);
+    strip.select(2);
+    EXPECT_EQ(strip.selectedIndex(), 2);
+    strip.select(2);
+    EXPECT_EQ(clicks.size(), 2) << "selecting the current tab again is still a click";
+
+    QTest::mouseClick(strip.bar(), Qt::LeftButton, {}, strip.bar()->tabRect(2).center());
+    EXPECT_EQ(strip.selectedIndex(), 3);
+    EXPECT_EQ(clicks.size(), 3);
+    QTest::mouseClick(strip.bar(), Qt::LeftButton, {}, strip.bar()->tabRect(2).center());
+    EXPECT_EQ(clicks.size(), 4);
+
+    EXPECT_GE(strip.clientTop(), toTwips(strip.bar()->height()));
+    EXPECT_GT(strip.clientLeft(), 0);
+    EXPECT_LT(strip.clientWidth(), 600 * kTwipsPerPixel);
+    EXPECT_LT(strip.clientTop() + strip.clientHeight(), 400 * kTwipsPerPixel);
+    EXPECT_EQ(errorOf([&] { strip.select(4); }), errors::kElementNotFound);
+}
+
+TEST(Services, ABoxWithoutTitleShowsTheApplicationTitle) {
+    fakes::Recorders rec;
+    const Services services = rec.services("Tolvane");
+    services.msgBox("Sorry!", msgbox::kOkOnly);
+    services.msgBox("Careful", msgbox::kCritical, "Warning!");
+    ASSERT_EQ(rec.messages->boxes.size(), 2u);
+    EXPECT_EQ(rec.messages->boxes[0].title, "Tolvane");
+    EXPECT_EQ(rec.messages->boxes[1].title, "Warning!");
+    EXPECT_EQ(rec.messages->boxes[1].style, 16);
+}
