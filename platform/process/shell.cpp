@@ -209,7 +209,9 @@ TaskId startDetached(const fs::path& program, const std::vector<std::string>& ar
     const pid_t middle = ::fork();
     if (middle < 0) throwErrno(errno, "fork");
     if (middle == 0) {
-        StartReport message{::fork(), 0};
+        // _Fork: the atfork handlers of the program's libraries ran once
+        // already, and the child may only make async-signal-safe calls.
+        StartReport message{::_Fork(), 0};
         if (message.pid == 0) execProgram(path.c_str(), argv.data(), envp, execError.writeEnd());
         if (message.pid < 0) message.forkError = errno;
         writeFully(report.writeEnd(), &message, sizeof message);
