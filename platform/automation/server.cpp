@@ -1,0 +1,156 @@
+// The module of a server library: class factories, the unload answer and
+// self-registration of the classes, categories and type library it describes.
+#include "platform/automation/server.h"
+
+#include <dlfcn.h>
+
+#include <filesystem>
+
+#include "platform/automation/error.h"
+#include "platform/registry/registration.h"
+#include "platform/registry/store.h"
+#include "platform/text/casefold.h"
+
+namespace platform::automation {
+
+namespace {
+
+thread_local std::string t_lastError;
+
+int fail(int status, const std::string& why) {
+    t_lastError = why;
+    return status;
+}
+
+class FunctionFactory final : public ClassFactory {
+public:
+    FunctionFactory(Module* server, const ServerClass& cls) : ClassFactory(server), cls_(cls) {}
+    Ref<Object> createInstance() override {
+        Ref<Object> object = cls_.create();
+        if (!object)
+            throw AutomationError::standard(error::CannotCreateObject,
+                                            "the factory of " + cls_.name + " made nothing");
+        return object;
+    }
+
+private:
+    const ServerClass& cls_;  // lives in the module's description, as long as the library
+};
+
+std::string libraryPath(const void* anchor) {
+    Dl_info info{};
+    if (!dladdr(anchor, &info) || !info.dli_fname || !*info.dli_fname)
+        throw std::runtime_error("cannot find the path of the server library");
+    return std::filesystem::weakly_canonical(std::filesystem::absolute(info.dli_fname)).string();
+}
+
+}  // namespace
+
+const std::string& lastServerError() {
+    return t_lastError;
+}
+
+void ClassFactory::lockServer(bool lock) {
+    if (!server_) return;
+    lock ? server_->lock() : server_->unlock();
+}
+
+Module::~Module() {
+    delete description_;
+}
+
+const ServerDescription& Module::description() const {
+    std::call_once(described_, [this] {
+        description_ = new ServerDescription(describe_ ? describe_() : ServerDescription{});
+    });
+    return *description_;
+}
+
+int Module::getClassObject(const char* clsid, ClassFactory** out) {
+    if (!out || !clsid)
+        return fail(status::InvalidArgument, "no CLSID or no place for the factory");
+    *out = nullptr;
+    try {
+        for (const auto& cls : description().classes)
+            if (text::equalsIgnoringCase(cls.clsid, clsid)) {
+                *out = Ref<ClassFactory>(new FunctionFactory(this, cls)).detach();
+                return status::Ok;
+            }
+        return fail(status::ClassNotAvailable,
+                    std::string("no class ") + clsid + " in this server");
+    } catch (const std::exception& e) {
+        return fail(status::ClassNotAvailable, e.what());
+    }
+}
+
+int Module::canUnloadNowStatus() const noexcept {
+    return canUnloadNow() ? status::Ok : status::False;
+}
+
+int Module::registerServer(const void* anchor) {
+    std::string path;
+    std::unique_ptr<registry::Store> store;
+    const ServerDescription* d = nullptr;
+    try {
+        d = &description();
+        path = libraryPath(anchor);
+        store = std::make_unique<registry::Store>();
+        if (d->typeLibrary) registerTypeLibrary(*store, *d->typeLibrary, path);
+    } catch (const std::exception& e) {
+        return fail(d && d->typeLibrary ? status::SelfRegTypeLib : status::SelfRegClass, e.what());
+    }
+    try {
+        registry::Registration reg(*store);
+        store->atomically([&] {
+            for (const auto& c : d->categories) reg.registerCategory(c.catid, c.description);
+            for (const auto& cls : d->classes) {
+                registry::ClassRegistration r;
+                r.clsid = cls.clsid;
+                r.name = cls.name;
+                r.progId = cls.progId;
+                r.versionIndependentProgId = cls.versionIndependentProgId;
+                r.serverPath = path;
+                r.threadingModel = d->threadingModel;
+                if (d->typeLibrary) {
+                    r.typeLibrary = d->typeLibrary->guid;
+                    r.version = d->typeLibrary->version();
+                }
+                r.control = cls.control;
+                r.insertable = cls.insertable;
+                r.miscStatus = cls.miscStatus;
+                r.toolboxBitmap = cls.toolboxBitmap;
+                r.implementedCategories = cls.implementedCategories;
+                r.requiredCategories = cls.requiredCategories;
+                reg.registerClass(r);
+            }
+        });
+    } catch (const std::exception& e) {
+        return fail(status::SelfRegClass, e.what());
+    }
+    return status::Ok;
+}
+
+int Module::unregisterServer() {
+    std::unique_ptr<registry::Store> store;
+    const ServerDescription* d = nullptr;
+    try {
+        d = &description();
+        store = std::make_unique<registry::Store>();
+        if (d->typeLibrary)
+            unregisterTypeLibrary(*store, d->typeLibrary->guid, d->typeLibrary->major,
+                                  d->typeLibrary->minor);
+    } catch (const std::exception& e) {
+        return fail(d && d->typeLibrary ? status::SelfRegTypeLib : status::SelfRegClass, e.what());
+    }
+    try {
+        registry::Registration reg(*store);
+        store->atomically([&] {
+            for (const auto& cls : d->classes) reg.unregisterClass(cls.clsid);
+        });
+    } catch (const std::exception& e) {
+        return fail(status::SelfRegClass, e.what());
+    }
+    return status::Ok;
+}
+
+}  // namespace platform::automation
