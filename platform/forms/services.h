@@ -60,8 +60,9 @@ class ProgramStart {
 public:
     virtual ~ProgramStart() = default;
     // Starts a command line as a separate process and does not wait for it.
-    // windowStyle 1 is a normal, activated window. A missing program raises
-    // FormsError errors::kFileNotFound, a missing directory errors::kPathNotFound.
+    // windowStyle 1 is a normal, activated window. A failure raises an error
+    // that carries its number: errors::kFileNotFound for a missing program,
+    // errors::kPathNotFound for a missing directory.
     virtual void start(const QString& commandLine, int windowStyle) = 0;
 };
 

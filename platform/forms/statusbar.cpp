@@ -6,25 +6,10 @@
 #include <QMouseEvent>
 
 #include "platform/forms/errors.h"
+#include "platform/forms/mouse.h"
 #include "platform/forms/twips.h"
 
 namespace platform::forms {
-
-int buttonCode(Qt::MouseButtons buttons) {
-    int code = 0;
-    if (buttons & Qt::LeftButton) code |= StatusBar::LeftButton;
-    if (buttons & Qt::RightButton) code |= StatusBar::RightButton;
-    if (buttons & Qt::MiddleButton) code |= StatusBar::MiddleButton;
-    return code;
-}
-
-int shiftCode(Qt::KeyboardModifiers modifiers) {
-    int code = 0;
-    if (modifiers & Qt::ShiftModifier) code |= StatusBar::ShiftKey;
-    if (modifiers & Qt::ControlModifier) code |= StatusBar::CtrlKey;
-    if (modifiers & Qt::AltModifier) code |= StatusBar::AltKey;
-    return code;
-}
 
 StatusBar::StatusBar(int panels, QWidget* parent) : QWidget(parent) {
     auto* layout = new QHBoxLayout(this);

@@ -1,7 +1,8 @@
 // A status bar made of text panels, each drawn inset, raised or flat. Panels
 // count from 1. The bar reports mouse presses, moves and releases with the
 // button, the modifier keys and the position in twips, and a click (press and
-// release on the same panel) with the panel's index.
+// release on the same panel) with the panel's index. Buttons and keys are
+// coded as in mouse.h.
 #pragma once
 
 #include <QString>
@@ -16,10 +17,6 @@ class StatusBar : public QWidget {
     Q_OBJECT
 public:
     enum Bevel { NoBevel = 0, Inset = 1, Raised = 2 };
-    // Mouse buttons and modifier keys as the mouse signals report them.
-    enum Button { LeftButton = 1, RightButton = 2, MiddleButton = 4 };
-    enum Shift { ShiftKey = 1, CtrlKey = 2, AltKey = 4 };
-
     // Panel 1 fits its text; the last panel takes the rest of the width.
     StatusBar(int panels, QWidget* parent = nullptr);
 
@@ -53,9 +50,5 @@ private:
     std::vector<Panel> panels_;
     int pressedPanel_ = 0;
 };
-
-// The mouse button and modifier codes of a Qt mouse event.
-int buttonCode(Qt::MouseButtons buttons);
-int shiftCode(Qt::KeyboardModifiers modifiers);
 
 }  // namespace platform::forms

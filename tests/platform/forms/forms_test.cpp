@@ -13,6 +13,7 @@
 #include "platform/forms/imagelist.h"
 #include "platform/forms/keyedlist.h"
 #include "platform/forms/keyedtree.h"
+#include "platform/forms/mouse.h"
 #include "platform/forms/statusbar.h"
 #include "platform/forms/tabstrip.h"
 #include "platform/forms/twips.h"
@@ -161,8 +162,8 @@ TEST(StatusBar, AClickNeedsPressAndReleaseOnTheSamePanel) {
     ASSERT_EQ(clicks.size(), 1);
     EXPECT_EQ(clicks[0][0].toInt(), 2);
     ASSERT_EQ(downs.size(), 1);
-    EXPECT_EQ(downs[0][0].toInt(), StatusBar::LeftButton);
-    EXPECT_EQ(downs[0][1].toInt(), StatusBar::ShiftKey);
+    EXPECT_EQ(downs[0][0].toInt(), mouse::kLeftButton);
+    EXPECT_EQ(downs[0][1].toInt(), mouse::kShiftKey);
     EXPECT_EQ(downs[0][2].toDouble(), 300 * kTwipsPerPixel);
 
     QTest::mousePress(&bar, Qt::LeftButton, {}, inFirst);

@@ -1,0 +1,41 @@
+// Console command lines and their start. For one target workstation the
+// builder writes the command line of the default action for the console on
+// the chosen server, records the chosen object in the name history, and the
+// caller starts the line without waiting for it.
+#pragma once
+
+#include <QString>
+
+namespace tvn {
+class frmMain;
+
+namespace RemoteActions {
+
+// "\\" + server + "\sys\public\harbex\" for the newer consoles, "...\win32\" for the older.
+QString consoleDirectory(bool newGeneration, const QString& server);
+
+// The command line of an action for a workstation (dotted name W, tree T);
+// "" for a code outside the eight. inventoryServer is used by "RI" only.
+QString consoleCommandLine(const QString& code, bool newGeneration, const QString& server,
+                           const QString& dottedName, const QString& tree,
+                           const QString& inventoryServer);
+
+// Builds the default action's command line for the workstation TargetPath (a
+// full name). TargetPath is consumed: on return it holds the tree name.
+// HistoryKey and HistoryImage name the object the administrator chose and go
+// to the name history. Returns "" when no server is chosen, and refuses (""
+// with a status text) a line in which a double quote inside a name would
+// change the console's options.
+QString BuildConsoleCommand(frmMain& form, QString& TargetPath, QString& HistoryKey,
+                            QString& HistoryImage);
+
+// The start step: starts a built command line with a normal, activated
+// window. A missing console program or folder sends the administrator to the
+// server setting; other failures are ignored. An empty line starts nothing.
+void startConsole(frmMain& form, const QString& commandLine);
+
+// Runs the default action for the object TargetPath (a full name).
+void StartRemoteAction(frmMain& form, QString TargetPath);
+
+}  // namespace RemoteActions
+}  // namespace tvn

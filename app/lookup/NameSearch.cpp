@@ -1,0 +1,140 @@
+// The name search: the main button cmdRC acts on the current target or
+// searches the typed name below the current context (or the fixed anchor),
+// and the directory control's answer lists several hits or acts on a single
+// one at once.
+#include <QCheckBox>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "app/actions/RemoteActions.h"
+#include "app/actions/UNCtoDOTConversion.h"
+#include "app/browser/AttributeView.h"
+#include "app/browser/treeExp.h"
+#include "app/lookup/KDDirCtrl.h"
+#include "app/lookup/checkLogin.h"
+#include "app/shell/RuntimeError.h"
+#include "app/shell/Validation.h"
+#include "app/shell/frmMain.h"
+#include "platform/automation/variant.h"
+#include "platform/forms/imagecombo.h"
+#include "platform/forms/keyedlist.h"
+#include "platform/forms/keyedtree.h"
+
+namespace tvn {
+
+using platform::forms::KeyedList;
+using platform::forms::KeyedTree;
+namespace pointer = platform::forms::pointer;
+
+namespace {
+bool isContainer(const QString& image) {
+    return image == "Country" || image == "Organizational Unit" || image == "Organization" ||
+           image == "Top";
+}
+}  // namespace
+
+void frmMain::cmdRC_Click() {
+    if (treeFlag) {
+        QTreeWidgetItem* node = TreeViewRC->selectedNode();
+        if (!node || isContainer(KeyedTree::imageOf(node))) return;
+        chosenKey = KeyedTree::keyOf(node);
+        chosenImage = KeyedTree::imageOf(node);
+        RemoteActions::StartRemoteAction(*this, chosenKey);
+        return;
+    }
+    if (historyFlag) {
+        const int item = ImageCombo1->selectedIndex();
+        if (item < 0) return;
+        chosenKey = ImageCombo1->keyAt(item);
+        chosenImage = ImageCombo1->imageAt(item);
+        RemoteActions::StartRemoteAction(*this, chosenKey);
+        return;
+    }
+    if (resultListFlag == true) {
+        // Acting on the selected result is not built yet.
+        return;
+    }
+
+    QString typed = ImageCombo1->currentText();
+    if (typed.isEmpty() || typed == " ") return;
+    if (Validation::CheckBlank(typed) == static_cast<float>(typed.size())) return;
+
+    setMousePointer(pointer::kHourglass);
+    setStatusText("Searching ...");
+    const QString classes =
+        CheckAlias->isChecked() ? "User, Alias, Workstation" : "User, Workstation";
+    const QString name = ImageCombo1->currentText();
+    if (anchorFixed) currentContext = searchAnchor;
+    const int scope =
+        optSubOrdTree[1]->isChecked() ? KDDirCtrl::kScopeContainer : KDDirCtrl::kScopeSubtree;
+    // Without a directory control no answer will come to reset the pointer.
+    if (errorNumberOf([&] {
+            need(KDDirUser.get())->StartSearch(name + "*", classes, scope, currentContext);
+        }) != 0) {
+        setMousePointer(pointer::kDefault);
+        setStatusText("");
+    }
+}
+
+void frmMain::KDDirUser_SearchCompleted(const platform::automation::Variant& Results) {
+    const bool isArray = Results.isArray();
+    const auto& hits = isArray ? Results.array() : platform::automation::Variant::Array{};
+
+    if (isArray && hits.size() > 1) {
+        setMousePointer(pointer::kDefault);
+        lstMultiple->clearItems();
+        for (const auto& hit : hits)
+            resumeNext([&] {
+                QString fullName = QString::fromStdString(hit.toString());
+                QString dotted = fullName;
+                UNCtoDOTConversion::ConvertUNCtoDOT(dotted);
+                lstMultiple->addItem(fullName, dotted, "User");
+            });
+        resumeNext([&] { lstMultiple->setColumnHeader(1, "Multiple users found ..."); });
+        setStatusText("");
+        return;
+    }
+
+    if (isArray && hits.size() == 1) {
+        const QString hit = QString::fromStdString(hits.front().toString());
+        std::optional<KDDirEntry> entry;
+        const int opened =
+            errorNumberOf([&] { entry.emplace(need(KDDirWSAddress.get())->OpenEntry(hit)); });
+        if (opened == err::kConnectionLost) {
+            setMousePointer(pointer::kDefault);
+            return;
+        }
+        if (opened == err::kNoSuchObject) {
+            setStatusText("User/workstation object not found!");
+            setMousePointer(pointer::kDefault);
+            return;
+        }
+        // When the entry could not be opened, every step that needs it fails
+        // on its own and is passed over.
+        auto theEntry = [&]() -> const KDDirEntry& { return *need(entry ? &*entry : nullptr); };
+        resumeNext([&] { chosenKey = theEntry().EntryPath(); });
+        resumeNext([&] { chosenImage = theEntry().LayoutName(); });
+        resumeNext([&] { treeExp(*this, theEntry().EntryPath()); });
+        resumeNext([&] { getKTRinfo(*this, KeyedTree::keyOf(need(TreeViewRC->selectedNode()))); });
+        if (chosenImage == "Workstation") {
+            QString command;
+            resumeNext([&] {
+                QString target = theEntry().EntryPath();
+                QString key = chosenKey;
+                QString image = chosenImage;
+                command = RemoteActions::BuildConsoleCommand(*this, target, key, image);
+            });
+            RemoteActions::startConsole(*this, command);
+            setMousePointer(pointer::kDefault);
+        } else {
+            resumeNext(
+                [&] { checkLogin(*this, KeyedTree::tagOf(need(TreeViewRC->selectedNode()))); });
+        }
+        setMousePointer(pointer::kDefault);
+        return;
+    }
+
+    setMousePointer(pointer::kDefault);
+}
+
+}  // namespace tvn

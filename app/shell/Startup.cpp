@@ -1,0 +1,143 @@
+// Start-up and shutdown of the main window. Start-up runs its steps in a
+// fixed order and stops at the first failure; only a directory control that
+// cannot work without the network client (error 7) is reported, and it ends
+// the program. Shutdown saves the settings only when this run loaded them.
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QLabel>
+
+#include "app/actions/VersionCheck.h"
+#include "app/browser/AttributeView.h"
+#include "app/browser/treeExp.h"
+#include "app/lookup/KDDirCtrl.h"
+#include "app/shell/CommandLine.h"
+#include "app/shell/RegistrySettings.h"
+#include "app/shell/RuntimeError.h"
+#include "app/shell/frmMain.h"
+#include "platform/automation/create.h"
+#include "platform/automation/enumerator.h"
+#include "platform/forms/keyedtree.h"
+#include "platform/forms/statusbar.h"
+#include "platform/forms/tabstrip.h"
+
+namespace tvn {
+
+namespace pa = platform::automation;
+
+namespace {
+constexpr const char* kQuillonProgId = "QuillonLib.QuillonCtrl.1";
+}
+
+ObjectFactory createByProgId() {
+    return [](const std::string& progId) { return pa::createObject(progId); };
+}
+
+frmMain::LoadResult frmMain::Form_Load() {
+    try {
+        runStartup();
+    } catch (...) {
+        if (errorNumber(std::current_exception()) == err::kOutOfMemory) {
+            svc_.msgBox("Sorry! This application works with Marrel Kalder Client only!",
+                        platform::forms::msgbox::kOkOnly);
+            return LoadResult::EndProgram;
+        }
+    }
+    return unloaded_ ? LoadResult::Closed : LoadResult::Show;
+}
+
+std::unique_ptr<KDDirCtrl> frmMain::createDirectoryControl(const QString& classFilter) {
+    auto control = std::make_unique<KDDirCtrl>(createObject_(KDDirCtrl::kProgId));
+    control->setClassFilter(classFilter);
+    return control;
+}
+
+void frmMain::fillServerList() {
+    // The session control lives for this step only.
+    const pa::Ref<pa::Object> session = createObject_(kQuillonProgId);
+    const pa::Ref<pa::Object> servers = session->get("ServerNames").toObject();
+    for (const pa::Variant& server : pa::enumerate(*need(servers.get())))
+        cmbServerlist->addItem(
+            QString::fromStdString(server.toObject()->get("ShortName").toString()));
+}
+
+void frmMain::runStartup() {
+    KDDirRCTree = createDirectoryControl(
+        "Country, Organization, Organizational Unit, User, Alias, Workstation");
+    KDDirUser = createDirectoryControl("Country, Organization, Organizational Unit");
+    KDDirUser->onSearchCompleted(
+        [this](const pa::Variant& results) { KDDirUser_SearchCompleted(results); });
+    KDDirWSdb = createDirectoryControl("Workstation");
+    KDDirWS = createDirectoryControl("Country, Organization, Organizational Unit");
+    KDDirWSAddress = createDirectoryControl("User");
+
+    CommandLine::ProcessCommandLine(*this);
+    if (unloaded_) return;
+
+    consoleNewGeneration = false;
+    VersionCheck::CheckConsoleVersion(*this);
+
+    setWindowTitle("Tolvane on " + treeName);
+
+    if (options.help) {
+        Form_Unload();
+        CommandLine::ShowHelpWindow(*this);
+        return;
+    }
+
+    if (dbDirectory.isEmpty()) dbDirectory = QCoreApplication::applicationDirPath();
+
+    lblAbout[1]->setText(QString("Version %1.%2").arg(TVN_VERSION_MAJOR).arg(TVN_VERSION_MINOR));
+
+    StatusBar->setPanelText(1, "Help");
+    setStatusText("Remember to update the Workstation Database regularly!");
+
+    mintCurFrame = 1;
+    mintCurFrameSettings = 1;
+
+    fillServerList();
+
+    cmbKTRInfoLayout->addItem("User");
+    cmbKTRInfoLayout->addItem("Workstation");
+    cmbKTRInfoLayout->setCurrentText("User");
+    BuildKTRLayoutList(*this);
+
+    RegistrySettings::LoadSettings(*this);
+    settingsLoaded = true;
+
+    TabStrip->select(1);
+    for (int i = 1; i <= 3; ++i) picControl[i]->setVisible(i == 1);
+    TabStripSettings->select(1);
+    for (int i = 1; i <= 4; ++i) frameS[i]->setVisible(i == 1);
+
+    TreeViewWS->setImageList(&ImageListMy);
+
+    BrowseStartWS(*this);
+    BrowseStartRC(*this);
+
+    if (!options.buildContext.isEmpty() && options.autoClose) {
+        Form_Unload();
+        return;
+    }
+
+    RegistrySettings::RestoreAnchor(*this);
+}
+
+void frmMain::Form_Unload() {
+    if (unloaded_) return;
+    unloaded_ = true;
+    hide();
+    if (!options.buildContext.isEmpty() && options.autoClose) return;
+    if (settingsLoaded) RegistrySettings::SaveSettings(*this);
+    releaseDirectoryControls();
+}
+
+void frmMain::releaseDirectoryControls() {
+    KDDirRCTree.reset();
+    KDDirUser.reset();
+    KDDirWSdb.reset();
+    KDDirWS.reset();
+    KDDirWSAddress.reset();
+}
+
+}  // namespace tvn

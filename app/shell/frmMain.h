@@ -1,0 +1,229 @@
+// The main window of tvn: its three pages with every control, the pop-up
+// menus, the status bar, and the application state that lives as long as the
+// window (tree name, options, default action, context, source flags, chosen
+// object). Start-up is the load event Form_Load, shutdown the unload event
+// Form_Unload; the other handlers keep their classic names so that each can
+// be found by the control and event it serves. Handlers of one concern live
+// in the source file of that concern (layout here, actions and search in
+// app/actions and app/lookup).
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/automation/ref.h"
+#include "platform/forms/imagelist.h"
+#include "platform/forms/services.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QRadioButton;
+
+namespace platform::automation {
+class Object;
+class Variant;
+}  // namespace platform::automation
+
+namespace platform::forms {
+class ImageCombo;
+class KeyedList;
+class KeyedTree;
+class MouseGrip;
+class StatusBar;
+class TabStrip;
+}  // namespace platform::forms
+
+namespace tvn {
+
+class KDDirCtrl;
+
+// Creates an automation object by ProgID; raises the automation error of a
+// failed creation. The program uses the registry's classes; tests may pass
+// their own.
+using ObjectFactory =
+    std::function<platform::automation::Ref<platform::automation::Object>(const std::string&)>;
+ObjectFactory createByProgId();
+
+// The command-line options of the run.
+struct CommandLineOptions {
+    QString tree;
+    QString dbPath;
+    QString buildContext;
+    bool autoClose = false;
+    bool help = false;
+};
+
+class frmMain : public QWidget {
+public:
+    explicit frmMain(platform::forms::Services services, ObjectFactory createObject = {},
+                     QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // ---- start-up and shutdown ----
+    enum class LoadResult {
+        Show,        // show the window (also after a start-up that stopped early)
+        Closed,      // start-up closed the main window; other windows may remain
+        EndProgram,  // end at once, without closing events
+    };
+    LoadResult Form_Load();
+    // The shutdown sequence; runs once, whoever closes the window.
+    void Form_Unload();
+    bool isUnloaded() const { return unloaded_; }
+
+    // ---- layout ----
+    void Form_Resize();
+    void SizeControlsV(float X);
+    void SizeControlsH(float Y);
+    void imgSplitterV_MouseDown(int Button, int Shift, double X, double Y);
+    void imgSplitterV_MouseMove(int Button, int Shift, double X, double Y);
+    void imgSplitterV_MouseUp(int Button, int Shift, double X, double Y);
+    void imgSplitterH_MouseDown(int Button, int Shift, double X, double Y);
+    void imgSplitterH_MouseMove(int Button, int Shift, double X, double Y);
+    void imgSplitterH_MouseUp(int Button, int Shift, double X, double Y);
+    void TabStrip_Click();
+    void TabStripSettings_Click();
+    void StatusBar_PanelClick(int panel);
+    void StatusBar_MouseDown(int Button, int Shift, double X, double Y);
+    void StatusBar_MouseMove(int Button, int Shift, double X, double Y);
+    void Command1_MouseDown();
+
+    // ---- default action ----
+    // The Click of a default-menu item, by the item's action code.
+    void mnuDefaultAction_Click(const QString& code);
+    // Sends the administrator to the inventory server setting.
+    void showInventoryWarning();
+    // Sends the administrator to the server setting after a console was not found.
+    void showConsoleFilesMissing();
+    // The caption of the default action on cmdRC; other codes leave it as it is.
+    void showDefaultActionCaption();
+
+    // ---- name search ----
+    void cmdRC_Click();
+    void KDDirUser_SearchCompleted(const platform::automation::Variant& Results);
+
+    // ---- services ----
+    const platform::forms::Services& services() const { return svc_; }
+    int MousePointer() const { return mousePointer_; }
+    void setMousePointer(int pointer);
+    QAction* menuItem(const QString& name) const;
+    // Panel 2 of the status bar, where every concern reports progress.
+    void setStatusText(const QString& text);
+    QString statusText() const;
+
+    // ---- controls ----
+    platform::forms::TabStrip* TabStrip = nullptr;
+    platform::forms::StatusBar* StatusBar = nullptr;
+    std::array<QWidget*, 4> picControl{};  // pages 1 to 3
+
+    QLabel* lblRCUserFieldEntry = nullptr;
+    platform::forms::ImageCombo* ImageCombo1 = nullptr;
+    QPushButton* cmdRC = nullptr;
+    QPushButton* Command1 = nullptr;
+    QLabel* lblRCUserFromKTR = nullptr;
+    platform::forms::KeyedTree* TreeViewRC = nullptr;
+    platform::forms::KeyedList* lvwKTRinfo = nullptr;
+    platform::forms::KeyedList* lstMultiple = nullptr;
+    platform::forms::MouseGrip* imgSplitterV = nullptr;
+    QFrame* picSplitterV = nullptr;
+    platform::forms::MouseGrip* imgSplitterH = nullptr;
+    QFrame* picSplitterH = nullptr;
+
+    platform::forms::TabStrip* TabStripSettings = nullptr;
+    std::array<QGroupBox*, 5> frameS{};  // frames 1 to 4
+    QLabel* Label1 = nullptr;
+    QComboBox* cmbServerlist = nullptr;
+    QLabel* lblInvServer = nullptr;
+    QLineEdit* txtInvServer = nullptr;
+    QLabel* Label4 = nullptr;
+    QLineEdit* txtSearchAnchor = nullptr;
+    QPushButton* cmdPurgeH = nullptr;
+    std::array<QRadioButton*, 2> optSubOrdTree{};
+    QCheckBox* CheckAlias = nullptr;
+    QComboBox* cmbKTRInfoLayout = nullptr;
+    std::array<platform::forms::KeyedList*, 2> lstKTRInfoSelect{};
+    platform::forms::KeyedTree* TreeViewWS = nullptr;
+    QGroupBox* frmDBopt = nullptr;
+    std::array<QRadioButton*, 2> optDBfile{};
+    QPushButton* cmdBuildWSdb = nullptr;
+
+    QGroupBox* FrameAbout = nullptr;
+    QLabel* Image1 = nullptr;
+    std::array<QLabel*, 2> lblAbout{};
+    QLabel* Label2 = nullptr;
+    QLabel* lblDistribution = nullptr;
+
+    QMenu* mnuTreeManipulate = nullptr;
+    QMenu* mnuMain = nullptr;
+    QMenu* mnuDefaultAction = nullptr;
+
+    platform::forms::ImageList ImageListMy;
+
+    // ---- directory-control instances ----
+    std::unique_ptr<KDDirCtrl> KDDirUser;
+    std::unique_ptr<KDDirCtrl> KDDirWSdb;
+    std::unique_ptr<KDDirCtrl> KDDirWS;
+    std::unique_ptr<KDDirCtrl> KDDirRCTree;
+    std::unique_ptr<KDDirCtrl> KDDirWSAddress;
+
+    // ---- state of the run ----
+    CommandLineOptions options;
+    QString treeName;
+    QString dbDirectory;
+    // The main button's design caption is that of Remote Control.
+    QString defaultAction = "RC";
+    QString savedDefaultAction;
+    bool consoleNewGeneration = false;
+    QString currentContext;
+    QString searchAnchor;
+    bool anchorFixed = false;
+    // Where the current target comes from. The result-list flag is empty
+    // until a list item is selected and is tested against true.
+    bool historyFlag = false;
+    bool treeFlag = false;
+    std::optional<bool> resultListFlag;
+    QString chosenKey;
+    QString chosenImage;
+    // Current page of TabStrip and current frame of TabStripSettings.
+    int mintCurFrame = 0;
+    int mintCurFrameSettings = 0;
+    bool settingsLoaded = false;
+
+protected:
+    void resizeEvent(QResizeEvent* e) override;
+    void changeEvent(QEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+
+private:
+    void buildRemoteActionPage();
+    void buildSettingsPage();
+    void buildAboutPage();
+    void buildMenus();
+    void connectHandlers();
+    void alignStatusBar();
+    void runStartup();
+    std::unique_ptr<KDDirCtrl> createDirectoryControl(const QString& classFilter);
+    void fillServerList();
+    void releaseDirectoryControls();
+    void startSplitterDrag(QFrame* bar, double left, double top, double width, double height);
+
+    platform::forms::Services svc_;
+    ObjectFactory createObject_;
+    int mousePointer_ = platform::forms::pointer::kDefault;
+    bool moving_ = false;
+    bool unloaded_ = false;
+};
+
+}  // namespace tvn

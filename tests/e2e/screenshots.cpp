@@ -1,0 +1,42 @@
+// Writes a picture of every page and settings frame of the main window, for
+// looking at the layout by eye (run under Xvfb; not part of the test suite):
+//   tvn_screenshots <output folder> [width height in twips]
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+#include <QTimer>
+
+#include "app/shell/ShellProgramStart.h"
+#include "app/shell/frmMain.h"
+#include "platform/forms/tabstrip.h"
+#include "platform/forms/twips.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    const QString out = argc > 1 ? argv[1] : ".";
+    QDir().mkpath(out);
+    auto services = platform::forms::Services::qt("Tolvane", QApplication::applicationDirPath());
+    services.programs = std::make_shared<tvn::ShellProgramStart>();
+    tvn::frmMain form(services);
+    form.Form_Load();
+    if (argc > 3) platform::forms::Twips(&form).move(1000, 1000, atof(argv[2]), atof(argv[3]));
+    form.show();
+
+    auto settle = [] {
+        for (int i = 0; i < 20; ++i) QApplication::processEvents();
+    };
+    auto shoot = [&](const QString& name) {
+        settle();
+        form.grab().save(out + "/" + name + ".png");
+    };
+    settle();
+    shoot("page1-remote-action");
+    form.TabStrip->select(2);
+    for (int frame = 1; frame <= 4; ++frame) {
+        form.TabStripSettings->select(frame);
+        shoot(QString("page2-settings-frame%1").arg(frame));
+    }
+    form.TabStrip->select(3);
+    shoot("page3-about");
+    return 0;
+}
