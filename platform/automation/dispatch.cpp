@@ -21,7 +21,9 @@ int compareNoCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
-const char* kindName(MemberKind kind) {
+}  // namespace
+
+const char* memberKindName(MemberKind kind) noexcept {
     switch (kind) {
         case MemberKind::PropertyGet:
             return "property get";
@@ -32,8 +34,6 @@ const char* kindName(MemberKind kind) {
     }
     return "?";
 }
-
-}  // namespace
 
 const char* typeCodeName(TypeCode type) noexcept {
     switch (type) {
@@ -85,7 +85,7 @@ void DispatchMap::add(Member member) {
                                    std::to_string(m.id) + " and " + std::to_string(member.id));
         if (m.id == member.id && m.kind == member.kind)
             throw std::logic_error("'" + member.name + "' declared twice as " +
-                                   kindName(member.kind));
+                                   memberKindName(member.kind));
     }
     members_.push_back(std::move(member));
 }

@@ -39,6 +39,7 @@ enum class MemberKind { PropertyGet, PropertyPut, Method };
 enum class TypeCode { Void, Variant, Boolean, Int16, Int32, Double, String, Object, Array };
 
 const char* typeCodeName(TypeCode type) noexcept;
+const char* memberKindName(MemberKind kind) noexcept;
 
 struct ParamInfo {
     std::string name;

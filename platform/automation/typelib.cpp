@@ -26,22 +26,9 @@ const T* findByName(const std::vector<T>& items, std::string_view name) {
     return it == items.end() ? nullptr : &*it;
 }
 
-const char* kindText(MemberKind kind) {
-    switch (kind) {
-        case MemberKind::PropertyGet:
-            return "get";
-        case MemberKind::PropertyPut:
-            return "put";
-        case MemberKind::Method:
-            return "method";
-    }
-    return "method";
-}
-
 MemberKind kindFromText(const std::string& text) {
-    if (text == "get") return MemberKind::PropertyGet;
-    if (text == "put") return MemberKind::PropertyPut;
-    if (text == "method") return MemberKind::Method;
+    for (MemberKind k : {MemberKind::PropertyGet, MemberKind::PropertyPut, MemberKind::Method})
+        if (text == memberKindName(k)) return k;
     throw std::runtime_error("unknown member kind '" + text + "'");
 }
 
@@ -62,7 +49,7 @@ json memberJson(const Member& m) {
                           {"byRef", p.byRef}});
     return {{"id", m.id},
             {"name", m.name},
-            {"kind", kindText(m.kind)},
+            {"kind", memberKindName(m.kind)},
             {"type", typeCodeName(m.type)},
             {"typeName", m.typeName},
             {"params", params},

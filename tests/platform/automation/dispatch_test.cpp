@@ -4,20 +4,12 @@
 
 #include <functional>
 
+#include "errorcode.h"
 #include "platform/automation/automation.h"
 
 namespace {
 
 using namespace platform::automation;
-
-int codeOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const AutomationError& e) {
-        return e.code();
-    }
-    return 0;
-}
 
 class Account : public Dispatchable<Account> {
 public:

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <cstdio>
 
+#include "errorcode.h"
 #include "platform/automation/automation.h"
 #include "platform/registry/registration.h"
 #include "platform/registry/store.h"
@@ -18,15 +19,6 @@ using namespace platform::automation;
 using platform::registry::Registration;
 using platform::registry::Store;
 namespace fs = std::filesystem;
-
-int codeOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const AutomationError& e) {
-        return e.code();
-    }
-    return 0;
-}
 
 // Runs a command line; answers its exit status and what it printed.
 std::pair<int, std::string> run(const std::string& command) {

@@ -4,20 +4,12 @@
 #include <cmath>
 #include <functional>
 
+#include "errorcode.h"
 #include "platform/automation/automation.h"
 
 namespace {
 
 using namespace platform::automation;
-
-int codeOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const AutomationError& e) {
-        return e.code();
-    }
-    return 0;
-}
 
 TEST(Variant, IntegerConversionRoundsHalfToEven) {
     EXPECT_EQ(Variant(2.5).toInt32(), 2);
