@@ -1,0 +1,194 @@
+// Speed and memory of the directory data at 100k and 1M entries: loading an
+// LDIF file, bytes held per entry, full-name lookups and name searches.
+// Usage: bench_directory [entries...] [--keep DIR]   (default 100000 1000000)
+#include <malloc.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "generator.h"
+#include "outside/directory/ldif.h"
+
+namespace fs = std::filesystem;
+using outside::directory::Directory;
+using outside::directory::EntryId;
+using outside::directory::Scope;
+using outside::directory::SearchQuery;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+double msSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// Live heap bytes (malloc and operator new alike), so libldap's transient
+// allocations count only if they are kept.
+std::size_t heapInUse() {
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
+
+std::size_t residentBytes() {
+    std::ifstream statm("/proc/self/statm");
+    std::size_t pages = 0, resident = 0;
+    statm >> pages >> resident;
+    return resident * static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+}
+
+struct Timing {
+    double median;
+    double worst;
+    std::size_t hits;
+};
+
+Timing timeSearch(const Directory& dir, const SearchQuery& query, int runs) {
+    std::vector<double> times;
+    std::size_t hits = 0;
+    for (int i = 0; i < runs; ++i) {
+        const auto start = Clock::now();
+        hits = dir.search(query).size();
+        times.push_back(msSince(start));
+    }
+    std::sort(times.begin(), times.end());
+    return {times[times.size() / 2], times.back(), hits};
+}
+
+void run(std::size_t wanted, const fs::path& folder) {
+    const fs::path file = folder / ("bench-" + std::to_string(wanted) + ".ldif");
+    auto start = Clock::now();
+    const benchdir::GeneratedShape shape = benchdir::writeDirectory(file, wanted);
+    std::printf(
+        "\n== %zu entries (%zu users, %zu workstations in %zu units), %.1f MiB of LDIF, "
+        "written in %.0f ms\n",
+        shape.entries, shape.users, shape.workstations, shape.units,
+        fs::file_size(file) / 1048576.0, msSince(start));
+
+    malloc_trim(0);
+    const std::size_t heapBefore = heapInUse();
+    const std::size_t rssBefore = residentBytes();
+    start = Clock::now();
+    const std::clock_t cpuStart = std::clock();
+    const auto result = outside::directory::loadLdif(file);
+    const double loadMs = msSince(start);
+    const double cpuMs = 1000.0 * static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
+    if (!result.ok()) {
+        std::printf("load failed: %s\n", result.error.describe().c_str());
+        std::exit(1);
+    }
+    const Directory& dir = *result.directory;
+    const double n = static_cast<double>(dir.size());
+    std::printf("load:   %.0f ms, %.0f entries/s (target >= 200000); CPU %.0f ms, %.0f entries/s\n",
+                loadMs, n / (loadMs / 1000), cpuMs, n / (cpuMs / 1000));
+    std::printf(
+        "memory: heap +%.0f B/entry, RSS +%.0f B/entry, held by the directory %.0f "
+        "B/entry (target <= 1024)\n",
+        (heapInUse() - heapBefore) / n, (residentBytes() - rssBefore) / n, dir.memoryUsage() / n);
+
+    const EntryId root = dir.trees().front();
+    // A unit and a leaf deep in the last country, spelt in upper case.
+    const EntryId lastUnit = dir.children(dir.children(dir.children(root)[3])[9])[24];
+    std::vector<std::string> names = {dir.fullName(lastUnit)};
+    if (dir.hasChildren(lastUnit)) names.push_back(dir.fullName(dir.children(lastUnit).back()));
+    for (std::string& name : names) {
+        for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    start = Clock::now();
+    constexpr int kLookups = 100000;
+    std::size_t found = 0;
+    for (int i = 0; i < kLookups; ++i)
+        found += dir.find(names[i % names.size()]) != outside::directory::kNoEntry;
+    std::printf("lookup: %.2f us per full name (%zu of %d found)\n",
+                msSince(start) * 1000 / kLookups, found, kLookups);
+
+    struct Case {
+        const char* label;
+        std::string pattern;
+        std::vector<std::string> classes;
+        Scope scope;
+        EntryId context;
+        std::size_t maxHits;
+    };
+    const EntryId unit = dir.children(dir.children(dir.children(root)[0])[0])[0];
+    const std::vector<Case> cases = {
+        {"prefix 'smi*', users+workstations, whole tree, <=100",
+         "smi*",
+         {"User", "Workstation"},
+         Scope::Subtree,
+         root,
+         100},
+        {"prefix 'Wiśniewski*', users, whole tree, <=100",
+         "Wiśniewski*",
+         {"User"},
+         Scope::Subtree,
+         root,
+         100},
+        {"prefix 'de-sal-0001*', whole tree, <=100",
+         "de-sal-0001*",
+         {"Workstation"},
+         Scope::Subtree,
+         root,
+         100},
+        {"prefix 'schmidtA1*', users, whole tree, unlimited",
+         "schmidtA1*",
+         {"User"},
+         Scope::Subtree,
+         root,
+         static_cast<std::size_t>(-1)},
+        {"prefix 'm*', users, whole tree, <=100", "m*", {"User"}, Scope::Subtree, root, 100},
+        {"'*' (everything), whole tree, <=100", "*", {}, Scope::Subtree, root, 100},
+        {"prefix 'zz*' (no hits), whole tree", "zz*", {"User"}, Scope::Subtree, root, 100},
+        {"'*' workstations, one unit, one level",
+         "*",
+         {"Workstation"},
+         Scope::OneLevel,
+         unit,
+         static_cast<std::size_t>(-1)},
+    };
+    for (const Case& c : cases) {
+        SearchQuery query;
+        query.pattern = c.pattern;
+        query.classes = c.classes;
+        query.scope = c.scope;
+        query.context = c.context;
+        query.maxHits = c.maxHits;
+        const Timing t = timeSearch(dir, query, 21);
+        std::printf("search: %-56s %6zu hits  median %.3f ms  worst %.3f ms\n", c.label, t.hits,
+                    t.median, t.worst);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::size_t> sizes;
+    fs::path keep;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--keep" && i + 1 < argc) {
+            keep = argv[++i];
+        } else {
+            sizes.push_back(std::stoul(arg));
+        }
+    }
+    if (sizes.empty()) sizes = {100000, 1000000};
+    fs::path folder = keep;
+    if (folder.empty()) {
+        std::string pattern = (fs::temp_directory_path() / "bench-directory-XXXXXX").string();
+        if (!mkdtemp(pattern.data())) return 1;
+        folder = pattern;
+    }
+    fs::create_directories(folder);
+    for (std::size_t size : sizes) run(size, folder);
+    if (keep.empty()) fs::remove_all(folder);
+    return 0;
+}

@@ -1,0 +1,418 @@
+// Entry checks, parent resolution and the final layout in directory order.
+#include "outside/directory/builder.h"
+
+#include <ldap.h>
+
+#include <algorithm>
+#include <limits>
+#include <numeric>
+#include <type_traits>
+
+#include "outside/directory/casefold.h"
+
+namespace outside::directory {
+namespace {
+
+struct RdnFree {
+    void operator()(LDAPRDN rdn) const { ldap_rdnfree(rdn); }
+};
+struct DnFree {
+    void operator()(LDAPDN dn) const { ldap_dnfree(dn); }
+};
+
+std::string_view view(const berval& bv) {
+    return {bv.bv_val, bv.bv_len};
+}
+
+std::string quoted(std::string_view text) {
+    return "\"" + std::string(text) + "\"";
+}
+
+}  // namespace
+
+// A DN taken apart: per RDN (leaf first) its folded value and attribute, and
+// the key of each suffix from that RDN to the end. Keys compare DNs without
+// regard to case or to the spelling of attribute names.
+struct DirectoryBuilder::ParsedDn {
+    std::vector<std::string> folded;
+    std::vector<AttributeId> types;
+    std::vector<std::string> suffix;
+};
+
+DirectoryBuilder::DirectoryBuilder(Schema schema, std::string source)
+    : schema_(std::move(schema)), source_(std::move(source)) {
+    if (schema_.classCount() > std::numeric_limits<std::uint16_t>::max()) {
+        throw EntryError("the schema has too many classes");
+    }
+    valueStart_.push_back(0);
+}
+
+DirectoryBuilder::~DirectoryBuilder() = default;
+
+AttributeId DirectoryBuilder::attributeId(std::string_view type) {
+    // A file spells its few attribute types the same way again and again.
+    for (const auto& [spelling, id] : typeCache_) {
+        if (spelling == type) return id;
+    }
+    const auto known = schema_.attributeByLdapName(type);
+    const AttributeId id = known ? *known : schema_.addUndeclaredAttribute(type);
+    typeCache_.emplace_back(std::string(type), id);
+    return id;
+}
+
+ClassId DirectoryBuilder::classFor(std::span<const std::string_view> objectClasses) {
+    std::string key;
+    for (std::string_view name : objectClasses) {
+        key.append(name);
+        key.push_back('\n');
+    }
+    if (auto it = classCache_.find(key); it != classCache_.end()) return it->second;
+    std::vector<ClassId> listed;
+    for (std::string_view name : objectClasses) {
+        const auto id = schema_.classByLdapName(name);
+        if (!id) {
+            throw EntryError("the class " + quoted(name) + " is not in the schema", "objectClass",
+                             std::string(name));
+        }
+        listed.push_back(*id);
+    }
+    ClassId best = listed.front();
+    for (ClassId c : listed) {
+        const bool mostDerived = std::none_of(listed.begin(), listed.end(), [&](ClassId d) {
+            return d != c && schema_.inherits(d, c);
+        });
+        if (mostDerived) best = c;
+    }
+    classCache_.emplace(std::move(key), best);
+    return best;
+}
+
+DirectoryBuilder::ParsedDn DirectoryBuilder::parseDn(std::string_view dn) {
+    const std::string text(dn);
+    LDAPDN parsed = nullptr;
+    if (ldap_str2dn(text.c_str(), &parsed, LDAP_DN_FORMAT_LDAP) != LDAP_SUCCESS || !parsed) {
+        throw EntryError("malformed DN " + quoted(dn));
+    }
+    std::unique_ptr<LDAPRDN, DnFree> hold(parsed);
+    ParsedDn out;
+    std::vector<std::string> keys;
+    for (LDAPRDN* rdn = parsed; *rdn; ++rdn) {
+        std::string key;
+        for (LDAPAVA** ava = *rdn; *ava; ++ava) {
+            if (ava != *rdn) key.push_back('+');
+            key += std::to_string(attributeId(view((*ava)->la_attr)));
+            key.push_back('=');
+            appendFolded(key, view((*ava)->la_value));
+        }
+        out.folded.push_back(foldCase(view((*rdn)[0]->la_value)));
+        out.types.push_back(attributeId(view((*rdn)[0]->la_attr)));
+        keys.push_back(std::move(key));
+    }
+    out.suffix.resize(keys.size());
+    for (std::size_t i = keys.size(); i-- > 0;) {
+        out.suffix[i] = i + 1 < keys.size() ? keys[i] + "," + out.suffix[i + 1] : keys[i];
+    }
+    return out;
+}
+
+EntryId DirectoryBuilder::findChild(EntryId parent, std::string_view folded) const {
+    return table_.find(nameHash(parent, folded), [&](EntryId id) {
+        return parent_[id] == parent &&
+               std::string_view(text_.data() + folded_[id].offset, folded_[id].length) == folded;
+    });
+}
+
+EntryId DirectoryBuilder::resolveParent(std::string_view parentDn) {
+    const ParsedDn dn = parseDn(parentDn);
+    // The tree it belongs to is the root whose DN ends this one; below it,
+    // every level must already be there.
+    for (std::size_t top = dn.suffix.size(); top-- > 0;) {
+        const auto root = rootByDn_.find(dn.suffix[top]);
+        if (root == rootByDn_.end()) continue;
+        EntryId current = root->second;
+        for (std::size_t level = top; level-- > 0;) {
+            const EntryId child = findChild(current, dn.folded[level]);
+            if (child == kNoEntry || rdnType_[child] != dn.types[level]) {
+                throw EntryError("the parent entry " + quoted(parentDn) +
+                                 " does not come before this entry");
+            }
+            current = child;
+        }
+        return current;
+    }
+    return kNoEntry;
+}
+
+std::string DirectoryBuilder::where(EntryId id) const {
+    return location_[id] ? " (line " + std::to_string(location_[id]) + ")" : std::string();
+}
+
+Directory::TextRef DirectoryBuilder::store(std::string_view text) {
+    const auto offset = static_cast<std::uint32_t>(text_.size());
+    text_.append(text);
+    return {offset, static_cast<std::uint32_t>(text.size())};
+}
+
+void DirectoryBuilder::reserve(std::size_t entries, std::size_t textBytes) {
+    text_.reserve(textBytes);
+    parent_.reserve(entries);
+    name_.reserve(entries);
+    folded_.reserve(entries);
+    class_.reserve(entries);
+    rdnType_.reserve(entries);
+    location_.reserve(entries);
+    valueStart_.reserve(entries + 1);
+    values_.reserve(entries * 5);
+}
+
+void DirectoryBuilder::addEntry(std::string_view dn, std::span<const Attribute> attributes,
+                                unsigned long location) {
+    if (dn.empty()) throw EntryError("the entry has an empty DN");
+    if (parent_.size() + 1 >= kNoEntry) throw EntryError("too many entries");
+    const std::string dnText(dn);
+    LDAPRDN rdn = nullptr;
+    char* next = nullptr;
+    if (ldap_str2rdn(dnText.c_str(), &rdn, &next, LDAP_DN_FORMAT_LDAP) != LDAP_SUCCESS || !rdn) {
+        throw EntryError("malformed DN " + quoted(dn));
+    }
+    std::unique_ptr<LDAPAVA*, RdnFree> holdRdn(rdn);
+    const std::string name(view(rdn[0]->la_value));
+    if (name.empty()) throw EntryError("the DN " + quoted(dn) + " gives the entry no name");
+    if (name.find('\\') != std::string::npos) {
+        throw EntryError("the name " + quoted(name) +
+                         " holds a backslash, which full names cannot carry");
+    }
+    const AttributeId rdnType = attributeId(view(rdn[0]->la_attr));
+    // next points at the separator after the first RDN, or at the end.
+    const std::string_view parentDn =
+        next && *next ? std::string_view(dnText).substr(next - dnText.c_str() + 1)
+                      : std::string_view();
+
+    types_.clear();
+    std::span<const std::string_view> objectClasses;
+    for (const Attribute& attribute : attributes) {
+        types_.push_back(attributeId(attribute.type));
+        if (types_.back() == schema_.objectClassAttribute()) objectClasses = attribute.values;
+    }
+    ClassId cls = objectClasses.empty() ? schema_.topClass() : classFor(objectClasses);
+
+    EntryId parent = kNoEntry;
+    std::size_t chainHit = chain_.size();
+    if (!parentDn.empty()) {
+        for (std::size_t k = chain_.size(); k-- > 0;) {
+            if (chain_[k].first == parentDn) {
+                parent = chain_[k].second;
+                chainHit = k;
+                break;
+            }
+        }
+        if (chainHit == chain_.size()) parent = resolveParent(parentDn);
+    }
+    const bool root = parent == kNoEntry;
+    if (root) {
+        cls = schema_.topClass();
+    } else if (objectClasses.empty()) {
+        throw EntryError("the entry " + quoted(dn) + " has no objectClass");
+    }
+
+    const std::string folded = foldCase(name);
+    const EntryId clash = findChild(parent, folded);
+    std::vector<std::string> rootKeys;
+    if (root) {
+        rootKeys = parseDn(dn).suffix;
+        if (const auto it = rootByDn_.find(rootKeys.front()); it != rootByDn_.end()) {
+            throw EntryError("duplicate entry " + quoted(dn) + ", first at" + where(it->second));
+        }
+        if (const auto it = rootAncestor_.find(rootKeys.front()); it != rootAncestor_.end()) {
+            throw EntryError("the entry " + quoted(dn) + " comes after an entry below it" +
+                             where(it->second) + "; parents must come first");
+        }
+        if (clash != kNoEntry) {
+            throw EntryError("a second tree named " + quoted(name) + where(clash));
+        }
+    } else if (clash != kNoEntry) {
+        if (rdnType_[clash] == rdnType) {
+            throw EntryError("duplicate entry " + quoted(dn) + where(clash));
+        }
+        throw EntryError("the entry " + quoted(dn) + " has the same name as its sibling" +
+                         where(clash) + "; full names must be unique");
+    }
+
+    std::size_t textNeeded = name.size() + folded.size();
+    for (const Attribute& attribute : attributes) {
+        for (std::string_view value : attribute.values) textNeeded += value.size();
+    }
+    if (text_.size() + textNeeded > std::numeric_limits<std::uint32_t>::max()) {
+        throw EntryError("the directory holds more than 4 GiB of text");
+    }
+
+    // From here on nothing throws but allocation.
+    const auto id = static_cast<EntryId>(parent_.size());
+    parent_.push_back(parent);
+    const Directory::TextRef nameRef = store(name);
+    name_.push_back(nameRef);
+    folded_.push_back(folded == name ? nameRef : store(folded));
+    class_.push_back(static_cast<std::uint16_t>(cls));
+    rdnType_.push_back(rdnType);
+    location_.push_back(location);
+    for (std::size_t a = 0; a < attributes.size(); ++a) {
+        if (types_[a] == schema_.objectClassAttribute()) continue;
+        for (std::string_view value : attributes[a].values)
+            values_.push_back({types_[a], store(value)});
+    }
+    valueStart_.push_back(static_cast<std::uint32_t>(values_.size()));
+    table_.insert(nameHash(parent, folded), id);
+
+    if (root) {
+        roots_.push_back(id);
+        rootByDn_.emplace(rootKeys.front(), id);
+        for (std::size_t i = 1; i < rootKeys.size(); ++i) rootAncestor_.emplace(rootKeys[i], id);
+        chain_.clear();
+    } else if (chainHit == chain_.size()) {
+        chain_.assign(1, {std::string(parentDn), parent});
+    } else {
+        chain_.resize(chainHit + 1);
+    }
+    chain_.emplace_back(dnText, id);
+}
+
+std::shared_ptr<const Directory> DirectoryBuilder::finish() {
+    const std::size_t n = parent_.size();
+    std::shared_ptr<Directory> dir(new Directory());
+
+    // Children in source order, as offsets into one list.
+    std::vector<std::uint32_t> childStart(n + 1, 0);
+    for (EntryId i = 0; i < n; ++i) {
+        if (parent_[i] != kNoEntry) ++childStart[parent_[i] + 1];
+    }
+    std::partial_sum(childStart.begin(), childStart.end(), childStart.begin());
+    std::vector<EntryId> childList(childStart[n]);
+    {
+        std::vector<std::uint32_t> fill(childStart.begin(), childStart.end() - 1);
+        for (EntryId i = 0; i < n; ++i) {
+            if (parent_[i] != kNoEntry) childList[fill[parent_[i]]++] = i;
+        }
+    }
+
+    // Directory order: each tree depth first, trees and children as the
+    // source gave them.
+    std::vector<EntryId> order;
+    order.reserve(n);
+    std::vector<EntryId> newId(n);
+    dir->subtreeEnd_.resize(n);
+    struct Frame {
+        EntryId id;
+        std::uint32_t next;
+    };
+    std::vector<Frame> stack;
+    const auto enter = [&](EntryId id) {
+        newId[id] = static_cast<EntryId>(order.size());
+        order.push_back(id);
+        stack.push_back({id, childStart[id]});
+    };
+    for (EntryId root : roots_) {
+        enter(root);
+        while (!stack.empty()) {
+            const std::size_t top = stack.size() - 1;
+            if (stack[top].next < childStart[stack[top].id + 1]) {
+                enter(childList[stack[top].next++]);
+            } else {
+                dir->subtreeEnd_[newId[stack[top].id]] = static_cast<EntryId>(order.size());
+                stack.pop_back();
+            }
+        }
+    }
+
+    const auto shrink = [](auto& member) {
+        if (member.capacity() > member.size() + member.size() / 8) member.shrink_to_fit();
+    };
+    dir->text_ = std::move(text_);
+    shrink(dir->text_);
+    bool inOrder = true;
+    for (EntryId k = 0; k < n && inOrder; ++k) inOrder = order[k] == k;
+    if (inOrder) {
+        // The source listed every parent's subtree in one piece (as exports
+        // do): the entries already stand in directory order.
+        dir->parent_ = std::move(parent_);
+        dir->name_ = std::move(name_);
+        dir->folded_ = std::move(folded_);
+        dir->class_ = std::move(class_);
+        dir->childStart_ = std::move(childStart);
+        dir->childList_ = std::move(childList);
+        dir->valueStart_ = std::move(valueStart_);
+        dir->values_ = std::move(values_);
+        dir->table_ = std::move(table_);
+        shrink(dir->parent_), shrink(dir->name_), shrink(dir->folded_), shrink(dir->class_);
+        shrink(dir->valueStart_), shrink(dir->values_);
+    } else {
+        dir->parent_.resize(n);
+        dir->name_.resize(n);
+        dir->folded_.resize(n);
+        dir->class_.resize(n);
+        dir->childStart_.resize(n + 1);
+        dir->childList_.resize(childList.size());
+        dir->valueStart_.resize(n + 1);
+        dir->values_.resize(values_.size());
+        std::uint32_t childAt = 0;
+        std::uint32_t valueAt = 0;
+        for (EntryId k = 0; k < n; ++k) {
+            const EntryId old = order[k];
+            dir->parent_[k] = parent_[old] == kNoEntry ? kNoEntry : newId[parent_[old]];
+            dir->name_[k] = name_[old];
+            dir->folded_[k] = folded_[old];
+            dir->class_[k] = class_[old];
+            dir->childStart_[k] = childAt;
+            for (std::uint32_t c = childStart[old]; c < childStart[old + 1]; ++c) {
+                dir->childList_[childAt++] = newId[childList[c]];
+            }
+            dir->valueStart_[k] = valueAt;
+            for (std::uint32_t v = valueStart_[old]; v < valueStart_[old + 1]; ++v) {
+                dir->values_[valueAt++] = values_[v];
+            }
+        }
+        dir->childStart_[n] = childAt;
+        dir->valueStart_[n] = valueAt;
+        dir->table_.reserve(n);
+        for (EntryId k = 0; k < n; ++k) {
+            dir->table_.insert(nameHash(dir->parent_[k], dir->folded(k)), k);
+        }
+    }
+    for (EntryId root : roots_) dir->trees_.push_back(newId[root]);
+
+    dir->schema_ = std::move(schema_);
+    dir->source_ = std::move(source_);
+
+    // The name index: the first eight bytes of each folded name as a number
+    // settle most comparisons without touching the text.
+    {
+        std::vector<std::pair<std::uint64_t, EntryId>> keyed(n);
+        for (EntryId k = 0; k < n; ++k) {
+            const std::string_view f = dir->folded(k);
+            std::uint64_t key = 0;
+            for (std::size_t b = 0; b < 8; ++b) {
+                key = (key << 8) | (b < f.size() ? static_cast<unsigned char>(f[b]) : 0u);
+            }
+            keyed[k] = {key, k};
+        }
+        std::sort(keyed.begin(), keyed.end(), [&dir](const auto& a, const auto& b) {
+            if (a.first != b.first) return a.first < b.first;
+            const int c = dir->folded(a.second).compare(dir->folded(b.second));
+            return c != 0 ? c < 0 : a.second < b.second;
+        });
+        dir->byName_.resize(n);
+        for (std::size_t k = 0; k < n; ++k) dir->byName_[k] = keyed[k].second;
+    }
+    // The builder's own tables are not needed any more.
+    const auto release = [](auto& member) {
+        std::remove_reference_t<decltype(member)>().swap(member);
+    };
+    release(parent_), release(name_), release(folded_), release(class_), release(rdnType_);
+    release(location_), release(values_), release(roots_), release(rootByDn_);
+    release(rootAncestor_), release(chain_), release(typeCache_), release(classCache_),
+        release(types_);
+    valueStart_.assign(1, 0);
+    table_ = NameTable();
+    return dir;
+}
+
+}  // namespace outside::directory

@@ -1,0 +1,100 @@
+// Builds a Directory from entries given one at a time, as a source reads
+// them: checks each entry against the schema and the entries before it, and
+// lays the whole out in directory order at the end. Sources (the LDIF reader,
+// later an LDAP reader) only parse; every rule about what makes a directory
+// lives here.
+//
+// Rules: an entry's parent must come before it; an entry none of whose
+// ancestors is present is the root of a tree, named by its RDN value and of
+// class "Top" whatever its objectClass; two entries below one parent may not
+// share a relative name (full names must stay unique), nor two trees a name;
+// every listed objectClass must be in the schema, and the entry's class is the
+// most derived of them (the last listed if several are); relative names may
+// not be empty or hold a backslash, which full names cannot carry.
+#pragma once
+
+#include <memory>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "outside/directory/directory.h"
+
+namespace outside::directory {
+
+// An entry that breaks a rule. When one attribute value is at fault, type and
+// value name it, so that a reader can point at the line that holds it.
+class EntryError : public std::runtime_error {
+public:
+    explicit EntryError(const std::string& message, std::string type = {}, std::string value = {})
+        : std::runtime_error(message), type(std::move(type)), value(std::move(value)) {}
+    std::string type;
+    std::string value;
+};
+
+class DirectoryBuilder {
+public:
+    struct Attribute {
+        std::string_view type;  // as written: LDAP name or OID, options allowed
+        std::span<const std::string_view> values;
+    };
+
+    DirectoryBuilder(Schema schema, std::string source);
+    ~DirectoryBuilder();
+    DirectoryBuilder(const DirectoryBuilder&) = delete;
+    DirectoryBuilder& operator=(const DirectoryBuilder&) = delete;
+
+    // Adds one entry. location (a line number, 0 for none) appears in the
+    // messages of later entries that clash with this one. Throws EntryError,
+    // and then no part of the entry has been added.
+    void addEntry(std::string_view dn, std::span<const Attribute> attributes,
+                  unsigned long location = 0);
+
+    // Room for about this many entries and bytes of text, to spare growing
+    // the tables step by step while a large source is read.
+    void reserve(std::size_t entries, std::size_t textBytes);
+
+    std::size_t size() const { return parent_.size(); }
+
+    // Lays the entries out in directory order and hands them over; the
+    // builder is empty afterwards.
+    std::shared_ptr<const Directory> finish();
+
+private:
+    struct ParsedDn;
+    AttributeId attributeId(std::string_view type);
+    ClassId classFor(std::span<const std::string_view> objectClasses);
+    ParsedDn parseDn(std::string_view dn);
+    EntryId resolveParent(std::string_view parentDn);
+    EntryId findChild(EntryId parent, std::string_view folded) const;
+    std::string where(EntryId id) const;
+    Directory::TextRef store(std::string_view text);
+
+    Schema schema_;
+    std::string source_;
+    std::string text_;
+    std::vector<EntryId> parent_;
+    std::vector<Directory::TextRef> name_;
+    std::vector<Directory::TextRef> folded_;
+    std::vector<std::uint16_t> class_;
+    std::vector<AttributeId> rdnType_;
+    std::vector<unsigned long> location_;
+    std::vector<std::uint32_t> valueStart_;
+    std::vector<Directory::StoredValue> values_;
+    NameTable table_;
+    std::vector<EntryId> roots_;
+    std::unordered_map<std::string, EntryId> rootByDn_;      // DN key of each root
+    std::unordered_map<std::string, EntryId> rootAncestor_;  // keys of the roots' missing ancestors
+    // The raw DNs of the last entry and its ancestors, newest last: in an
+    // export the next entry's parent is nearly always one of them, which
+    // spares parsing its DN a second time.
+    std::vector<std::pair<std::string, EntryId>> chain_;
+    std::vector<std::pair<std::string, AttributeId>> typeCache_;
+    std::unordered_map<std::string, ClassId> classCache_;
+    std::vector<AttributeId> types_;  // of the entry being added
+};
+
+}  // namespace outside::directory

@@ -1,0 +1,37 @@
+// The process-wide cache of directory sources. Every user of one LDIF file
+// in a process shares one loaded Directory; the file is read again only when
+// it changes (modification time, size, device or inode differ). A file that
+// has gone or cannot be read answers LoadStatus::SourceLost, which callers
+// report as a lost connection; bad data answers LoadStatus::BadData, and is
+// not read again until the file changes.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+
+#include "outside/directory/load.h"
+
+namespace outside::directory {
+
+class DirectoryCache {
+public:
+    static DirectoryCache& instance();
+
+    // The current directory of the file at path. Safe to call from any
+    // thread; callers asking for the same file while it loads wait for that
+    // one load, callers asking for other files do not.
+    LoadResult get(const std::filesystem::path& path);
+
+    // Forgets every source (directories handed out stay valid).
+    void clear();
+
+private:
+    struct Slot;
+    std::mutex mutex_;
+    std::unordered_map<std::string, std::shared_ptr<Slot>> slots_;
+};
+
+}  // namespace outside::directory

@@ -1,0 +1,344 @@
+// The LDIF source: libldap reads the records (ldif_read_record) and parses
+// them (ldap_parse_ldif_record); this file checks what libldap does not,
+// turns the records into schema and entries, and points errors at lines.
+#include "outside/directory/ldif.h"
+
+#include <ldap.h>
+#include <ldif.h>
+#include <sys/stat.h>
+#include <cstdio>  // ldif.h needs FILE
+
+#include <strings.h>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <optional>
+
+#include "outside/directory/builder.h"
+#include "outside/directory/casefold.h"
+
+namespace outside::directory {
+namespace {
+
+struct Failure {
+    LoadError error;
+};
+
+struct LdifFile {
+    LDIFFP* fp = nullptr;
+    ~LdifFile() {
+        if (fp) ldif_close(fp);
+    }
+};
+
+struct RecordBuffer {
+    char* text = nullptr;
+    int size = 0;
+    ~RecordBuffer() { ber_memfree(text); }
+};
+
+struct ParsedRecord {
+    LDIFRecord record{};
+    ~ParsedRecord() { ldap_ldif_record_done(&record); }
+};
+
+std::string_view view(const berval& bv) {
+    return {bv.bv_val, bv.bv_len};
+}
+
+// Keywords, attribute types and DNs compared here are ASCII.
+bool equalsAscii(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
+}
+
+bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && equalsAscii(text.substr(0, prefix.size()), prefix);
+}
+
+// The attribute type without options, for comparing types as written.
+bool sameType(std::string_view a, std::string_view b) {
+    return equalsAscii(a.substr(0, a.find(';')), b.substr(0, b.find(';')));
+}
+
+std::string_view trimmed(std::string_view text) {
+    const auto begin = text.find_first_not_of(" \r");
+    if (begin == std::string_view::npos) return {};
+    return text.substr(begin, text.find_last_not_of(" \r") - begin + 1);
+}
+
+std::string shortened(std::string_view text) {
+    return text.size() > 60 ? std::string(text.substr(0, 57)) + "..." : std::string(text);
+}
+
+// The physical lines of a record, each without its line end.
+std::vector<std::string_view> physicalLines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    while (!text.empty()) {
+        const auto end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        lines.push_back(line);
+        if (end == std::string_view::npos) break;
+        text.remove_prefix(end + 1);
+    }
+    return lines;
+}
+
+struct LogicalLine {
+    std::string text;
+    unsigned long line;
+};
+
+// Unfolds a record into its lines without comments. Used only to check lines
+// libldap would take wrongly and to find the line an error is about.
+std::vector<LogicalLine> logicalLines(std::string_view record, unsigned long first) {
+    std::vector<LogicalLine> out;
+    bool inComment = false;
+    const auto lines = physicalLines(record);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::string_view line = lines[i];
+        if (!line.empty() && line.front() == ' ') {
+            if (!inComment && !out.empty()) out.back().text.append(line.substr(1));
+            continue;
+        }
+        inComment = !line.empty() && line.front() == '#';
+        if (!inComment && !line.empty()) out.push_back({std::string(line), first + i});
+    }
+    return out;
+}
+
+class Reader {
+public:
+    explicit Reader(const std::filesystem::path& path) : name_(path.string()) {}
+    std::shared_ptr<const Directory> read();
+
+private:
+    [[noreturn]] void fail(LoadStatus status, unsigned long line,
+                           const std::string& message) const {
+        throw Failure{LoadError{status, name_, line, message}};
+    }
+    [[noreturn]] void bad(unsigned long line, const std::string& message) const {
+        fail(LoadStatus::BadData, line, message);
+    }
+    void record(std::string_view text, unsigned long first, bool firstRecord);
+    void checkLines(std::string_view text, unsigned long first) const;
+    [[noreturn]] void malformed() const;
+    unsigned long lineOf(std::string_view type, std::string_view value) const;
+    void readSchema(std::string_view dn);
+    bool isSubschema(std::string_view dn) const;
+
+    std::string name_;
+    std::unique_ptr<DirectoryBuilder> builder_;
+    std::string raw_;  // the record being read, as the file has it
+    unsigned long first_ = 0;
+    std::size_t fileSize_ = 0;
+    std::vector<std::string_view> values_;
+    std::vector<DirectoryBuilder::Attribute> attributes_;
+};
+
+std::shared_ptr<const Directory> Reader::read() {
+    LdifFile file;
+    file.fp = ldif_open(name_.c_str(), "r");
+    if (!file.fp)
+        fail(LoadStatus::SourceLost, 0, std::string("cannot open: ") + std::strerror(errno));
+    struct stat st {};
+    if (fstat(fileno(file.fp->fp), &st) != 0 || !S_ISREG(st.st_mode)) {
+        fail(LoadStatus::SourceLost, 0, "not a readable file");
+    }
+    fileSize_ = static_cast<std::size_t>(st.st_size);
+    std::setvbuf(file.fp->fp, nullptr, _IOFBF, 1 << 16);
+
+    RecordBuffer buffer;
+    unsigned long line = 0;
+    bool firstRecord = true;
+    while (true) {
+        const unsigned long before = line;
+        const int found = ldif_read_record(file.fp, &line, &buffer.text, &buffer.size);
+        if (found < 0 || file.fp->prev) bad(before + 1, "\"include:\" lines are not allowed");
+        if (found == 0) break;
+        const std::string_view text(buffer.text);
+        // The line count includes the blank line that ended the record, unless
+        // the file ended it.
+        const auto physical =
+            static_cast<unsigned long>(std::count(text.begin(), text.end(), '\n'));
+        const unsigned long first = line - physical + (std::feof(file.fp->fp) ? 1 : 0);
+        record(text, first, firstRecord);
+        firstRecord = false;
+    }
+    if (std::ferror(file.fp->fp)) fail(LoadStatus::SourceLost, line, "read error");
+    if (!builder_) bad(0, "no subschema entry (dn: cn=Subschema)");
+    return builder_->finish();
+}
+
+void Reader::record(std::string_view text, unsigned long first, bool firstRecord) {
+    if (firstRecord) {
+        // "version: 1" may open the file, alone or at the top of the first record.
+        std::string_view rest = text;
+        unsigned long at = first;
+        while (!rest.empty() && (rest[0] == '#' || rest[0] == ' ')) {
+            const auto end = rest.find('\n');
+            rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+            ++at;
+        }
+        if (startsWithIgnoringCase(rest, "version:")) {
+            const auto end = rest.find('\n');
+            const std::string_view version = trimmed(rest.substr(8, end - 8));
+            if (version != "1")
+                bad(at, "unsupported LDIF version \"" + std::string(version) + "\"");
+            text = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+            first = at + 1;
+            if (logicalLines(text, first).empty()) return;
+        }
+    }
+    checkLines(text, first);
+    raw_.assign(text);
+    first_ = first;
+
+    ParsedRecord parsed;
+    berval bv{text.size(), const_cast<char*>(text.data())};
+    if (ldap_parse_ldif_record(&bv, first, &parsed.record, name_.c_str(),
+                               LDIF_DEFAULT_ADD | LDIF_NO_CONTROLS) != LDAP_SUCCESS) {
+        malformed();
+    }
+    const LDIFRecord& rec = parsed.record;
+    if (rec.lr_op != LDAP_REQ_ADD) {
+        bad(first, rec.lr_dn.bv_len == 0 ? "a record without \"dn:\""
+                                         : "change records are not supported, only entries");
+    }
+    const std::string_view dn = view(rec.lr_dn);
+
+    values_.clear();
+    attributes_.clear();
+    std::vector<std::pair<std::string_view, std::size_t>> counts;
+    for (LDAPMod** mod = rec.lrop_mods; mod && *mod; ++mod) {
+        std::size_t count = 0;
+        for (berval** value = (*mod)->mod_bvalues; value && *value; ++value, ++count) {
+            values_.push_back(view(**value));
+        }
+        counts.emplace_back((*mod)->mod_type, count);
+    }
+    std::size_t at = 0;
+    for (const auto& [type, count] : counts) {
+        attributes_.push_back(
+            {type, std::span<const std::string_view>(values_.data() + at, count)});
+        at += count;
+    }
+
+    if (!builder_) return readSchema(dn);
+    if (isSubschema(dn)) bad(first, "a second subschema entry");
+    try {
+        builder_->addEntry(dn, attributes_, first);
+    } catch (const EntryError& error) {
+        bad(error.type.empty() ? first : lineOf(error.type, error.value), error.what());
+    }
+}
+
+// libldap crashes on a line that starts with ":" (no attribute type) and on a
+// lone "-" (a change-record separator) in an entry, and fetches the file of
+// a ":<" value; none of them gets that far.
+void Reader::checkLines(std::string_view text, unsigned long first) const {
+    unsigned long line = first;
+    for (std::size_t at = 0; at < text.size(); ++line) {
+        if (text[at] == ':') bad(line, "a line without an attribute type");
+        if (text[at] == '-' &&
+            (at + 1 == text.size() || text[at + 1] == '\n' || text[at + 1] == '\r')) {
+            bad(line, "change records are not supported, only entries");
+        }
+        const auto end = text.find('\n', at);
+        if (end == std::string_view::npos) break;
+        at = end + 1;
+    }
+    if (text.find('<') == std::string_view::npos) return;
+    for (const LogicalLine& line : logicalLines(text, first)) {
+        const auto colon = line.text.find(':');
+        if (colon != std::string::npos && line.text.compare(colon, 2, ":<") == 0) {
+            bad(line.line, "values read from a URL (\":<\") are not allowed");
+        }
+    }
+}
+
+// Finds the line libldap refused: the first that its line parser rejects.
+void Reader::malformed() const {
+    for (const LogicalLine& line : logicalLines(raw_, first_)) {
+        std::string copy = line.text;
+        berval type{}, value{};
+        int freeValue = 0;
+        if (ldif_parse_line2(copy.data(), &type, &value, &freeValue) < 0) {
+            bad(line.line, "malformed line \"" + shortened(line.text) + "\"");
+        }
+        if (freeValue) ber_memfree(value.bv_val);
+    }
+    bad(first_, "malformed record");
+}
+
+// The line of the record that holds this value of this attribute.
+unsigned long Reader::lineOf(std::string_view type, std::string_view value) const {
+    for (const LogicalLine& line : logicalLines(raw_, first_)) {
+        std::string copy = line.text;
+        berval t{}, v{};
+        int freeValue = 0;
+        if (ldif_parse_line2(copy.data(), &t, &v, &freeValue) < 0) continue;
+        const bool match = sameType(view(t), type) && view(v) == value;
+        if (freeValue) ber_memfree(v.bv_val);
+        if (match) return line.line;
+    }
+    return first_;
+}
+
+bool Reader::isSubschema(std::string_view dn) const {
+    if (equalsAscii(dn, "cn=subschema")) return true;
+    for (const auto& attribute : attributes_) {
+        if (!sameType(attribute.type, "objectClass")) continue;
+        for (std::string_view value : attribute.values) {
+            if (equalsAscii(value, "subschema")) return true;
+        }
+    }
+    return false;
+}
+
+void Reader::readSchema(std::string_view dn) {
+    if (!isSubschema(dn)) {
+        bad(first_, "the subschema entry (dn: cn=Subschema) must come before every other entry");
+    }
+    std::vector<std::string_view> attributeTypes, objectClasses;
+    for (const auto& attribute : attributes_) {
+        if (sameType(attribute.type, "attributeTypes")) {
+            attributeTypes.insert(attributeTypes.end(), attribute.values.begin(),
+                                  attribute.values.end());
+        } else if (sameType(attribute.type, "objectClasses")) {
+            objectClasses.insert(objectClasses.end(), attribute.values.begin(),
+                                 attribute.values.end());
+        }
+    }
+    try {
+        builder_ =
+            std::make_unique<DirectoryBuilder>(Schema::parse(attributeTypes, objectClasses), name_);
+        // An entry takes at least ~100 bytes of LDIF, and keeps less text
+        // than the file spends on it.
+        builder_->reserve(fileSize_ / 100, fileSize_);
+    } catch (const SchemaError& error) {
+        const auto& list = error.list == "attributeTypes" ? attributeTypes : objectClasses;
+        bad(error.index < list.size() ? lineOf(error.list, list[error.index]) : first_,
+            error.what());
+    } catch (const EntryError& error) {
+        bad(first_, error.what());
+    }
+}
+
+}  // namespace
+
+std::string LoadError::describe() const {
+    std::string out = source;
+    if (line) out.append(":").append(std::to_string(line));
+    return out.append(": ").append(message);
+}
+
+LoadResult loadLdif(const std::filesystem::path& path) {
+    try {
+        return LoadResult{Reader(path).read(), {}};
+    } catch (const Failure& failure) {
+        return LoadResult{nullptr, failure.error};
+    }
+}
+
+}  // namespace outside::directory

@@ -1,0 +1,271 @@
+// Schema parsing on libldap's RFC 4512 parser, name tables and layouts.
+#include "outside/directory/schema.h"
+
+#include <ldap_schema.h>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+
+#include "outside/directory/casefold.h"
+
+namespace outside::directory {
+namespace {
+
+constexpr std::string_view kNameExtension = "X-KTR-NAME";
+constexpr unsigned kParseFlags = LDAP_SCHEMA_ALLOW_ALL;
+
+struct AttributeTypeFree {
+    void operator()(LDAPAttributeType* p) const { ldap_attributetype_free(p); }
+};
+struct ObjectClassFree {
+    void operator()(LDAPObjectClass* p) const { ldap_objectclass_free(p); }
+};
+
+std::string lowerAscii(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return out;
+}
+
+std::string withoutOptions(std::string_view type) {
+    return lowerAscii(type.substr(0, type.find(';')));
+}
+
+std::vector<std::string> strings(char** list) {
+    std::vector<std::string> out;
+    for (; list && *list; ++list) out.emplace_back(*list);
+    return out;
+}
+
+std::string extensionName(LDAPSchemaExtensionItem** ext) {
+    for (; ext && *ext; ++ext) {
+        if (kNameExtension == (*ext)->lsei_name && (*ext)->lsei_values && (*ext)->lsei_values[0]) {
+            return (*ext)->lsei_values[0];
+        }
+    }
+    return {};
+}
+
+std::string parseError(std::string_view what, int code, const char* where) {
+    std::string message = "malformed " + std::string(what) + ": " + ldap_scherr2str(code);
+    if (where && *where) message += " at \"" + std::string(where).substr(0, 40) + "\"";
+    return message;
+}
+
+// The directory's name: the extension, else the first LDAP name, else the OID.
+std::string directoryName(const std::string& extension, const std::vector<std::string>& ldapNames,
+                          const std::string& oid) {
+    if (!extension.empty()) return extension;
+    return ldapNames.empty() ? oid : ldapNames.front();
+}
+
+}  // namespace
+
+Schema Schema::parse(const std::vector<std::string_view>& attributeTypes,
+                     const std::vector<std::string_view>& objectClasses) {
+    Schema schema;
+    for (std::size_t i = 0; i < attributeTypes.size(); ++i) {
+        const std::string text(attributeTypes[i]);
+        int code = 0;
+        const char* where = nullptr;
+        std::unique_ptr<LDAPAttributeType, AttributeTypeFree> at(
+            ldap_str2attributetype(text.c_str(), &code, &where, kParseFlags));
+        if (!at) throw SchemaError(parseError("attribute type", code, where), "attributeTypes", i);
+        AttributeType type;
+        type.oid = at->at_oid ? at->at_oid : "";
+        type.ldapNames = strings(at->at_names);
+        type.name = directoryName(extensionName(at->at_extensions), type.ldapNames, type.oid);
+        type.syntax = at->at_syntax_oid ? at->at_syntax_oid : "";
+        type.singleValue = at->at_single_value != 0;
+        schema.addAttribute(std::move(type), i);
+    }
+
+    // Classes are registered before any SUP is resolved: a superclass may be
+    // defined after the classes that name it.
+    std::vector<std::unique_ptr<LDAPObjectClass, ObjectClassFree>> parsed;
+    for (std::size_t i = 0; i < objectClasses.size(); ++i) {
+        const std::string text(objectClasses[i]);
+        int code = 0;
+        const char* where = nullptr;
+        parsed.emplace_back(ldap_str2objectclass(text.c_str(), &code, &where, kParseFlags));
+        const LDAPObjectClass* oc = parsed.back().get();
+        if (!oc) throw SchemaError(parseError("object class", code, where), "objectClasses", i);
+        ObjectClass cls;
+        cls.oid = oc->oc_oid ? oc->oc_oid : "";
+        cls.ldapNames = strings(oc->oc_names);
+        const std::string extension = extensionName(oc->oc_extensions);
+        cls.name = directoryName(extension, cls.ldapNames, cls.oid);
+        if (extension.empty() && lowerAscii(cls.name) == "top") cls.name = "Top";
+        cls.kind = oc->oc_kind == LDAP_SCHEMA_ABSTRACT    ? ObjectClass::Kind::Abstract
+                   : oc->oc_kind == LDAP_SCHEMA_AUXILIARY ? ObjectClass::Kind::Auxiliary
+                                                          : ObjectClass::Kind::Structural;
+        schema.addClass(std::move(cls), i);
+    }
+    if (const auto declared = schema.classByLdapName("top")) {
+        schema.top_ = *declared;
+    } else {
+        ObjectClass top;
+        top.name = "Top";
+        top.oid = "2.5.6.0";
+        top.ldapNames = {"top"};
+        top.kind = ObjectClass::Kind::Abstract;
+        top.declared = false;
+        schema.top_ = schema.addClass(std::move(top), 0);
+    }
+    const auto attributeNamed = [&schema](const char* name) {
+        if (auto id = schema.attributeByLdapName(name)) return *id;
+        return schema.addUndeclaredAttribute(name);
+    };
+    schema.objectClassAttribute_ = attributeNamed("objectClass");
+
+    for (std::size_t i = 0; i < parsed.size(); ++i) {
+        const LDAPObjectClass* oc = parsed[i].get();
+        ObjectClass& cls = schema.classes_[i];
+        for (char** sup = oc->oc_sup_oids; sup && *sup; ++sup) {
+            const auto id = schema.classByLdapName(*sup);
+            if (!id) {
+                throw SchemaError(
+                    "class '" + cls.name + "' names the unknown superclass '" + *sup + "'",
+                    "objectClasses", i);
+            }
+            cls.superclasses.push_back(*id);
+        }
+        for (char** at = oc->oc_at_oids_must; at && *at; ++at) {
+            cls.must.push_back(attributeNamed(*at));
+        }
+        for (char** at = oc->oc_at_oids_may; at && *at; ++at) {
+            cls.may.push_back(attributeNamed(*at));
+        }
+    }
+    schema.computeLayouts();
+    return schema;
+}
+
+AttributeId Schema::addAttribute(AttributeType type, std::size_t index) {
+    const auto id = static_cast<AttributeId>(attributes_.size());
+    std::vector<std::string> keys = type.ldapNames;
+    if (!type.oid.empty()) keys.push_back(type.oid);
+    for (const std::string& key : keys) {
+        if (!attributeByLdapName_.emplace(lowerAscii(key), id).second) {
+            throw SchemaError("attribute type '" + key + "' is defined twice", "attributeTypes",
+                              index);
+        }
+    }
+    if (!attributeByName_.emplace(foldCase(type.name), id).second) {
+        throw SchemaError("two attribute types are named '" + type.name + "'", "attributeTypes",
+                          index);
+    }
+    attributes_.push_back(std::move(type));
+    return id;
+}
+
+ClassId Schema::addClass(ObjectClass cls, std::size_t index) {
+    const auto id = static_cast<ClassId>(classes_.size());
+    std::vector<std::string> keys = cls.ldapNames;
+    if (!cls.oid.empty()) keys.push_back(cls.oid);
+    for (const std::string& key : keys) {
+        if (!classByLdapName_.emplace(lowerAscii(key), id).second) {
+            throw SchemaError("object class '" + key + "' is defined twice", "objectClasses",
+                              index);
+        }
+    }
+    if (!classByName_.emplace(foldCase(cls.name), id).second) {
+        throw SchemaError("two object classes are named '" + cls.name + "'", "objectClasses",
+                          index);
+    }
+    classes_.push_back(std::move(cls));
+    return id;
+}
+
+AttributeId Schema::addUndeclaredAttribute(std::string_view ldapName) {
+    const std::string key = withoutOptions(ldapName);
+    if (auto it = attributeByLdapName_.find(key); it != attributeByLdapName_.end()) {
+        return it->second;
+    }
+    const auto id = static_cast<AttributeId>(attributes_.size());
+    AttributeType type;
+    type.name = std::string(ldapName.substr(0, ldapName.find(';')));
+    type.ldapNames = {type.name};
+    type.declared = false;
+    attributeByLdapName_.emplace(key, id);
+    // A declared type may already carry this as its directory name; that one wins.
+    attributeByName_.emplace(foldCase(type.name), id);
+    attributes_.push_back(std::move(type));
+    return id;
+}
+
+void Schema::computeLayouts() {
+    enum class State { New, Busy, Done };
+    std::vector<State> state(classes_.size(), State::New);
+    const std::function<void(ClassId)> layout = [&](ClassId id) {
+        if (state[id] == State::Done) return;
+        if (state[id] == State::Busy) {
+            throw SchemaError("class '" + classes_[id].name + "' inherits from itself",
+                              "objectClasses", id);
+        }
+        state[id] = State::Busy;
+        ObjectClass& cls = classes_[id];
+        std::vector<AttributeId> fields;
+        const auto add = [&](AttributeId at) {
+            if (at != objectClassAttribute_ &&
+                std::find(fields.begin(), fields.end(), at) == fields.end()) {
+                fields.push_back(at);
+            }
+        };
+        for (ClassId sup : cls.superclasses) {
+            layout(sup);
+            for (AttributeId at : classes_[sup].fields) add(at);
+        }
+        for (AttributeId at : cls.must) add(at);
+        for (AttributeId at : cls.may) add(at);
+        cls.fields = std::move(fields);
+        state[id] = State::Done;
+    };
+    for (ClassId id = 0; id < classes_.size(); ++id) layout(id);
+
+    ancestors_.assign(classes_.size(), std::vector<bool>(classes_.size(), false));
+    for (ClassId id = 0; id < classes_.size(); ++id) {
+        std::vector<ClassId> todo{id};
+        while (!todo.empty()) {
+            const ClassId c = todo.back();
+            todo.pop_back();
+            if (ancestors_[id][c]) continue;
+            ancestors_[id][c] = true;
+            for (ClassId sup : classes_[c].superclasses) todo.push_back(sup);
+        }
+    }
+}
+
+std::optional<AttributeId> Schema::findAttribute(std::string_view name) const {
+    const auto it = attributeByName_.find(foldCase(name));
+    if (it == attributeByName_.end()) return std::nullopt;
+    return it->second;
+}
+
+std::optional<ClassId> Schema::findClass(std::string_view name) const {
+    const auto it = classByName_.find(foldCase(name));
+    if (it == classByName_.end()) return std::nullopt;
+    return it->second;
+}
+
+std::optional<AttributeId> Schema::attributeByLdapName(std::string_view nameOrOid) const {
+    const auto it = attributeByLdapName_.find(withoutOptions(nameOrOid));
+    if (it == attributeByLdapName_.end()) return std::nullopt;
+    return it->second;
+}
+
+std::optional<ClassId> Schema::classByLdapName(std::string_view nameOrOid) const {
+    const auto it = classByLdapName_.find(lowerAscii(nameOrOid));
+    if (it == classByLdapName_.end()) return std::nullopt;
+    return it->second;
+}
+
+bool Schema::inherits(ClassId derived, ClassId base) const {
+    return derived < ancestors_.size() && base < ancestors_[derived].size() &&
+           ancestors_[derived][base];
+}
+
+}  // namespace outside::directory

@@ -1,0 +1,107 @@
+// The schema of a directory: its classes (each with the layout of its fields)
+// and its attribute types (the field types), read from RFC 4512 definitions.
+// The directory's own name of a class or attribute is the value of its
+// X-KTR-NAME extension; an element without one is known by its first LDAP
+// name, except the class `top`, which every tree root has and which is known
+// as "Top".
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace outside::directory {
+
+using AttributeId = std::uint32_t;
+using ClassId = std::uint32_t;
+
+struct AttributeType {
+    std::string name;  // the directory's name, e.g. "Network Address"
+    std::string oid;
+    std::vector<std::string> ldapNames;
+    std::string syntax;
+    bool singleValue = false;
+    // False for a type that the data or a class uses but the schema does not
+    // define; it is known by the name it was used with.
+    bool declared = true;
+};
+
+struct ObjectClass {
+    enum class Kind { Abstract, Structural, Auxiliary };
+    std::string name;  // the directory's name, e.g. "User"
+    std::string oid;
+    std::vector<std::string> ldapNames;
+    Kind kind = Kind::Structural;
+    std::vector<ClassId> superclasses;
+    std::vector<AttributeId> must;
+    std::vector<AttributeId> may;
+    // The layout: the fields of the superclasses first (in SUP order), then
+    // the class's own MUST, then its own MAY attributes, each in definition
+    // order, every attribute once. `objectClass` is no field.
+    std::vector<AttributeId> fields;
+    bool declared = true;
+};
+
+// A definition that cannot be used. `list` is "attributeTypes" or
+// "objectClasses", `index` the position of the definition in that list.
+class SchemaError : public std::runtime_error {
+public:
+    SchemaError(const std::string& message, std::string list, std::size_t index)
+        : std::runtime_error(message), list(std::move(list)), index(index) {}
+    std::string list;
+    std::size_t index;
+};
+
+class Schema {
+public:
+    // Reads attribute type and object class descriptions (RFC 4512, parsed by
+    // libldap). Attributes named by a class but not defined become undeclared
+    // types; an unknown superclass, a SUP cycle, a malformed definition or two
+    // elements with the same name or OID throw SchemaError.
+    static Schema parse(const std::vector<std::string_view>& attributeTypes,
+                        const std::vector<std::string_view>& objectClasses);
+
+    std::size_t attributeCount() const { return attributes_.size(); }
+    const AttributeType& attribute(AttributeId id) const { return attributes_.at(id); }
+    std::size_t classCount() const { return classes_.size(); }
+    const ObjectClass& objectClass(ClassId id) const { return classes_.at(id); }
+
+    // By the directory's name, without regard to case.
+    std::optional<AttributeId> findAttribute(std::string_view name) const;
+    std::optional<ClassId> findClass(std::string_view name) const;
+    // By any LDAP name or the OID, without regard to case; attribute options
+    // (";binary", ";lang-de") are ignored.
+    std::optional<AttributeId> attributeByLdapName(std::string_view nameOrOid) const;
+    std::optional<ClassId> classByLdapName(std::string_view nameOrOid) const;
+
+    // True when derived is base or inherits from it, directly or not.
+    bool inherits(ClassId derived, ClassId base) const;
+
+    ClassId topClass() const { return top_; }
+    AttributeId objectClassAttribute() const { return objectClassAttribute_; }
+
+    // Registers a type that data uses without the schema defining it (or
+    // returns the one registered before under that name).
+    AttributeId addUndeclaredAttribute(std::string_view ldapName);
+
+private:
+    AttributeId addAttribute(AttributeType type, std::size_t index);
+    ClassId addClass(ObjectClass cls, std::size_t index);
+    void computeLayouts();
+
+    std::vector<AttributeType> attributes_;
+    std::vector<ObjectClass> classes_;
+    std::vector<std::vector<bool>> ancestors_;  // ancestors_[c][a]: c inherits a
+    std::unordered_map<std::string, AttributeId> attributeByName_;      // folded
+    std::unordered_map<std::string, AttributeId> attributeByLdapName_;  // lower case
+    std::unordered_map<std::string, ClassId> classByName_;
+    std::unordered_map<std::string, ClassId> classByLdapName_;
+    ClassId top_ = 0;
+    AttributeId objectClassAttribute_ = 0;
+};
+
+}  // namespace outside::directory
