@@ -1,0 +1,112 @@
+// The automation stand-ins.
+#include "fakeobjects.h"
+
+#include "platform/automation/enumerator.h"
+#include "platform/automation/error.h"
+
+namespace fakes {
+
+namespace {
+
+class NameOnly : public pa::Dispatchable<NameOnly> {
+public:
+    explicit NameOnly(std::string name) : name_(std::move(name)) {}
+    static void describe(pa::MapBuilder<NameOnly>& b) {
+        b.property(1, "Name", [](NameOnly& self) { return self.name_; });
+        b.property(2, "ShortName", [](NameOnly& self) { return self.name_; });
+    }
+
+private:
+    std::string name_;
+};
+
+class Collection : public pa::Dispatchable<Collection> {
+public:
+    explicit Collection(pa::Variant::Array items) : items_(std::move(items)) {}
+    static void describe(pa::MapBuilder<Collection>& b) {
+        b.property(1, "Count",
+                   [](Collection& self) { return static_cast<std::int32_t>(self.items_.size()); });
+        b.newEnum(
+            [](Collection& self) { return pa::Variant(pa::EnumVariant::create(self.items_)); });
+    }
+
+private:
+    pa::Variant::Array items_;
+};
+
+class FakeSession : public pa::Dispatchable<FakeSession> {
+public:
+    explicit FakeSession(std::vector<std::string> servers) : servers_(std::move(servers)) {}
+    static void describe(pa::MapBuilder<FakeSession>& b) {
+        b.property(1, "ServerNames", [](FakeSession& self) {
+            pa::Variant::Array items;
+            for (const auto& s : self.servers_) items.emplace_back(pa::make<NameOnly>(s));
+            return pa::Variant(pa::make<Collection>(std::move(items)));
+        });
+    }
+
+private:
+    std::vector<std::string> servers_;
+};
+
+}  // namespace
+
+void FakeEntry::describe(pa::MapBuilder<FakeEntry>& b) {
+    b.property(1, "EntryPath", [](FakeEntry& self) { return self.path_; });
+    b.property(2, "EntryName",
+               [](FakeEntry& self) { return self.path_.substr(self.path_.rfind('\\') + 1); });
+    b.property(3, "Layout",
+               [](FakeEntry& self) { return pa::Variant(pa::make<NameOnly>(self.layout_)); });
+}
+
+FakeDirectory::FakeDirectory() : events_({"_DKDDirEvents"}) {}
+
+void FakeDirectory::describe(pa::MapBuilder<FakeDirectory>& b) {
+    b.property(
+        1, "ClassFilter", [](FakeDirectory& self) { return self.classFilter; },
+        [](FakeDirectory& self, std::string v) { self.classFilter = std::move(v); });
+    b.property(
+        2, "ContextPath", [](FakeDirectory& self) { return self.contextPath; },
+        [](FakeDirectory& self, std::string v) { self.contextPath = std::move(v); });
+    b.method(3, "TreeOf", [](FakeDirectory&, std::string) { return std::string("CorpTree"); },
+             {"FullName"});
+    b.method(4, "OpenEntry",
+             [](FakeDirectory& self, std::string fullName) { return self.openEntry(fullName); },
+             {"FullName"});
+    b.method(5, "StartSearch",
+             [](FakeDirectory& self, std::string pattern, std::string classes, std::int32_t scope,
+                pa::Variant context,
+                std::int32_t mode) { self.startSearch(pattern, classes, scope, context, mode); },
+             {"Pattern", "Classes", "Scope", pa::byRef("Context"), "Mode"});
+}
+
+pa::Variant FakeDirectory::openEntry(const std::string& fullName) {
+    if (openError) throw pa::AutomationError(openError, "directory error");
+    const auto it = entries.find(fullName);
+    if (it == entries.end()) throw pa::AutomationError(601, "no such object");
+    return pa::Variant(pa::make<FakeEntry>(it->first, it->second));
+}
+
+void FakeDirectory::startSearch(const std::string& pattern, const std::string& classes, int scope,
+                                const pa::Variant& context, int mode) {
+    searches.push_back({pattern, classes, scope, context.toString(), mode});
+    events_.fire({}, 1, {results});
+}
+
+tvn::ObjectFactory FakeObjects::factory() {
+    return [this](const std::string& progId) -> pa::Ref<pa::Object> {
+        const size_t index = created.size();
+        created.push_back(progId);
+        if (failAt && *failAt == index) throw pa::AutomationError(failWith, "cannot create");
+        if (progId == "KDDirLib.KDDirCtrl.1") {
+            auto directory = pa::make<FakeDirectory>();
+            if (prepare) prepare(*directory);
+            directories.push_back(directory);
+            return directory;
+        }
+        if (progId == "QuillonLib.QuillonCtrl.1" && servers) return pa::make<FakeSession>(*servers);
+        throw pa::AutomationError::standard(pa::error::CannotCreateObject, progId);
+    };
+}
+
+}  // namespace fakes

@@ -1,0 +1,80 @@
+// Automation stand-ins for the components tvn creates by ProgID, for tests of
+// the main window's own rules: a directory control that records what it is
+// told and answers searches and entries from a small table, a session control
+// with a list of servers, and a factory that hands them out by ProgID (or
+// fails a chosen creation with a chosen error number).
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/shell/frmMain.h"
+#include "platform/automation/dispatch.h"
+#include "platform/automation/events.h"
+
+namespace fakes {
+
+namespace pa = platform::automation;
+
+class FakeEntry : public pa::Dispatchable<FakeEntry> {
+public:
+    FakeEntry(std::string path, std::string layout)
+        : path_(std::move(path)), layout_(std::move(layout)) {}
+    static void describe(pa::MapBuilder<FakeEntry>& b);
+
+private:
+    std::string path_;
+    std::string layout_;
+};
+
+class FakeDirectory : public pa::Dispatchable<FakeDirectory> {
+public:
+    FakeDirectory();
+    static void describe(pa::MapBuilder<FakeDirectory>& b);
+    pa::EventSource* events() noexcept override { return &events_; }
+
+    struct Search {
+        std::string pattern;
+        std::string classes;
+        int scope;
+        std::string context;
+        int mode;
+    };
+
+    std::string classFilter;
+    std::string contextPath = "KTR:\\\\CorpTree\\Acme";
+    std::vector<Search> searches;
+    // What SearchCompleted reports for the next search (Empty: nothing matched).
+    pa::Variant results;
+    // Entries by full name, with their class.
+    std::map<std::string, std::string> entries;
+    // Raised by OpenEntry when set (600 connection lost, ...).
+    int openError = 0;
+
+private:
+    pa::Variant openEntry(const std::string& fullName);
+    void startSearch(const std::string& pattern, const std::string& classes, int scope,
+                     const pa::Variant& context, int mode);
+
+    pa::EventSource events_;
+};
+
+// Hands out fake directory controls and a fake session control by ProgID.
+class FakeObjects {
+public:
+    tvn::ObjectFactory factory();
+
+    std::vector<std::string> created;                 // ProgIDs, in order of creation
+    std::vector<pa::Ref<FakeDirectory>> directories;  // in order of creation
+    // The session control's servers; without a value it cannot be created.
+    std::optional<std::vector<std::string>> servers;
+    // Makes creation number `failAt` (0-based, any ProgID) raise `failWith`.
+    std::optional<size_t> failAt;
+    int failWith = 0;
+    // Prepares every directory control created from now on.
+    std::function<void(FakeDirectory&)> prepare;
+};
+
+}  // namespace fakes
