@@ -4,18 +4,23 @@
 #include "platform/automation/dispatch.h"
 
 #include <algorithm>
-#include <cctype>
 #include <new>
 
 namespace platform::automation {
 
 namespace {
 
+// Member names are ASCII identifiers; folding them inline keeps a name
+// lookup free of locale calls.
+inline unsigned char foldAscii(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return (u >= 'A' && u <= 'Z') ? static_cast<unsigned char>(u | 0x20) : u;
+}
+
 int compareNoCase(std::string_view a, std::string_view b) {
     const std::size_t n = std::min(a.size(), b.size());
     for (std::size_t i = 0; i < n; ++i) {
-        const int x = std::tolower(static_cast<unsigned char>(a[i]));
-        const int y = std::tolower(static_cast<unsigned char>(b[i]));
+        const unsigned char x = foldAscii(a[i]), y = foldAscii(b[i]);
         if (x != y) return x < y ? -1 : 1;
     }
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);

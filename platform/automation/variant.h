@@ -37,6 +37,10 @@ public:
     requires(!std::is_same_v<T, Object>) Variant(const Ref<T>& object)
     noexcept : Variant(Ref<Object>(object)) {}
     Variant(std::nullptr_t) noexcept;  // Nothing
+    // Any other pointer would silently become a Boolean.
+    template <typename T>
+    requires(!std::is_same_v<std::remove_cv_t<T>, char>) Variant(T*)
+    = delete;
     Variant(Array items);
     static Variant null() noexcept;
     static Variant nothing() noexcept { return Variant(nullptr); }

@@ -122,6 +122,11 @@ TEST(Variant, Equality) {
     EXPECT_EQ(Variant::byRef(t), Variant(3));
 }
 
+// Pointers other than text must not turn into Booleans.
+static_assert(!std::is_constructible_v<Variant, Object*>);
+static_assert(!std::is_constructible_v<Variant, const int*>);
+static_assert(std::is_constructible_v<Variant, char*>);
+
 TEST(Variant, RoundHalfEven) {
     EXPECT_EQ(roundHalfEven(0.5), 0);
     EXPECT_EQ(roundHalfEven(1.5), 2);
