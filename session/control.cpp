@@ -59,6 +59,10 @@ std::string CQuillonCtrl::loginLibraryName() {
     return g_libraryName;
 }
 
+void CQuillonCtrl::setLoginLibraryName(const std::string& platformName) {
+    replaceLoginLibrary(platformName);
+}
+
 void CQuillonCtrl::describe(pa::MapBuilder<CQuillonCtrl>& b) {
     using C = CQuillonCtrl;
     b.property(dispid::AutoClose, "AutoClose", &C::autoClose,

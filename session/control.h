@@ -75,8 +75,10 @@ public:
     bool isNT() const { return nt_; }
 
     // The login-dialog library that Login loads, shared by every control of
-    // the process; empty where none was chosen.
+    // the process; empty where none was chosen. Setting it replaces the
+    // choice for the whole process (hosts that ship their own library).
     static std::string loginLibraryName();
+    static void setLoginLibraryName(const std::string& platformName);
 
 protected:
     void onDraw(QPainter& painter, const QRect& bounds) override;

@@ -69,6 +69,17 @@ pa::Ref<CEnumVariant> KDNetObjects::newEnum() const {
     return CEnumVariant::create(std::move(all));
 }
 
+std::vector<std::string> uniqueIgnoringCase(std::vector<std::string> names) {
+    std::vector<std::string> unique;
+    for (std::string& name : names) {
+        bool seen = false;
+        for (const std::string& u : unique)
+            seen = seen || platform::text::equalsIgnoringCase(u, name);
+        if (!seen) unique.push_back(std::move(name));
+    }
+    return unique;
+}
+
 pa::Ref<KDNetObjects> serverNames() {
     auto names = KDNetObjects::create();
     KDCONNHANDLE conn = 0;
@@ -101,13 +112,9 @@ pa::Ref<KDNetObjects> treeNames() {
     while (true) {
         char tree[KD_MAX_TREE_NAME] = {};
         if (kddirs_scan_trees(conn, "*", &cursor, tree) != KD_SUCCESS) break;
-        std::string name = stripTreePadding(fromBuffer(tree, sizeof tree));
-        bool seen = false;
-        for (const std::string& t : trees)
-            seen = seen || platform::text::equalsIgnoringCase(t, name);
-        if (!seen) trees.push_back(std::move(name));
+        trees.push_back(stripTreePadding(fromBuffer(tree, sizeof tree)));
     }
-    for (const std::string& t : trees) names->add("KTR:\\\\" + t, t);
+    for (const std::string& t : uniqueIgnoringCase(std::move(trees))) names->add("KTR:\\\\" + t, t);
     return names;
 }
 

@@ -53,6 +53,9 @@ private:
     std::vector<pa::Ref<KDNetObj>> items_;
 };
 
+// The names in their order, each only at its first occurrence, ignoring case.
+std::vector<std::string> uniqueIgnoringCase(std::vector<std::string> names);
+
 // The snapshots. Client errors end a list where they occur; only TreeNames
 // raises, when it cannot create its directory context.
 pa::Ref<KDNetObjects> serverNames();
