@@ -1,6 +1,7 @@
 // regsrv: registers an in-process server library into the registry store
 // named by REGISTRY_DB (or the user's own), or unregisters it with /u.
 //   regsrv [/u] <library.so>
+#include <strings.h>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -19,8 +20,10 @@ int usage() {
     return 2;
 }
 
-bool isOption(const char* arg, const char* name) {
-    return (arg[0] == '/' || arg[0] == '-') && strcasecmp(arg + 1, name) == 0;
+// "/u" or "-u"; a longer word after "/" is a path, not an option.
+bool looksLikeOption(const char* arg) {
+    return (arg[0] == '/' || arg[0] == '-') && arg[1] && !std::strchr(arg + 1, '/') &&
+           std::strlen(arg) <= 3;
 }
 
 }  // namespace
@@ -29,11 +32,10 @@ int main(int argc, char** argv) {
     bool unregister = false;
     const char* library = nullptr;
     for (int i = 1; i < argc; ++i) {
-        if (isOption(argv[i], "u"))
+        if (looksLikeOption(argv[i])) {
+            if (strcasecmp(argv[i] + 1, "u") != 0) return usage();
             unregister = true;
-        else if (argv[i][0] == '/' && !std::filesystem::exists(argv[i]))
-            return usage();
-        else if (library)
+        } else if (library)
             return usage();
         else
             library = argv[i];
@@ -54,7 +56,7 @@ int main(int argc, char** argv) {
             return 1;
         }
     } catch (const automation::AutomationError& e) {
-        std::fprintf(stderr, "regsrv: %s\n", e.description().c_str());
+        std::fprintf(stderr, "regsrv: cannot load %s: %s\n", path.c_str(), e.description().c_str());
         return 1;
     }
     std::printf("regsrv: %s %s %s %s\n", unregister ? "unregistered" : "registered", path.c_str(),
