@@ -540,3 +540,52 @@ TEST_F(ClientApi, LoggingOutOfATreeClosesItsAuthenticatedConnections) {
 }
 
 }  // namespace
+
+namespace {
+
+// The demo's network and directory belong together; this keeps them so.
+TEST(DemoNetwork, LoadsWithItsDirectoryAndListsItsServers) {
+    testsupport::ScopedEnv network("KDCLIENT_NETWORK",
+                                   (testsupport::sourceDir() / "demo" / "network.json").string());
+    testsupport::ScopedEnv state("KDCLIENT_STATE",
+                                 (testsupport::freshDir("demo") / "session.json").string());
+    testsupport::ScopedEnv unc("UNC_ROOT", nullptr);
+    testsupport::ScopedEnv source("KDDIR_SOURCE", nullptr);
+    ASSERT_EQ(kdserv_init(), KD_SUCCESS) << kdclient_error_text();
+
+    KDCONNHANDLE conn = 0;
+    ASSERT_EQ(kdserv_default_connection(&conn), KD_SUCCESS) << kdclient_error_text();
+    std::vector<std::string> servers;
+    KDOBJECTID id = KD_OBJECTID_START;
+    char name[KD_MAX_OBJECT_NAME];
+    while (kdserv_scan_objects(conn, "*", KD_OBJECT_TYPE_SERVER, &id, name, nullptr) == KD_SUCCESS)
+        servers.push_back(name);
+    EXPECT_EQ(servers, (std::vector<std::string>{"FS1", "FS2", "OLD1", "LAB1"}));
+
+    KDCONTEXT ctx = 0;
+    ASSERT_EQ(kddirs_create_context(&ctx), KD_SUCCESS);
+    ASSERT_EQ(kddirs_set_context(ctx, KD_CTX_KEY_TREE_NAME, "CorpTree"), KD_SUCCESS);
+    char cls[KD_MAX_CLASS_NAME];
+    ASSERT_EQ(kddirs_read_base_class(ctx, "FS1.Servers.IT.Acme", cls), KD_SUCCESS);
+    EXPECT_STREQ(cls, "KXP Server");
+    ASSERT_EQ(kddirs_read_base_class(ctx, "WS042.Sales.Acme", cls), KD_SUCCESS)
+        << kdclient_error_text();
+    EXPECT_STREQ(cls, "Workstation");
+    for (const auto& [tree, object] : {std::pair{"CorpTree", "LASER1.IT.Acme"},
+                                       std::pair{"CorpTree", "COLOR1.Sales.Acme"},
+                                       std::pair{"LabTree", "LAB1.Lab"},
+                                       std::pair{"LabTree", "LABQ.Bench.Lab"}}) {
+        ASSERT_EQ(kddirs_set_context(ctx, KD_CTX_KEY_TREE_NAME, tree), KD_SUCCESS);
+        EXPECT_EQ(kddirs_read_base_class(ctx, object, cls), KD_SUCCESS) << object;
+    }
+    // Every account is a user the directory knows.
+    const auto client = outside::client::Client::current();
+    for (const auto& account : client.network().accounts()) {
+        if (account.tree.empty()) continue;
+        auto path = account.context;
+        path.push_back(account.user);
+        EXPECT_EQ(client.className(account.tree, path), "User") << account.user;
+    }
+}
+
+}  // namespace
