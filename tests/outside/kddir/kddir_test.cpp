@@ -1,0 +1,275 @@
+// The directory control, created by ProgID through the registry and called
+// late-bound as tvn calls it, on the demo directory: context and tree names,
+// the class filter, entries and their fields, searches with their event,
+// layouts and field types, and the control's error codes.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <thread>
+
+#include "platform/automation/automation.h"
+#include "platform/registry/store.h"
+#include "testsupport/testsupport.h"
+
+using namespace platform::automation;
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path kDemo = testsupport::sourceDir() / "demo" / "directory.ldif";
+const std::string kCorp = "KTR:\\\\CorpTree";
+const std::string kSales = kCorp + "\\Acme\\Sales";
+
+int codeOf(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const AutomationError& e) {
+        return e.code();
+    }
+    return 0;
+}
+
+std::vector<std::string> names(const Variant& collection, const char* member = "EntryName") {
+    std::vector<std::string> out;
+    for (const Variant& item : enumerate(*collection.toObject()))
+        out.push_back(item.toObject()->get(member).toString());
+    return out;
+}
+
+class KDDirControl : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        platform::registry::Store store;
+        ASSERT_EQ(loadServer(KDDIR_LIBRARY).registerServer(), status::Ok);
+    }
+    void SetUp() override {
+        source_ = std::make_unique<testsupport::ScopedEnv>("KDDIR_SOURCE", kDemo.string());
+    }
+
+    Ref<Object> create(const char* progId = "KDDirLib.KDDirCtrl.1") { return createObject(progId); }
+
+    std::unique_ptr<testsupport::ScopedEnv> source_;
+};
+
+}  // namespace
+
+TEST_F(KDDirControl, IsCreatedByProgIdWithoutRegardToCase) {
+    EXPECT_TRUE(create());
+    EXPECT_TRUE(create("KDDirLib.KDdirCtrl.1"));
+    EXPECT_TRUE(create("kddirlib.kddirctrl"));
+}
+
+TEST_F(KDDirControl, CreationWithoutASourceFailsAsAMissingClient) {
+    testsupport::ScopedEnv none("KDDIR_SOURCE", nullptr);
+    EXPECT_EQ(codeOf([&] { create(); }), 7);
+    // A source named in the registry is used when the environment names none.
+    platform::registry::Store().setValue("Software\\KDDirLib\\KDDirCtrl", "Source", kDemo.string());
+    EXPECT_TRUE(create());
+    platform::registry::Store().deleteKey("Software\\KDDirLib");
+}
+
+TEST_F(KDDirControl, CreationOnAnUnreadableSourceFails) {
+    testsupport::ScopedEnv missing("KDDIR_SOURCE", "/no/such/directory.ldif");
+    EXPECT_EQ(codeOf([&] { create(); }), 600);
+}
+
+TEST_F(KDDirControl, ContextDefaultsToTheFirstTreeAndNamesTrees) {
+    auto ctrl = create();
+    EXPECT_EQ(ctrl->get("ContextPath").toString(), kCorp);
+    EXPECT_EQ(ctrl->call("TreeOf", {ctrl->get("ContextPath")}).toString(), "CorpTree");
+    EXPECT_EQ(ctrl->call("TreeOf", {"ktr:\\\\labtree\\Lab"}).toString(), "LabTree");
+    EXPECT_EQ(ctrl->call("RootPath", {"labtree", ""}).toString(), "KTR:\\\\LabTree");
+
+    ctrl->put("ContextPath", "ktr:\\\\corptree\\acme\\SALES");
+    EXPECT_EQ(ctrl->get("ContextPath").toString(), kSales);
+    EXPECT_EQ(codeOf([&] { ctrl->put("ContextPath", kCorp + "\\Nowhere"); }), 601);
+    EXPECT_EQ(ctrl->get("ContextPath").toString(), kSales);
+    EXPECT_EQ(codeOf([&] { ctrl->call("RootPath", {"NoTree", ""}); }), 601);
+}
+
+TEST_F(KDDirControl, EntriesBelowFollowTheFilterInDirectoryOrder) {
+    auto ctrl = create();
+    ctrl->put("ClassFilter", "Country, Organization, Organizational Unit");
+    EXPECT_EQ(names(ctrl->get("EntriesBelow")), (std::vector<std::string>{"DE", "Acme"}));
+
+    ctrl->put("ContextPath", kSales);
+    EXPECT_EQ(names(ctrl->get("EntriesBelow")), (std::vector<std::string>{"North", "South"}));
+    ctrl->put("ClassFilter", "Workstation");
+    const auto workstations = names(ctrl->get("EntriesBelow"));
+    ASSERT_FALSE(workstations.empty());
+    EXPECT_EQ(workstations.front(), "WS030");
+    EXPECT_EQ(std::count(workstations.begin(), workstations.end(), "WS042"), 1);
+    EXPECT_TRUE(std::is_sorted(workstations.begin(), workstations.end()));  // as in the file
+
+    auto current = ctrl->get("CurrentEntry").toObject();
+    EXPECT_EQ(current->get("EntryPath").toString(), kSales);
+    EXPECT_EQ(current->get("EntryName").toString(), "Sales");
+    EXPECT_EQ(current->get("Layout").toObject()->get("Name").toString(), "Organizational Unit");
+}
+
+TEST_F(KDDirControl, EntriesHaveTheirClassesAsLayouts) {
+    auto ctrl = create();
+    auto layoutOf = [&](const std::string& name) {
+        return ctrl->call("OpenEntry", {name})
+            .toObject()
+            ->get("Layout")
+            .toObject()
+            ->get("Name")
+            .toString();
+    };
+    EXPECT_EQ(layoutOf(kCorp), "Top");
+    EXPECT_EQ(layoutOf(kCorp + "\\DE"), "Country");
+    EXPECT_EQ(layoutOf(kCorp + "\\Acme"), "Organization");
+    EXPECT_EQ(layoutOf(kSales), "Organizational Unit");
+    EXPECT_EQ(layoutOf(kSales + "\\WS042"), "Workstation");
+    EXPECT_EQ(layoutOf(kSales + "\\VossbeckT"), "User");
+    // An alias opens as what it is, not as what it stands for.
+    EXPECT_EQ(layoutOf(kCorp + "\\Acme\\SalesDemoPC"), "Alias");
+    EXPECT_EQ(codeOf([&] { ctrl->call("OpenEntry", {kSales + "\\WS999"}); }), 601);
+}
+
+TEST_F(KDDirControl, SubEntriesIsEmptyOnlyWithoutAnySubordinate) {
+    auto ctrl = create();
+    ctrl->put("ClassFilter", "Country, Organization, Organizational Unit");
+    // HR holds only users: the filter hides them all, yet it is no leaf.
+    auto hr = ctrl->call("OpenEntry", {kCorp + "\\Acme\\HR"}).toObject();
+    const Variant hrBelow = hr->get("SubEntries");
+    ASSERT_FALSE(hrBelow.isEmpty());
+    EXPECT_EQ(hrBelow.toObject()->get("Count").toInt32(), 0);
+
+    auto archive = ctrl->call("OpenEntry", {kCorp + "\\Acme\\Archive"}).toObject();
+    EXPECT_TRUE(archive->get("SubEntries").isEmpty());
+    EXPECT_FALSE(archive->get("SubEntries").toBool());
+    auto ws = ctrl->call("OpenEntry", {kSales + "\\WS042"}).toObject();
+    EXPECT_TRUE(ws->get("SubEntries").isEmpty());
+
+    auto sales = ctrl->call("OpenEntry", {kSales}).toObject();
+    EXPECT_EQ(names(sales->get("SubEntries")), (std::vector<std::string>{"North", "South"}));
+}
+
+TEST_F(KDDirControl, FieldValuesReadAsStoredStrings) {
+    auto ctrl = create();
+    auto user = ctrl->call("OpenEntry", {kSales + "\\VossbeckT"}).toObject();
+    const Variant addresses = user->call("GetFieldValue", {"Network Address", "", true});
+    ASSERT_TRUE(addresses.isArray());
+    EXPECT_EQ(addresses.toStrings(), std::vector<std::string>{"IPX 0000AC10:00C04F6C8C59:4003"});
+    // Field names ignore case; a single value without allValues is a string.
+    EXPECT_EQ(user->call("GetFieldValue", {"network address"}).toString(),
+              "IPX 0000AC10:00C04F6C8C59:4003");
+
+    auto nobody = ctrl->call("OpenEntry", {kSales + "\\North\\LindqvistE"}).toObject();
+    EXPECT_EQ(nobody->call("GetFieldValue", {"Network Address", "", true}).toStrings(),
+              std::vector<std::string>{""});
+    EXPECT_EQ(nobody->call("GetFieldValue", {"Network Address", "none", false}).toString(), "none");
+
+    auto twoAddresses = ctrl->call("OpenEntry", {kCorp + "\\Acme\\IT\\OkaforN"}).toObject();
+    EXPECT_EQ(twoAddresses->call("GetFieldValue", {"Network Address", "", true}).array().size(),
+              2u);
+
+    EXPECT_EQ(codeOf([&] { user->call("GetFieldValue", {"No Such Field", "", true}); }), 603);
+    // A field the entry's layout lacks gives no values either.
+    auto alias = ctrl->call("OpenEntry", {kCorp + "\\Acme\\SalesDemoPC"}).toObject();
+    EXPECT_EQ(codeOf([&] { alias->call("GetFieldValue", {"Surname", "", true}); }), 603);
+}
+
+TEST_F(KDDirControl, SearchAnswersBeforeItReturns) {
+    auto ctrl = create();
+    std::vector<Variant> answers;
+    advise(*ctrl, [&](DispId event, const Args& args) {
+        EXPECT_EQ(event, 1);
+        answers.push_back(args.at(0));
+    });
+    Variant context(kCorp);
+    ctrl->call("StartSearch", {"mil*", "User, Workstation", 2, Variant::byRef(context), 1});
+    ASSERT_EQ(answers.size(), 1u);
+    const auto hits = answers[0].toStrings();
+    EXPECT_EQ(hits.size(), 8u);
+    for (const auto& hit : hits) EXPECT_TRUE(hit.starts_with(kCorp + "\\")) << hit;
+
+    // With aliases the alias of MillerA joins the hits, in directory order.
+    ctrl->call("StartSearch", {"Mil*", "User, Alias, Workstation", 2, Variant::byRef(context), 1});
+    EXPECT_EQ(answers[1].array().size(), 9u);
+    EXPECT_EQ(ctrl->get("ClassFilter").toString(), "User, Alias, Workstation");
+
+    // One level: only the context's own children.
+    Variant sales(kSales);
+    ctrl->call("StartSearch", {"WS04*", "User, Workstation", 1, Variant::byRef(sales), 1});
+    EXPECT_EQ(answers[2].toStrings().size(), 4u);  // WS040 to WS043
+    ctrl->call("StartSearch", {"WS05*", "User, Workstation", 1, Variant::byRef(sales), 1});
+    EXPECT_TRUE(answers[3].isEmpty());  // they live in Sales\North
+    EXPECT_FALSE(answers[3].isArray());
+    EXPECT_FALSE(answers[3].toBool());
+    ctrl->call("StartSearch", {"WS05*", "User, Workstation", 2, Variant::byRef(sales), 1});
+    EXPECT_EQ(answers[4].toStrings().size(), 10u);
+
+    // The class list filters: a workstation name finds no user.
+    ctrl->call("StartSearch", {"WS042*", "User", 2, Variant::byRef(context), 1});
+    EXPECT_TRUE(answers[5].isEmpty());
+    ctrl->call("StartSearch", {"ws042*", "Workstation", 2, Variant::byRef(context), 1});
+    EXPECT_EQ(answers[6].toStrings(), std::vector<std::string>{kSales + "\\WS042"});
+
+    Variant nowhere(kCorp + "\\Nowhere");
+    EXPECT_EQ(codeOf([&] {
+                  ctrl->call("StartSearch", {"*", "User", 2, Variant::byRef(nowhere), 1});
+              }),
+              601);
+}
+
+TEST_F(KDDirControl, LayoutsAndFieldTypesDescribeTheSchema) {
+    auto ctrl = create();
+    auto layouts = ctrl->get("Layouts").toObject();
+    auto user = layouts->get("Item", {"user"}).toObject();
+    ASSERT_TRUE(user);
+    EXPECT_EQ(user->get("Name").toString(), "User");
+    const auto userFields = names(user->get("Fields"), "Name");
+    EXPECT_NE(std::find(userFields.begin(), userFields.end(), "Network Address"), userFields.end());
+    EXPECT_NE(std::find(userFields.begin(), userFields.end(), "Surname"), userFields.end());
+    const auto wsFields =
+        names(layouts->get("Item", {"workstation"}).toObject()->get("Fields"), "Name");
+    EXPECT_NE(std::find(wsFields.begin(), wsFields.end(), "RJ:Network Address"), wsFields.end());
+    EXPECT_TRUE(layouts->get("Item", {"no such layout"}).isNothing());
+
+    auto types = ctrl->get("FieldTypes").toObject();
+    EXPECT_EQ(types->get("Item", {"RK:Harbex File Transfer"}).toObject()->get("Name").toString(),
+              "RK:Harbex File Transfer");
+    EXPECT_EQ(codeOf([&] { types->get("Item", {"RK:Nothing Like It"}); }), 603);
+    EXPECT_EQ(codeOf([&] { types->get("Item", {100000}); }), error::BadIndex);
+}
+
+TEST_F(KDDirControl, TheOlderSchemaLacksTheFileTransferField) {
+    testsupport::ScopedEnv old(
+        "KDDIR_SOURCE", (testsupport::sourceDir() / "demo" / "directory-oldconsole.ldif").string());
+    auto ctrl = create();
+    EXPECT_EQ(codeOf([&] {
+                  ctrl->get("FieldTypes").toObject()->get("Item", {"RK:Harbex File Transfer"});
+              }),
+              603);
+}
+
+TEST_F(KDDirControl, ALostSourceRaises600AndAChangedOneIsReloaded) {
+    const fs::path copy = testsupport::freshDir("source") / "dir.ldif";
+    fs::copy_file(kDemo, copy);
+    testsupport::ScopedEnv env("KDDIR_SOURCE", copy.string());
+    auto first = create();
+    auto second = create();
+    auto entry = first->call("OpenEntry", {kSales + "\\WS042"}).toObject();
+
+    fs::remove(copy);
+    EXPECT_EQ(codeOf([&] { first->call("OpenEntry", {kSales}); }), 600);
+    EXPECT_EQ(codeOf([&] { second->get("EntriesBelow"); }), 600);
+    // What was read before stays readable.
+    EXPECT_EQ(entry->get("EntryName").toString(), "WS042");
+
+    // The file comes back without WS042: both instances see the new data.
+    std::string text = testsupport::readFile(kDemo);
+    const auto at = text.find("dn: cn=WS042,");
+    const auto end = text.find("\n\n", at);
+    text.erase(at, end - at + 2);
+    testsupport::writeFile(copy, text);
+    EXPECT_EQ(codeOf([&] { first->call("OpenEntry", {kSales + "\\WS042"}); }), 601);
+    EXPECT_EQ(codeOf([&] { second->call("OpenEntry", {kSales + "\\WS041"}); }), 0);
+
+    // A file that no longer holds a directory counts as lost, too.
+    testsupport::writeFile(copy, "this is not LDIF\n");
+    EXPECT_EQ(codeOf([&] { first->get("CurrentEntry"); }), 600);
+}
