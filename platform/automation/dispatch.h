@@ -15,6 +15,11 @@
 //         }
 //         ...
 //     };
+//
+// Parameters may be bool, std::int16_t, std::int32_t, double, std::string,
+// Variant::Array, Ref<T> or Variant, and std::optional<> of these for
+// optional ones. A by-reference parameter is taken as a Variant (by value):
+// its store() writes into the caller's Variant.
 #pragma once
 
 #include <cstdint>
