@@ -8,9 +8,13 @@
 #include <QStringList>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <vector>
 
 #include "platform/forms/services.h"
+
+// Readable QString values in test failure messages.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace fakes {
 
