@@ -49,38 +49,49 @@ void SessionState::removeConnection(uint32_t number) {
     if (primary == number) primary = connections.empty() ? 0 : connections.front().number;
 }
 
-const DriveMapping* SessionState::findDrive(uint16_t drive) const {
-    for (const DriveMapping& d : drives)
-        if (d.drive == drive) return &d;
+namespace {
+
+// Drive mappings and captures are lists kept in the order of their key.
+template <typename Item, typename Key>
+const Item* findBy(const std::vector<Item>& items, Key Item::*key, Key value) {
+    for (const Item& item : items)
+        if (item.*key == value) return &item;
     return nullptr;
 }
 
-void SessionState::putDrive(DriveMapping mapping) {
-    removeDrive(mapping.drive);
-    const auto at = std::find_if(drives.begin(), drives.end(),
-                                 [&](const DriveMapping& d) { return d.drive > mapping.drive; });
-    drives.insert(at, std::move(mapping));
+template <typename Item, typename Key>
+bool removeBy(std::vector<Item>& items, Key Item::*key, Key value) {
+    return std::erase_if(items, [&](const Item& item) { return item.*key == value; }) > 0;
 }
 
+template <typename Item, typename Key>
+void putBy(std::vector<Item>& items, Key Item::*key, Item item) {
+    removeBy(items, key, item.*key);
+    const auto at = std::find_if(items.begin(), items.end(),
+                                 [&](const Item& other) { return other.*key > item.*key; });
+    items.insert(at, std::move(item));
+}
+
+}  // namespace
+
+const DriveMapping* SessionState::findDrive(uint16_t drive) const {
+    return findBy(drives, &DriveMapping::drive, drive);
+}
+void SessionState::putDrive(DriveMapping mapping) {
+    putBy(drives, &DriveMapping::drive, std::move(mapping));
+}
 bool SessionState::removeDrive(uint16_t drive) {
-    return std::erase_if(drives, [&](const DriveMapping& d) { return d.drive == drive; }) > 0;
+    return removeBy(drives, &DriveMapping::drive, drive);
 }
 
 const Capture* SessionState::findCapture(uint16_t port) const {
-    for (const Capture& c : captures)
-        if (c.port == port) return &c;
-    return nullptr;
+    return findBy(captures, &Capture::port, port);
 }
-
 void SessionState::putCapture(Capture capture) {
-    removeCapture(capture.port);
-    const auto at = std::find_if(captures.begin(), captures.end(),
-                                 [&](const Capture& c) { return c.port > capture.port; });
-    captures.insert(at, std::move(capture));
+    putBy(captures, &Capture::port, std::move(capture));
 }
-
 bool SessionState::removeCapture(uint16_t port) {
-    return std::erase_if(captures, [&](const Capture& c) { return c.port == port; }) > 0;
+    return removeBy(captures, &Capture::port, port);
 }
 
 std::optional<std::string> SessionState::defaultContext(std::string_view tree) const {
@@ -98,64 +109,34 @@ void SessionState::setDefaultContext(const std::string& tree, const std::string&
     defaultContexts.emplace_back(tree, context);
 }
 
+// The session file's JSON form.
+NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE(Connection, number, server, tree, directory, authState, user,
+                                   userId)
+NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE(DriveMapping, drive, connection, server, volume, path)
+NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE(Capture, port, connection, queueId, queue)
+
 namespace {
 
 json toJson(const SessionState& s) {
-    json connections = json::array();
-    for (const Connection& c : s.connections)
-        connections.push_back({{"number", c.number},
-                               {"server", c.server},
-                               {"tree", c.tree},
-                               {"directory", c.directory},
-                               {"auth", c.authState},
-                               {"user", c.user},
-                               {"userId", c.userId}});
-    json drives = json::array();
-    for (const DriveMapping& d : s.drives)
-        drives.push_back({{"drive", d.drive},
-                          {"connection", d.connection},
-                          {"server", d.server},
-                          {"volume", d.volume},
-                          {"path", d.path}});
-    json captures = json::array();
-    for (const Capture& c : s.captures)
-        captures.push_back({{"port", c.port},
-                            {"connection", c.connection},
-                            {"queueId", c.queueId},
-                            {"queue", c.queue}});
-    json contexts = json::array();
-    for (const auto& [tree, context] : s.defaultContexts)
-        contexts.push_back({{"tree", tree}, {"context", context}});
     return {{"version", 1},
             {"nextConnection", s.nextConnection},
             {"primary", s.primary},
-            {"connections", connections},
-            {"drives", drives},
-            {"captures", captures},
-            {"defaultContexts", contexts},
+            {"connections", s.connections},
+            {"drives", s.drives},
+            {"captures", s.captures},
+            {"defaultContexts", s.defaultContexts},
             {"preferredTree", s.preferredTree}};
 }
 
 SessionState fromJson(const json& j) {
     SessionState s;
-    s.nextConnection = j.at("nextConnection").get<uint32_t>();
-    s.primary = j.at("primary").get<uint32_t>();
-    for (const json& c : j.at("connections"))
-        s.connections.push_back({c.at("number").get<uint32_t>(), c.at("server").get<std::string>(),
-                                 c.at("tree").get<std::string>(), c.at("directory").get<bool>(),
-                                 c.at("auth").get<uint32_t>(), c.at("user").get<std::string>(),
-                                 c.at("userId").get<uint32_t>()});
-    for (const json& d : j.at("drives"))
-        s.drives.push_back({d.at("drive").get<uint16_t>(), d.at("connection").get<uint32_t>(),
-                            d.at("server").get<std::string>(), d.at("volume").get<std::string>(),
-                            d.at("path").get<std::vector<std::string>>()});
-    for (const json& c : j.at("captures"))
-        s.captures.push_back({c.at("port").get<uint16_t>(), c.at("connection").get<uint32_t>(),
-                              c.at("queueId").get<uint32_t>(), c.at("queue").get<std::string>()});
-    for (const json& c : j.at("defaultContexts"))
-        s.defaultContexts.emplace_back(c.at("tree").get<std::string>(),
-                                       c.at("context").get<std::string>());
-    s.preferredTree = j.at("preferredTree").get<std::string>();
+    j.at("nextConnection").get_to(s.nextConnection);
+    j.at("primary").get_to(s.primary);
+    j.at("connections").get_to(s.connections);
+    j.at("drives").get_to(s.drives);
+    j.at("captures").get_to(s.captures);
+    j.at("defaultContexts").get_to(s.defaultContexts);
+    j.at("preferredTree").get_to(s.preferredTree);
     return s;
 }
 

@@ -1,7 +1,8 @@
 /* The connection table: every connection of the user's session, shared by all
  * of the user's processes. A connection is known by its number; a reference
- * and a handle are that number, a handle being one that the caller has asked
- * for and will release. */
+ * and a handle are both that number. Getting a handle checks that the
+ * connection is open; releasing one closes nothing (kdconn_close does), since
+ * the connection belongs to the session, not to the process. */
 #pragma once
 
 #include <stddef.h>
