@@ -8,9 +8,13 @@
 #include <numeric>
 #include <type_traits>
 
-#include "outside/directory/casefold.h"
+#include "platform/text/casefold.h"
 
 namespace outside::directory {
+
+using platform::text::appendFolded;
+using platform::text::foldCase;
+
 namespace {
 
 struct RdnFree {
@@ -76,12 +80,19 @@ ClassId DirectoryBuilder::classFor(std::span<const std::string_view> objectClass
         }
         listed.push_back(*id);
     }
+    // Among the most derived, a structural class beats an auxiliary one: an
+    // auxiliary class adds fields but does not say what the entry is.
     ClassId best = listed.front();
+    bool bestStructural = false;
     for (ClassId c : listed) {
         const bool mostDerived = std::none_of(listed.begin(), listed.end(), [&](ClassId d) {
             return d != c && schema_.inherits(d, c);
         });
-        if (mostDerived) best = c;
+        const bool structural = schema_.objectClass(c).kind != ObjectClass::Kind::Auxiliary;
+        if (mostDerived && (structural || !bestStructural)) {
+            best = c;
+            bestStructural = structural;
+        }
     }
     classCache_.emplace(std::move(key), best);
     return best;
@@ -221,7 +232,7 @@ void DirectoryBuilder::addEntry(std::string_view dn, std::span<const Attribute> 
     if (root) {
         rootKeys = parseDn(dn).suffix;
         if (const auto it = rootByDn_.find(rootKeys.front()); it != rootByDn_.end()) {
-            throw EntryError("duplicate entry " + quoted(dn) + ", first at" + where(it->second));
+            throw EntryError("duplicate entry " + quoted(dn) + where(it->second));
         }
         if (const auto it = rootAncestor_.find(rootKeys.front()); it != rootAncestor_.end()) {
             throw EntryError("the entry " + quoted(dn) + " comes after an entry below it" +

@@ -9,7 +9,8 @@
 // class "Top" whatever its objectClass; two entries below one parent may not
 // share a relative name (full names must stay unique), nor two trees a name;
 // every listed objectClass must be in the schema, and the entry's class is the
-// most derived of them (the last listed if several are); relative names may
+// most derived of them (the last listed if several are, auxiliary classes
+// only when there is nothing else); relative names may
 // not be empty or hold a backslash, which full names cannot carry.
 #pragma once
 

@@ -3,10 +3,13 @@
 
 #include <algorithm>
 
-#include "outside/directory/casefold.h"
 #include "outside/directory/fullname.h"
+#include "outside/directory/pattern.h"
+#include "platform/text/casefold.h"
 
 namespace outside::directory {
+
+using platform::text::foldCase;
 
 EntryId Directory::findChild(EntryId parent, std::string_view name) const {
     const std::string key = foldCase(name);

@@ -1,9 +1,11 @@
 // Splitting and joining full names.
 #include "outside/directory/fullname.h"
 
-#include "outside/directory/casefold.h"
+#include "platform/text/casefold.h"
 
 namespace outside::directory {
+
+using platform::text::equalsIgnoringCase;
 
 std::optional<std::vector<std::string_view>> splitFullName(std::string_view fullName) {
     if (fullName.size() <= kFullNamePrefix.size() ||

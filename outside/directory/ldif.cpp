@@ -15,7 +15,6 @@
 #include <optional>
 
 #include "outside/directory/builder.h"
-#include "outside/directory/casefold.h"
 
 namespace outside::directory {
 namespace {

@@ -7,9 +7,12 @@
 #include <functional>
 #include <memory>
 
-#include "outside/directory/casefold.h"
+#include "platform/text/casefold.h"
 
 namespace outside::directory {
+
+using platform::text::foldCase;
+
 namespace {
 
 constexpr std::string_view kNameExtension = "X-KTR-NAME";
@@ -144,40 +147,40 @@ Schema Schema::parse(const std::vector<std::string_view>& attributeTypes,
     return schema;
 }
 
-AttributeId Schema::addAttribute(AttributeType type, std::size_t index) {
-    const auto id = static_cast<AttributeId>(attributes_.size());
-    std::vector<std::string> keys = type.ldapNames;
-    if (!type.oid.empty()) keys.push_back(type.oid);
+namespace {
+
+// Files an attribute type or class under its LDAP names, OID and directory
+// name; each must be new.
+template <class Element>
+std::uint32_t addElement(std::vector<Element>& elements, Element element,
+                         std::unordered_map<std::string, std::uint32_t>& byLdapName,
+                         std::unordered_map<std::string, std::uint32_t>& byName,
+                         const std::string& kind, const char* list, std::size_t index) {
+    const auto id = static_cast<std::uint32_t>(elements.size());
+    std::vector<std::string> keys = element.ldapNames;
+    if (!element.oid.empty()) keys.push_back(element.oid);
     for (const std::string& key : keys) {
-        if (!attributeByLdapName_.emplace(lowerAscii(key), id).second) {
-            throw SchemaError("attribute type '" + key + "' is defined twice", "attributeTypes",
-                              index);
+        if (!byLdapName.emplace(lowerAscii(key), id).second) {
+            throw SchemaError(kind + " '" + key + "' is defined twice", list, index);
         }
     }
-    if (!attributeByName_.emplace(foldCase(type.name), id).second) {
-        throw SchemaError("two attribute types are named '" + type.name + "'", "attributeTypes",
-                          index);
+    if (!byName.emplace(foldCase(element.name), id).second) {
+        throw SchemaError("two " + kind + "s are named '" + element.name + "'", list, index);
     }
-    attributes_.push_back(std::move(type));
+    elements.push_back(std::move(element));
     return id;
 }
 
+}  // namespace
+
+AttributeId Schema::addAttribute(AttributeType type, std::size_t index) {
+    return addElement(attributes_, std::move(type), attributeByLdapName_, attributeByName_,
+                      "attribute type", "attributeTypes", index);
+}
+
 ClassId Schema::addClass(ObjectClass cls, std::size_t index) {
-    const auto id = static_cast<ClassId>(classes_.size());
-    std::vector<std::string> keys = cls.ldapNames;
-    if (!cls.oid.empty()) keys.push_back(cls.oid);
-    for (const std::string& key : keys) {
-        if (!classByLdapName_.emplace(lowerAscii(key), id).second) {
-            throw SchemaError("object class '" + key + "' is defined twice", "objectClasses",
-                              index);
-        }
-    }
-    if (!classByName_.emplace(foldCase(cls.name), id).second) {
-        throw SchemaError("two object classes are named '" + cls.name + "'", "objectClasses",
-                          index);
-    }
-    classes_.push_back(std::move(cls));
-    return id;
+    return addElement(classes_, std::move(cls), classByLdapName_, classByName_, "object class",
+                      "objectClasses", index);
 }
 
 AttributeId Schema::addUndeclaredAttribute(std::string_view ldapName) {
@@ -239,28 +242,30 @@ void Schema::computeLayouts() {
     }
 }
 
+namespace {
+
+std::optional<std::uint32_t> lookup(const std::unordered_map<std::string, std::uint32_t>& names,
+                                    const std::string& key) {
+    const auto it = names.find(key);
+    return it == names.end() ? std::nullopt : std::optional<std::uint32_t>(it->second);
+}
+
+}  // namespace
+
 std::optional<AttributeId> Schema::findAttribute(std::string_view name) const {
-    const auto it = attributeByName_.find(foldCase(name));
-    if (it == attributeByName_.end()) return std::nullopt;
-    return it->second;
+    return lookup(attributeByName_, foldCase(name));
 }
 
 std::optional<ClassId> Schema::findClass(std::string_view name) const {
-    const auto it = classByName_.find(foldCase(name));
-    if (it == classByName_.end()) return std::nullopt;
-    return it->second;
+    return lookup(classByName_, foldCase(name));
 }
 
 std::optional<AttributeId> Schema::attributeByLdapName(std::string_view nameOrOid) const {
-    const auto it = attributeByLdapName_.find(withoutOptions(nameOrOid));
-    if (it == attributeByLdapName_.end()) return std::nullopt;
-    return it->second;
+    return lookup(attributeByLdapName_, withoutOptions(nameOrOid));
 }
 
 std::optional<ClassId> Schema::classByLdapName(std::string_view nameOrOid) const {
-    const auto it = classByLdapName_.find(lowerAscii(nameOrOid));
-    if (it == classByLdapName_.end()) return std::nullopt;
-    return it->second;
+    return lookup(classByLdapName_, lowerAscii(nameOrOid));
 }
 
 bool Schema::inherits(ClassId derived, ClassId base) const {

@@ -1,0 +1,38 @@
+// Shared pieces of the directory tests: fixture paths and a small schema for
+// LDIF written by the tests themselves.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "testsupport/testsupport.h"
+
+namespace directorytest {
+
+inline std::filesystem::path fixture(const std::string& name) {
+    return testsupport::dataDir() / "directory" / name;
+}
+
+// A subschema entry and the tree root "dc=T", 11 lines, ending with a blank line.
+inline const std::string kHeader =
+    "version: 1\n"
+    "dn: cn=Subschema\n"
+    "objectClass: subschema\n"
+    "attributeTypes: ( 2.5.4.3 NAME 'cn' X-KTR-NAME 'CN' )\n"
+    "objectClasses: ( 2.5.6.0 NAME 'top' ABSTRACT )\n"
+    "objectClasses: ( 2.5.6.4 NAME 'organization' SUP top MAY cn X-KTR-NAME 'Organization' )\n"
+    "objectClasses: ( 1.1.2 NAME 'ktrUser' SUP top MUST cn X-KTR-NAME 'User' )\n"
+    "\n"
+    "dn: dc=T\n"
+    "objectClass: top\n"
+    "\n";
+
+// Writes text to a fresh file in the private test home.
+inline std::filesystem::path writeLdif(const std::string& text,
+                                       const std::string& name = "t.ldif") {
+    const auto path = testsupport::freshDir("ldif") / name;
+    testsupport::writeFile(path, text);
+    return path;
+}
+
+}  // namespace directorytest

@@ -1,0 +1,150 @@
+// The schema: directory names, layouts and the definitions it refuses.
+#include <gtest/gtest.h>
+
+#include "outside/directory/schema.h"
+
+using namespace outside::directory;
+
+namespace {
+
+const std::vector<std::string_view> kAttributes = {
+    "( 2.5.4.0 NAME 'objectClass' )",
+    "( 2.5.4.3 NAME ( 'cn' 'commonName' ) X-KTR-NAME 'CN' )",
+    "( 2.5.4.4 NAME 'surname' X-KTR-NAME 'Surname' )",
+    "( 2.5.4.13 NAME 'description' X-KTR-NAME 'Description' )",
+    "( 0.9.2342.19200300.100.1.1 NAME 'uid' )",
+    "( 1.3.6.1.4.1.99999.1.4 NAME 'networkAddress' X-KTR-NAME 'Network Address' )",
+    "( 1.3.6.1.4.1.99999.1.8 NAME 'adminScope' X-KTR-NAME 'Admin Scope' )",
+    "( 1.3.6.1.4.1.99999.1.9 NAME 'badge' X-KTR-NAME 'Badge' )",
+};
+const std::vector<std::string_view> kClasses = {
+    "( 2.5.6.0 NAME 'top' ABSTRACT MUST objectClass )",
+    // Defined before the class it inherits from.
+    "( 1.1.3 NAME 'ktrAdmin' SUP ktrUser MUST adminScope MAY ( description $ cn $ mobile ) "
+    "X-KTR-NAME 'Administrator' )",
+    "( 1.1.2 NAME 'ktrUser' SUP top MUST ( cn $ surname ) MAY ( description $ networkAddress $ "
+    "uid ) X-KTR-NAME 'User' )",
+    "( 1.1.4 NAME 'badged' AUXILIARY MUST badge MAY description )",
+    "( 1.1.5 NAME 'guard' SUP ( badged $ ktrUser ) MAY uid X-KTR-NAME 'Guard' )",
+};
+
+std::vector<std::string> fieldNames(const Schema& schema, std::string_view cls) {
+    std::vector<std::string> names;
+    for (AttributeId id : schema.objectClass(*schema.findClass(cls)).fields) {
+        names.push_back(schema.attribute(id).name);
+    }
+    return names;
+}
+
+}  // namespace
+
+TEST(Schema, NamesComeFromTheExtensionElseTheLdapName) {
+    const Schema schema = Schema::parse(kAttributes, kClasses);
+    const auto address = schema.findAttribute("NETWORK address");
+    ASSERT_TRUE(address);
+    EXPECT_EQ(schema.attribute(*address).name, "Network Address");
+    EXPECT_EQ(schema.attributeByLdapName("networkaddress"), address);
+    EXPECT_EQ(schema.attributeByLdapName("1.3.6.1.4.1.99999.1.4"), address);
+    EXPECT_EQ(schema.attributeByLdapName("networkAddress;binary"), address);
+    EXPECT_EQ(schema.attributeByLdapName("commonName"), schema.findAttribute("CN"));
+    EXPECT_FALSE(schema.findAttribute("networkAddress"));  // known by its directory name only
+
+    ASSERT_TRUE(schema.findAttribute("uid"));
+    EXPECT_EQ(schema.attribute(*schema.findAttribute("uid")).name, "uid");
+    EXPECT_EQ(schema.objectClass(*schema.findClass("user")).name, "User");
+    EXPECT_EQ(schema.objectClass(*schema.findClass("badged")).name, "badged");
+    // `top` is what every tree root is: the directory calls it "Top".
+    EXPECT_EQ(schema.objectClass(schema.topClass()).name, "Top");
+    EXPECT_EQ(schema.classByLdapName("TOP"), schema.topClass());
+}
+
+TEST(Schema, LayoutPutsInheritedFieldsFirstThenMustThenMay) {
+    const Schema schema = Schema::parse(kAttributes, kClasses);
+    EXPECT_EQ(fieldNames(schema, "User"),
+              (std::vector<std::string>{"CN", "Surname", "Description", "Network Address", "uid"}));
+    // Inherited fields first; description and cn are not repeated; objectClass is no field.
+    EXPECT_EQ(fieldNames(schema, "Administrator"),
+              (std::vector<std::string>{"CN", "Surname", "Description", "Network Address", "uid",
+                                        "Admin Scope", "mobile"}));
+    // Several superclasses contribute in SUP order.
+    EXPECT_EQ(fieldNames(schema, "Guard"),
+              (std::vector<std::string>{"Badge", "Description", "CN", "Surname", "Network Address",
+                                        "uid"}));
+    EXPECT_TRUE(fieldNames(schema, "Top").empty());
+}
+
+TEST(Schema, AttributesNamedOnlyByAClassAreUndeclared) {
+    Schema schema = Schema::parse(kAttributes, kClasses);
+    const auto mobile = schema.findAttribute("mobile");
+    ASSERT_TRUE(mobile);
+    EXPECT_FALSE(schema.attribute(*mobile).declared);
+    EXPECT_TRUE(schema.attribute(*schema.findAttribute("CN")).declared);
+    EXPECT_EQ(schema.addUndeclaredAttribute("Mobile"), *mobile);
+    const AttributeId pager = schema.addUndeclaredAttribute("pager;lang-de");
+    EXPECT_EQ(schema.attribute(pager).name, "pager");
+    EXPECT_EQ(schema.attributeByLdapName("PAGER"), pager);
+}
+
+TEST(Schema, InheritanceIsTransitive) {
+    const Schema schema = Schema::parse(kAttributes, kClasses);
+    const ClassId admin = *schema.findClass("Administrator");
+    const ClassId user = *schema.findClass("User");
+    EXPECT_TRUE(schema.inherits(admin, user));
+    EXPECT_TRUE(schema.inherits(admin, schema.topClass()));
+    EXPECT_TRUE(schema.inherits(user, user));
+    EXPECT_FALSE(schema.inherits(user, admin));
+}
+
+TEST(Schema, WithoutTopDefinedTopStillExists) {
+    const Schema schema = Schema::parse({}, {"( 1.1.2 NAME 'ktrUser' X-KTR-NAME 'User' )"});
+    EXPECT_EQ(schema.objectClass(schema.topClass()).name, "Top");
+    EXPECT_FALSE(schema.objectClass(schema.topClass()).declared);
+}
+
+TEST(Schema, RefusesDefinitionsItCannotUse) {
+    struct Case {
+        std::vector<std::string_view> attributes;
+        std::vector<std::string_view> classes;
+        std::string list;
+        std::size_t index;
+        std::string words;
+    };
+    const std::vector<Case> cases = {
+        {{"( 2.5.4.3 NAME 'cn' )", "( 2.5.4.4 NAME 'sn' SYNTAX )"},
+         {},
+         "attributeTypes",
+         1,
+         "malformed attribute type"},
+        {{},
+         {"( 1.1 NAME 'a' )", "( 1.2 NAME 'b' MUST ( cn )"},
+         "objectClasses",
+         1,
+         "malformed object class"},
+        {{}, {"( 1.1 NAME 'a' SUP nothere )"}, "objectClasses", 0, "nothere"},
+        {{},
+         {"( 1.1 NAME 'a' SUP b )", "( 1.2 NAME 'b' SUP a )"},
+         "objectClasses",
+         0,
+         "inherits from itself"},
+        {{"( 2.5.4.3 NAME 'cn' )", "( 2.5.4.3 NAME 'commonName' )"},
+         {},
+         "attributeTypes",
+         1,
+         "defined twice"},
+        {{},
+         {"( 1.1 NAME 'a' X-KTR-NAME 'User' )", "( 1.2 NAME 'b' X-KTR-NAME 'user' )"},
+         "objectClasses",
+         1,
+         "named 'user'"},
+    };
+    for (const Case& c : cases) {
+        try {
+            Schema::parse(c.attributes, c.classes);
+            ADD_FAILURE() << "accepted: " << c.words;
+        } catch (const SchemaError& error) {
+            EXPECT_EQ(error.list, c.list) << c.words;
+            EXPECT_EQ(error.index, c.index) << c.words;
+            EXPECT_NE(std::string(error.what()).find(c.words), std::string::npos) << error.what();
+        }
+    }
+}
