@@ -1,6 +1,6 @@
 // Writes a picture of every page and settings frame of the main window, for
 // looking at the layout by eye (run under Xvfb; not part of the test suite):
-//   tvn_screenshots <output folder> [width height in twips]
+//   tvn_screenshots <output folder> [name to search before the first picture]
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
@@ -8,8 +8,8 @@
 
 #include "app/shell/ShellProgramStart.h"
 #include "app/shell/frmMain.h"
+#include "platform/forms/imagecombo.h"
 #include "platform/forms/tabstrip.h"
-#include "platform/forms/twips.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -19,7 +19,6 @@ int main(int argc, char** argv) {
     services.programs = std::make_shared<tvn::ShellProgramStart>();
     tvn::frmMain form(services);
     form.Form_Load();
-    if (argc > 3) platform::forms::Twips(&form).move(1000, 1000, atof(argv[2]), atof(argv[3]));
     form.show();
 
     auto settle = [] {
@@ -30,6 +29,10 @@ int main(int argc, char** argv) {
         form.grab().save(out + "/" + name + ".png");
     };
     settle();
+    if (argc > 2) {
+        form.ImageCombo1->setEditText(argv[2]);
+        form.cmdRC_Click();
+    }
     shoot("page1-remote-action");
     form.TabStrip->select(2);
     for (int frame = 1; frame <= 4; ++frame) {

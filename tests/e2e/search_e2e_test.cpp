@@ -1,0 +1,131 @@
+// tvn from end to end on the demo directory: the real directory control
+// (registered into the test's private registry), the real program start on a
+// network root holding the console stand-in, and the console's log.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTest>
+#include <filesystem>
+
+#include "app/shell/ShellProgramStart.h"
+#include "app/shell/frmMain.h"
+#include "fakeservices.h"
+#include "platform/automation/create.h"
+#include "platform/forms/imagecombo.h"
+#include "platform/forms/keyedlist.h"
+#include "testsupport/testsupport.h"
+
+namespace fs = std::filesystem;
+using platform::forms::KeyedList;
+using testsupport::ScopedEnv;
+
+namespace {
+
+// A network root with server FS1 (consoles of both generations) and FS2 (none).
+fs::path makeNetwork() {
+    const fs::path root = testsupport::freshDir("network");
+    for (const char* generation : {"HARBEX", "WIN32"}) {
+        const fs::path dir = root / "FS1" / "SYS" / "PUBLIC" / generation;
+        fs::create_directories(dir);
+        for (const char* name : {"vorplin.exe", "drevmin.exe"})
+            fs::copy_file(CONSOLE_PROGRAM, dir / name);
+    }
+    fs::create_directories(root / "FS2" / "SYS" / "PUBLIC");
+    return root;
+}
+
+class EndToEnd : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        ASSERT_EQ(platform::automation::loadServer(KDDIR_LIBRARY).registerServer(), 0);
+    }
+    void SetUp() override {
+        services = rec.services();
+        services.programs = std::make_shared<tvn::ShellProgramStart>();
+    }
+    // Loads the window; the session control is not registered here, so
+    // start-up stops (silently) when it would fill the server list.
+    void load() {
+        form = std::make_unique<tvn::frmMain>(services);
+        ASSERT_EQ(form->Form_Load(), tvn::frmMain::LoadResult::Show);
+        form->currentContext = "KTR:\\\\CorpTree";
+        form->cmbServerlist->setCurrentText("FS1");
+    }
+    void search(const QString& typed) {
+        form->ImageCombo1->setEditText(typed);
+        form->cmdRC_Click();
+    }
+    QStringList consoleLog() const {
+        if (!fs::exists(log)) return {};
+        return QString::fromStdString(testsupport::readFile(log)).split('\n', Qt::SkipEmptyParts);
+    }
+
+    const fs::path log = testsupport::freshDir("consoles") / "console.log";
+    ScopedEnv source{"KDDIR_SOURCE",
+                     (testsupport::sourceDir() / "demo" / "directory.ldif").string()};
+    ScopedEnv network{"UNC_ROOT", makeNetwork().string()};
+    ScopedEnv consoleLogEnv{"CONSOLE_LOG", log.string()};
+    fakes::Recorders rec;
+    platform::forms::Services services;
+    std::unique_ptr<tvn::frmMain> form;
+};
+
+}  // namespace
+
+TEST_F(EndToEnd, ASingleWorkstationHitStartsTheConsole) {
+    load();
+    search("WS042");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !consoleLog().isEmpty(); }, 10000))
+        << "no console was started";
+    EXPECT_EQ(consoleLog(),
+              QStringList{"vorplin.exe\t-wWS042.Sales.Acme\t-nCorpTree\t-cRemote Control"});
+    EXPECT_TRUE(rec.messages->boxes.empty());
+    EXPECT_EQ(form->chosenImage, "Workstation");
+
+    form->consoleNewGeneration = true;
+    form->defaultAction = "RI";
+    form->txtInvServer->setText("10.0.0.5");
+    search("WS042");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return consoleLog().size() == 2; }, 10000));
+    EXPECT_EQ(consoleLog()[1],
+              "drevmin.exe\t-wWS042.Sales.Acme\t-nCorpTree\t-cInventory\t-d10.0.0.5");
+}
+
+TEST_F(EndToEnd, SeveralHitsAreListed) {
+    load();
+    search("NovakM");
+    ASSERT_EQ(form->lstMultiple->count(), 2);
+    QStringList texts;
+    for (int i = 0; i < 2; ++i) {
+        texts << form->lstMultiple->itemAt(i)->text(0);
+        EXPECT_EQ(KeyedList::smallIconOf(form->lstMultiple->itemAt(i)), "User");
+        EXPECT_TRUE(
+            KeyedList::keyOf(form->lstMultiple->itemAt(i)).startsWith("KTR:\\\\CorpTree\\"));
+    }
+    texts.sort();
+    EXPECT_EQ(texts, QStringList({"NovakM.Helpdesk.IT.Acme", "NovakM.Munich.Nordwerk.DE"}));
+    EXPECT_EQ(form->lstMultiple->columnHeader(1), "Multiple users found ...");
+    EXPECT_TRUE(consoleLog().isEmpty());
+}
+
+TEST_F(EndToEnd, AServerWithoutConsolesGetsTheMessage) {
+    load();
+    form->cmbServerlist->setCurrentText("FS2");
+    search("WS042");
+    ASSERT_EQ(rec.messages->boxes.size(), 1u);
+    EXPECT_TRUE(rec.messages->boxes[0].text.startsWith(
+        "Could not find files needed to launch Harbex Remote Management!"));
+    EXPECT_EQ(form->mintCurFrame, 2);
+    EXPECT_TRUE(consoleLog().isEmpty());
+}
+
+TEST_F(EndToEnd, WithoutAConfiguredDirectoryOnlyTheClientMessageIsShown) {
+    ScopedEnv none("KDDIR_SOURCE", nullptr);
+    tvn::frmMain window(services);
+    EXPECT_EQ(window.Form_Load(), tvn::frmMain::LoadResult::EndProgram);
+    ASSERT_EQ(rec.messages->boxes.size(), 1u);
+    EXPECT_EQ(rec.messages->boxes[0].text,
+              "Sorry! This application works with Marrel Kalder Client only!");
+    EXPECT_EQ(rec.messages->boxes[0].title, "Tolvane");
+}
