@@ -4,6 +4,7 @@
 
 #include "session/errors.h"
 #include "session/namepath.h"
+#include "session/netnames.h"
 
 namespace {
 
@@ -80,6 +81,11 @@ TEST(ContextSpecification, Parses) {
     for (const char* bad :
          {"", "\\\\", "\\\\T", "\\\\T\\Unit", "\\\\\\.Unit", "\\\\T\\.", "\\\\T\\X\\.Unit"})
         EXPECT_FALSE(session::parseContextSpecification(bad)) << bad;
+}
+
+TEST(NetworkNames, DuplicatesGoIgnoringCaseKeepingTheFirstSpelling) {
+    EXPECT_EQ(session::uniqueIgnoringCase({"ACME", "LabTree", "acme", "LABTREE", "Other", "ACME"}),
+              (std::vector<std::string>{"ACME", "LabTree", "Other"}));
 }
 
 TEST(ClientErrors, MapToMessages) {

@@ -1,0 +1,426 @@
+// A host's view of the session control: it is registered into the test's
+// private registry, created by its ProgID and called late-bound only, over
+// the network client stand-in and the real login-dialog library (or the
+// recording one where the exact request matters).
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+
+#include "platform/automation/create.h"
+#include "platform/automation/enumerator.h"
+#include "platform/automation/events.h"
+#include "platform/framework/control.h"
+#include "platform/registry/registration.h"
+#include "session/notices.h"
+#include "testsupport/testsupport.h"
+
+namespace {
+
+namespace pa = platform::automation;
+namespace fs = std::filesystem;
+using pa::Variant;
+
+constexpr const char* kProgId = "QuillonLib.QuillonCtrl.1";
+
+struct Notice {
+    int kind;
+    std::string text, caption;
+    int style;
+};
+std::vector<Notice> g_notices;
+
+void recordNotice(int kind, const char* text, const char* caption, int style, void*) {
+    g_notices.push_back({kind, text, caption, style});
+}
+
+fs::path serverPath() {
+    return testsupport::libDir() / "libquillon.so";
+}
+
+int codeOf(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const pa::AutomationError& e) {
+        return e.code();
+    }
+    return 0;
+}
+
+pa::AutomationError errorOf(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const pa::AutomationError& e) {
+        return e;
+    }
+    return pa::AutomationError(0, "no error");
+}
+
+std::vector<std::string> shortNames(pa::Object& collection) {
+    std::vector<std::string> names;
+    for (const Variant& item : pa::enumerate(collection))
+        names.push_back(item.toObject()->get("ShortName").toString());
+    return names;
+}
+
+std::vector<std::string> fullNames(pa::Object& collection) {
+    std::vector<std::string> names;
+    const int count = collection.get("Count").toInt32();
+    for (int i = 0; i < count; ++i)
+        names.push_back(collection.get("Item", {Variant(std::int32_t(i))})
+                            .toObject()
+                            ->get("FullName")
+                            .toString());
+    return names;
+}
+
+class QuillonHost : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        const pa::ServerLibrary& server = pa::loadServer(serverPath());
+        ASSERT_EQ(server.registerServer(), 0) << pa::lastServerError();
+        void* handle = dlopen(serverPath().c_str(), RTLD_NOW | RTLD_NOLOAD);
+        ASSERT_TRUE(handle);
+        auto setHook = reinterpret_cast<void (*)(QuillonNoticeHook, void*)>(
+            dlsym(handle, "QuillonSetNoticeHook"));
+        ASSERT_TRUE(setHook);
+        setHook(&recordNotice, nullptr);
+    }
+
+    void SetUp() override {
+        g_notices.clear();
+        fs::create_directories(unc_);
+    }
+
+    pa::Ref<pa::Object> create() { return pa::createObject(kProgId); }
+
+    // A login through the real library with the given options.
+    bool login(pa::Object& control, const std::string& fullName, const std::string& user,
+               const std::string& password, bool showUI = false) {
+        return control
+            .call("Login", {Variant(fullName), Variant(user), Variant(password), Variant(showUI)})
+            .toBool();
+    }
+
+    std::vector<nlohmann::json> traced() const {
+        std::vector<nlohmann::json> lines;
+        std::ifstream in(trace_);
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(nlohmann::json::parse(line));
+        return lines;
+    }
+
+    fs::path unc_ = testsupport::freshDir("unc");
+    fs::path trace_ = testsupport::freshDir("trace") / "kdlogin.jsonl";
+    testsupport::ScopedEnv network_{"KDCLIENT_NETWORK",
+                                    (testsupport::dataDir() / "session" / "network.json").string()};
+    testsupport::ScopedEnv state_{"KDCLIENT_STATE",
+                                  (testsupport::freshDir("session") / "state.json").string()};
+    testsupport::ScopedEnv root_{"UNC_ROOT", unc_.string()};
+    testsupport::ScopedEnv directory_{"KDDIR_SOURCE", nullptr};
+    testsupport::ScopedEnv libraries_{"TVN_LIBRARY_PATH", nullptr};
+    testsupport::ScopedEnv trace_env_{"KDLOGIN_TRACE", trace_.string()};
+};
+
+TEST_F(QuillonHost, IsCreatedByProgIdWithItsTypeLibrary) {
+    auto control = create();
+    ASSERT_TRUE(control);
+    platform::registry::Store store;
+    platform::registry::Registration reg(store);
+    const auto clsid = reg.clsidFromProgId("quillonlib.quillonctrl.1");
+    ASSERT_TRUE(clsid);
+    const auto cls = reg.findClass(*clsid);
+    ASSERT_TRUE(cls);
+    EXPECT_TRUE(cls->control);
+    EXPECT_EQ(cls->miscStatus, 0x20591u);
+    const auto lib = pa::loadTypeLibrary(store, cls->typeLibrary);
+    ASSERT_TRUE(lib);
+    EXPECT_EQ(lib->name, "QuillonLib");
+    EXPECT_EQ(lib->version(), "1.2");
+    EXPECT_TRUE(lib->findInterface("_DQuillonEvents"));
+}
+
+TEST_F(QuillonHost, BooleansAreReadWriteAndPersist) {
+    auto control = create();
+    for (const char* name : {"AutoClose", "Bindery", "ConnectionTab", "ScriptTab", "VariablesTab",
+                             "RunScripts", "DisplayResults"}) {
+        EXPECT_FALSE(control->get(name).toBool()) << name;
+        control->put(name, Variant(true));
+        EXPECT_TRUE(control->get(name).toBool()) << name;
+    }
+    auto* persisted = dynamic_cast<platform::framework::ControlBase*>(control.get());
+    ASSERT_TRUE(persisted);
+    const QByteArray stream = persisted->save();
+
+    auto reloaded = create();
+    dynamic_cast<platform::framework::ControlBase*>(reloaded.get())->load(stream);
+    EXPECT_TRUE(reloaded->get("ScriptTab").toBool());
+    EXPECT_TRUE(reloaded->get("DisplayResults").toBool());
+    dynamic_cast<platform::framework::ControlBase*>(reloaded.get())->load(stream.left(8));
+    EXPECT_FALSE(reloaded->get("ScriptTab").toBool());
+    EXPECT_FALSE(reloaded->get("AutoClose").toBool());
+}
+
+TEST_F(QuillonHost, CollectionPropertiesAreReadOnlyFreshSnapshots) {
+    auto control = create();
+    EXPECT_EQ(codeOf([&] { control->put("ServerNames", Variant(std::int32_t(1))); }),
+              pa::error::PropertyReadOnly);
+    const Variant first = control->get("ServerNames");
+    const Variant second = control->get("ServerNames");
+    EXPECT_NE(first.objectValue(), second.objectValue());
+    EXPECT_EQ(first.toObject()->get("Count").toInt32(), second.toObject()->get("Count").toInt32());
+    EXPECT_NE(control->get("TreeNames").objectValue(), control->get("TreeNames").objectValue());
+    EXPECT_EQ(codeOf([&] { control->get("DriveMappings"); }), pa::error::MemberNotFound);
+    EXPECT_EQ(codeOf([&] { control->get("CapturedPorts"); }), pa::error::MemberNotFound);
+}
+
+TEST_F(QuillonHost, ServerNamesListsTheBinderyServersInOrder) {
+    auto control = create();
+    auto servers = control->get("ServerNames").toObject();
+    ASSERT_EQ(servers->get("Count").toInt32(), 4);
+    EXPECT_EQ(shortNames(*servers), (std::vector<std::string>{"FS1", "FS2", "OLD1", "LAB1"}));
+    EXPECT_EQ(fullNames(*servers)[2], "\\\\OLD1");
+
+    auto fs2 = servers->get("Item", {Variant("fs2")}).toObject();
+    ASSERT_TRUE(fs2);
+    EXPECT_EQ(fs2->get("FullName").toString(), "\\\\FS2");
+    EXPECT_EQ(fs2->value().toString(), "FS2");  // the default member
+    Variant name("lab1");
+    EXPECT_EQ(servers->get("Item", {Variant::byRef(name)}).toObject()->value().toString(), "LAB1");
+    EXPECT_TRUE(servers->get("Item", {Variant("FS9")}).isNothing());
+    EXPECT_EQ(servers->get("Item", {Variant(std::int16_t(0))}).toObject()->value().toString(),
+              "FS1");
+    EXPECT_EQ(servers->get("Item", {Variant("3")}).toObject(), nullptr);  // a text is a name
+    EXPECT_EQ(codeOf([&] { servers->get("Item", {Variant(std::int32_t(4))}); }),
+              pa::error::BadIndex);
+    EXPECT_EQ(codeOf([&] { servers->get("Item", {Variant(std::int32_t(-1))}); }),
+              pa::error::BadIndex);
+    EXPECT_EQ(codeOf([&] { servers->put("Count", Variant(std::int32_t(0))); }),
+              pa::error::PropertyReadOnly);
+}
+
+TEST_F(QuillonHost, EnumeratorsWalkASharedSnapshot) {
+    auto control = create();
+    auto servers = control->get("ServerNames").toObject();
+    const Variant newEnum = servers->invoke(-4, pa::CallKind::Get, {});
+    pa::Ref<pa::EnumVariant> enumerator(dynamic_cast<pa::EnumVariant*>(newEnum.objectValue()));
+    ASSERT_TRUE(enumerator);
+    Variant::Array got;
+    EXPECT_TRUE(enumerator->next(1, got));
+    EXPECT_TRUE(enumerator->skip(1));
+    auto clone = enumerator->clone();
+    EXPECT_FALSE(enumerator->next(5, got));  // only two were left
+    ASSERT_EQ(got.size(), 3u);
+    EXPECT_EQ(got[1].toObject()->value().toString(), "OLD1");
+    EXPECT_FALSE(enumerator->skip(1));
+
+    // The clone kept its own place over the same items.
+    Variant::Array fromClone;
+    EXPECT_TRUE(clone->next(2, fromClone));
+    EXPECT_EQ(fromClone[0].objectValue(), got[1].objectValue());
+    enumerator->reset();
+    Variant::Array again;
+    EXPECT_TRUE(enumerator->next(1, again));
+    EXPECT_EQ(again[0].toObject()->value().toString(), "FS1");
+}
+
+TEST_F(QuillonHost, TreeNamesListsEachTreeOnce) {
+    auto control = create();
+    auto trees = control->get("TreeNames").toObject();
+    EXPECT_EQ(shortNames(*trees), (std::vector<std::string>{"ACME", "LabTree"}));
+    EXPECT_EQ(fullNames(*trees), (std::vector<std::string>{"KTR:\\\\ACME", "KTR:\\\\LabTree"}));
+}
+
+TEST_F(QuillonHost, WithoutConnectionsTheConnectedCollectionsAreEmpty) {
+    auto control = create();
+    for (const char* name : {"ConnectedServers", "ConnectedTrees", "ConnectedVolumes"}) {
+        auto collection = control->get(name).toObject();
+        EXPECT_EQ(collection->get("Count").toInt32(), 0) << name;
+        EXPECT_TRUE(pa::enumerate(*collection).empty()) << name;
+        EXPECT_EQ(codeOf([&] { collection->get("Item", {Variant(std::int32_t(0))}); }),
+                  pa::error::BadIndex);
+    }
+}
+
+TEST_F(QuillonHost, TreeLoginAndLogoutWithEvents) {
+    auto control = create();
+    std::vector<std::pair<int, std::string>> events;
+    pa::advise(*control, [&](pa::DispId id, const pa::Args& args) {
+        events.emplace_back(id, args.at(0).toString());
+    });
+
+    EXPECT_FALSE(login(*control, " KTR:\\\\ACME", "admin", "wrong"));
+    EXPECT_TRUE(events.empty());
+    EXPECT_TRUE(login(*control, " KTR:\\\\ACME", "admin", "secret"));
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0], std::make_pair(1, std::string(" KTR:\\\\ACME")));
+
+    EXPECT_EQ(shortNames(*control->get("ConnectedTrees").toObject()),
+              std::vector<std::string>{"ACME"});
+    auto servers = control->get("ConnectedServers").toObject();
+    EXPECT_EQ(shortNames(*servers), std::vector<std::string>{"FS1"});
+    EXPECT_EQ(fullNames(*servers), std::vector<std::string>{"KTR:\\\\ACME\\Org\\Servers\\FS1"});
+    EXPECT_EQ(fullNames(*control->get("ConnectedVolumes").toObject()),
+              (std::vector<std::string>{"\\\\FS1\\SYS", "\\\\FS1\\DATA"}));
+
+    for (const char* name : {"KTR:\\\\ACME", "acme", "\\\\FS1"}) {
+        auto user = control->call("LoginName", {Variant(name)}).toObject();
+        EXPECT_EQ(user->get("FullName").toString(), "KTR:\\\\ACME\\Org\\admin") << name;
+        EXPECT_EQ(user->get("ShortName").toString(), "admin") << name;
+    }
+
+    EXPECT_TRUE(control->call("Logout", {Variant("KTR:\\\\acme")}).toBool());
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[1], std::make_pair(2, std::string("KTR:\\\\acme")));
+    EXPECT_EQ(control->get("ConnectedTrees").toObject()->get("Count").toInt32(), 0);
+    EXPECT_FALSE(control->call("Logout", {Variant("KTR:\\\\ACME")}).toBool());
+    EXPECT_FALSE(control->call("Logout", {Variant("\\\\FS2")}).toBool());
+    EXPECT_EQ(events.size(), 2u);
+}
+
+TEST_F(QuillonHost, SilentLoginShowingResultsAsksTwice) {
+    auto control = create();
+    control->put("DisplayResults", Variant(true));
+    control->put("RunScripts", Variant(true));
+    ASSERT_TRUE(login(*control, "KTR:\\\\ACME\\Org", "admin", "secret"));
+    const auto calls = traced();
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0]["mode"], 5);
+    EXPECT_EQ(calls[0]["runScript"], false);
+    EXPECT_EQ(calls[0]["treeLogin"], true);
+    EXPECT_EQ(calls[0]["tree"], "ACME");
+    EXPECT_EQ(calls[0]["context"], "Org");
+    EXPECT_EQ(calls[1]["mode"], 1);
+    EXPECT_EQ(calls[1]["showResults"], true);
+    EXPECT_EQ(calls[1]["runScript"], true);
+}
+
+TEST_F(QuillonHost, BinderyLogins) {
+    auto control = create();
+    control->put("Bindery", Variant(true));
+    ASSERT_TRUE(login(*control, "\\\\OLD1", "SUPERVISOR", "old"));
+    ASSERT_TRUE(login(*control, "FS1", "guest", ""));
+    // A bindery connection is listed by its server name even where the
+    // server belongs to a tree.
+    EXPECT_EQ(fullNames(*control->get("ConnectedServers").toObject()),
+              (std::vector<std::string>{"\\\\OLD1", "\\\\FS1"}));
+    auto user = control->call("LoginName", {Variant("\\\\old1")}).toObject();
+    EXPECT_EQ(user->get("FullName").toString(), "KDCOMPAT:\\\\OLD1\\SUPERVISOR");
+    EXPECT_EQ(user->value().toString(), "SUPERVISOR");
+    EXPECT_TRUE(control->call("Logout", {Variant("\\\\OLD1")}).toBool());
+    EXPECT_EQ(shortNames(*control->get("ConnectedServers").toObject()),
+              std::vector<std::string>{"FS1"});
+}
+
+TEST_F(QuillonHost, FullNamesChooseTreeOrServerLogins) {
+    const testsupport::ScopedEnv libs("TVN_LIBRARY_PATH",
+                                      (testsupport::libDir() / "quillon-testlogin").string());
+    const fs::path log = testsupport::freshDir("record") / "calls.bin";
+    const testsupport::ScopedEnv record("QUILLON_TEST_LOGIN_LOG", log.string());
+    auto control = create();
+
+    // A server in the directory: a server login in its container.
+    EXPECT_TRUE(login(*control, "KTR:\\\\ACME\\Org\\Servers\\FS1", "admin", "secret", true));
+    // A server named straight below the tree, not in the directory.
+    EXPECT_TRUE(login(*control, "KTR:\\\\ACME\\FS2", "admin", "secret", true));
+    const std::string bytes = testsupport::readFile(log);
+    ASSERT_EQ(bytes.size(), 2u * (8 + 80 + 1328));
+    const auto u32 = [&](std::size_t call, std::size_t offset) {
+        std::uint32_t v;
+        std::memcpy(&v, bytes.data() + call * (8 + 80 + 1328) + 88 + offset, sizeof v);
+        return v;
+    };
+    const auto text = [&](std::size_t call, std::size_t field) {
+        return std::string(bytes.data() + call * (8 + 80 + 1328) + 88 + u32(call, field));
+    };
+    const auto option = [&](std::size_t call, std::size_t offset) {
+        return static_cast<int>(bytes[call * (8 + 80 + 1328) + 8 + offset]);
+    };
+    EXPECT_EQ(option(0, 3), 2);
+    EXPECT_EQ(text(0, 20), "FS1");
+    EXPECT_EQ(text(0, 28), "");
+    EXPECT_EQ(u32(0, 72), 4u);
+    EXPECT_EQ(text(0, 76), "Servers.Org");
+    EXPECT_EQ(text(1, 20), "FS2");
+    EXPECT_EQ(u32(1, 72), 0u);
+
+    // Below the tree but not a directory server, not a server at all, not an object.
+    const auto old = errorOf([&] { login(*control, "KTR:\\\\ACME\\OLD1", "a", "b"); });
+    EXPECT_EQ(old.code(), 611);
+    EXPECT_EQ(old.description(), "The server specified  is not a DS Server");
+    const auto none = errorOf([&] { login(*control, "KTR:\\\\ACME\\NOSUCH", "a", "b"); });
+    EXPECT_EQ(none.code(), 0x880F);
+    EXPECT_EQ(none.description(), "The object specified is  not a kalder file server");
+    const auto missing = errorOf([&] { login(*control, "KTR:\\\\ACME\\Org\\Nobody", "a", "b"); });
+    EXPECT_EQ(missing.code(), -601);
+    EXPECT_EQ(missing.description(), "The object specified is invalid");
+    EXPECT_EQ(missing.helpContext(), -1);
+    EXPECT_EQ(codeOf([&] { login(*control, "KTR:\\\\ACME\\Org.Unit", "a", "b"); }), 608);
+}
+
+TEST_F(QuillonHost, LoginNameNeedsAConnectionAndAnAuthentication) {
+    auto control = create();
+    const auto empty = errorOf([&] { control->call("LoginName", {Variant("")}); });
+    EXPECT_EQ(empty.code(), 0x880F);
+    EXPECT_EQ(empty.description(), "Not connected to specified tree or server.");
+    EXPECT_EQ(codeOf([&] { control->call("LoginName", {Variant("\\\\FS2")}); }), 0x880F);
+    control->get("ServerNames");  // attaches to the primary server, FS1
+    const auto anonymous = errorOf([&] { control->call("LoginName", {Variant("FS1")}); });
+    EXPECT_EQ(anonymous.code(), 0x886A);
+    EXPECT_EQ(anonymous.description(), "Not authenticated.");
+}
+
+TEST_F(QuillonHost, DefaultFullNameBothWays) {
+    auto control = create();
+    control->put("DefaultFullName", Variant("KTR:\\\\ACME\\Org\\Unit"));
+    EXPECT_EQ(control->get("DefaultFullName").toString(), "KTR:\\\\ACME\\Org\\Unit");
+    EXPECT_EQ(control->call("DefaultFullNameFromTreeName", {Variant("ACME")}).toString(),
+              "KTR:\\\\ACME\\Org\\Unit");
+    EXPECT_EQ(control->call("DefaultFullNameFromTreeName", {Variant("KTR:\\\\LabTree")}).toString(),
+              "KTR:\\\\LabTree");
+
+    const auto missing =
+        errorOf([&] { control->put("DefaultFullName", Variant("KTR:\\\\ACME\\Org\\Nobody")); });
+    EXPECT_EQ(missing.code(), -601);
+    EXPECT_EQ(missing.description(), "The object specified is invalid");
+    EXPECT_EQ(codeOf([&] { control->put("DefaultFullName", Variant("\\\\ACME\\Org")); }), 608);
+    // An unknown tree is the client's "partition not found".
+    EXPECT_EQ(codeOf([&] { control->put("DefaultFullName", Variant("KTR:\\\\NoTree\\Org")); }),
+              622);
+    EXPECT_EQ(control->get("DefaultFullName").toString(), "KTR:\\\\ACME\\Org\\Unit");
+
+    const auto empty =
+        errorOf([&] { control->call("DefaultFullNameFromTreeName", {Variant("  ")}); });
+    EXPECT_EQ(empty.code(), 617);
+    EXPECT_EQ(empty.description(), "Invalid directory name");
+}
+
+TEST_F(QuillonHost, LibraryWithoutEntryFallsBackToTheSecondLibrary) {
+    auto control = create();
+    {
+        const testsupport::ScopedEnv noEntry("TVN_LIBRARY_PATH",
+                                             (testsupport::libDir() / "login-noentry").string());
+        EXPECT_TRUE(login(*control, "KTR:\\\\ACME", "admin", "secret"));
+    }
+    EXPECT_TRUE(g_notices.empty());
+    // From now on the fallback is asked first, by every control.
+    const testsupport::ScopedEnv libs("TVN_LIBRARY_PATH",
+                                      (testsupport::libDir() / "quillon-testlogin").string());
+    const fs::path log = testsupport::freshDir("record") / "calls.bin";
+    const testsupport::ScopedEnv record("QUILLON_TEST_LOGIN_LOG", log.string());
+    EXPECT_TRUE(login(*create(), "KTR:\\\\ACME", "admin", "secret"));
+    EXPECT_EQ(std::string(testsupport::readFile(log).c_str()), "PORTANT");
+}
+
+TEST_F(QuillonHost, AboutBoxIsShownThroughTheHostsHook) {
+    auto control = create();
+    control->call("AboutBox");
+    ASSERT_EQ(g_notices.size(), 1u);
+    EXPECT_EQ(g_notices[0].kind, 1);
+    EXPECT_EQ(g_notices[0].text, "About Marrel Session Control");
+}
+
+}  // namespace
