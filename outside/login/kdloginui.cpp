@@ -5,6 +5,7 @@
 // names a file that gets one JSON line per call, so that tests of a caller
 // can see exactly what it asked for.
 #include <QApplication>
+#include <QThread>
 #include <cstdlib>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -25,8 +26,11 @@ using namespace outside::login;
 
 namespace {
 
+// Widgets need a QApplication and its thread; called from any other thread the
+// library works as in silent mode rather than crash the host.
 bool haveWidgets() {
-    return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
+    const auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
+    return app && QThread::currentThread() == app->thread();
 }
 
 void login(const Client& client, Request& r) {
