@@ -3,16 +3,16 @@
 // turns the records into schema and entries, and points errors at lines.
 #include "outside/directory/ldif.h"
 
+#include <cstdio>  // first: <ldif.h> uses FILE without including it
+
 #include <ldap.h>
 #include <ldif.h>
-#include <sys/stat.h>
-#include <cstdio>  // ldif.h needs FILE
-
 #include <strings.h>
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <optional>
 
 #include "outside/directory/builder.h"
 
