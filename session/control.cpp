@@ -65,46 +65,42 @@ void CQuillonCtrl::setLoginLibraryName(const std::string& platformName) {
 
 void CQuillonCtrl::describe(pa::MapBuilder<CQuillonCtrl>& b) {
     using C = CQuillonCtrl;
-    b.property(dispid::AutoClose, "AutoClose", &C::autoClose,
-               [](C& c, bool v) { c.setFlag(c.autoClose_, v, dispid::AutoClose); })
-        .help(
-            "Controls whether or not the login results window is automatically closed or "
-            "requires the user to dismiss the dialog manually.",
-            951);
-    b.property(dispid::Bindery, "Bindery", &C::bindery,
-               [](C& c, bool v) { c.setFlag(c.bindery_, v, dispid::Bindery); })
-        .help(
-            "Determines whether or not the object performs a bindery login or a directory "
-            "login.",
-            952);
-    b.property(dispid::ConnectionTab, "ConnectionTab", &C::connectionTab,
-               [](C& c, bool v) { c.setFlag(c.connectionTab_, v, dispid::ConnectionTab); })
-        .help(
-            "Controls whether or not the Kalder login dialog displays the connection dialog "
-            "tab.",
-            953);
-    b.property(dispid::ScriptTab, "ScriptTab", &C::scriptTab,
-               [](C& c, bool v) { c.setFlag(c.scriptTab_, v, dispid::ScriptTab); })
-        .help("Controls whether or not the Kalder login dialog displays the script dialog tab.",
-              959);
-    b.property(dispid::VariablesTab, "VariablesTab", &C::variablesTab,
-               [](C& c, bool v) { c.setFlag(c.variablesTab_, v, dispid::VariablesTab); })
-        .help(
-            "Controls whether or not the Kalder login dialog displays the variables dialog "
-            "tab.",
-            960);
-    b.property(dispid::RunScripts, "RunScripts", &C::runScripts,
-               [](C& c, bool v) { c.setFlag(c.runScripts_, v, dispid::RunScripts); })
-        .help(
-            "Controls whether or not the Kalder login will execute the user\u2019s login "
-            "script after a successful login.",
-            958);
-    b.property(dispid::DisplayResults, "DisplayResults", &C::displayResults,
-               [](C& c, bool v) { c.setFlag(c.displayResults_, v, dispid::DisplayResults); })
-        .help(
-            "Determines whether or not the Kalder login window displays results after a "
-            "login attempt.",
-            956);
+    struct Flag {
+        pa::DispId id;
+        const char* name;
+        std::int32_t C::*field;
+        const char* help;
+        int helpContext;
+    };
+    static const Flag flags[] = {
+        {dispid::AutoClose, "AutoClose", &C::autoClose_,
+         "Controls whether or not the login results window is automatically closed or requires "
+         "the user to dismiss the dialog manually.",
+         951},
+        {dispid::Bindery, "Bindery", &C::bindery_,
+         "Determines whether or not the object performs a bindery login or a directory login.",
+         952},
+        {dispid::ConnectionTab, "ConnectionTab", &C::connectionTab_,
+         "Controls whether or not the Kalder login dialog displays the connection dialog tab.",
+         953},
+        {dispid::ScriptTab, "ScriptTab", &C::scriptTab_,
+         "Controls whether or not the Kalder login dialog displays the script dialog tab.", 959},
+        {dispid::VariablesTab, "VariablesTab", &C::variablesTab_,
+         "Controls whether or not the Kalder login dialog displays the variables dialog tab.", 960},
+        {dispid::RunScripts, "RunScripts", &C::runScripts_,
+         "Controls whether or not the Kalder login will execute the user\u2019s login script "
+         "after a successful login.",
+         958},
+        {dispid::DisplayResults, "DisplayResults", &C::displayResults_,
+         "Determines whether or not the Kalder login window displays results after a login "
+         "attempt.",
+         956},
+    };
+    for (const Flag& f : flags)
+        b.property(
+             f.id, f.name, [field = f.field](C& c) { return c.*field != 0; },
+             [field = f.field, id = f.id](C& c, bool v) { c.setFlag(c.*field, v, id); })
+            .help(f.help, f.helpContext);
     b.property(dispid::DriveMappings, "DriveMappings",
                [](C&) -> pa::Ref<pa::Object> { notAvailable("DriveMappings"); })
         .help("Returns the network drives that are mapped for the user for this session.", 957)

@@ -398,6 +398,31 @@ TEST_F(QuillonHost, DefaultFullNameBothWays) {
     EXPECT_EQ(empty.description(), "Invalid directory name");
 }
 
+TEST_F(QuillonHost, DefaultFullNameIsEmptyWithoutADefaultTree) {
+    EXPECT_EQ(create()->get("DefaultFullName").toString(), "");
+}
+
+TEST_F(QuillonHost, InADesignSurfaceUnknownObjectsAreNoError) {
+    struct DesignSite : platform::framework::ControlSite {
+        bool ambientUserMode() const override { return false; }
+    } site;
+    auto control = create();
+    auto* base = dynamic_cast<platform::framework::ControlBase*>(control.get());
+    ASSERT_TRUE(base);
+    base->setClientSite(&site);
+    control->put("Bindery", Variant(true));
+    ASSERT_TRUE(login(*control, "\\\\OLD1", "SUPERVISOR", "old"));
+    control->put("DefaultFullName", Variant("KTR:\\\\ACME\\Org\\Unit"));
+
+    control->put("DefaultFullName", Variant("KTR:\\\\ACME\\Org\\Nobody"));
+    EXPECT_EQ(control->get("DefaultFullName").toString(), "KTR:\\\\ACME\\Org\\Unit");
+    // The object names nothing, so nothing is logged out.
+    EXPECT_FALSE(control->call("Logout", {Variant("KTR:\\\\ACME\\Org\\Nobody")}).toBool());
+    EXPECT_EQ(shortNames(*control->get("ConnectedServers").toObject()),
+              std::vector<std::string>{"OLD1"});
+    base->setClientSite(nullptr);
+}
+
 TEST_F(QuillonHost, LibraryWithoutEntryFallsBackToTheSecondLibrary) {
     auto control = create();
     {

@@ -187,6 +187,14 @@ TEST_F(LoginTest, LibraryWithoutEntryFallsBackForGood) {
     EXPECT_EQ(received[1].tag, "PORTANT");
 }
 
+TEST_F(LoginTest, WithoutAChosenLibraryLoginFailsQuietly) {
+    // As under Win32s, where the user was told when the control was built.
+    const auto libs = libraries("quillon-testlogin");
+    CQuillonCtrl::setLoginLibraryName("");
+    EXPECT_FALSE(control->login("ACME", "admin", "secret", true));
+    EXPECT_TRUE(boxes.empty());
+}
+
 TEST_F(LoginTest, OversizedTextsAreRefused) {
     const auto libs = libraries("quillon-testlogin");
     EXPECT_FALSE(control->login("ACME", std::string(300, 'u'), "secret", true));
