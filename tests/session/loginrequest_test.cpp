@@ -100,29 +100,6 @@ TEST(LoginRequest, ServerLogins) {
     EXPECT_EQ(u32(noContext, 72), 0u);
 }
 
-TEST(LoginRequest, SilentLoginWithResultsRunsTheScriptInTheResultsCall) {
-    LoginOptions o;
-    o.runScripts = true;
-    o.displayResults = true;
-    const auto t = target(LoginKind::Tree, "ACME");
-    const LoginRequest first(t, o, false);
-    EXPECT_EQ(first.options()[0], 5);
-    EXPECT_EQ(first.options()[14], 2);
-    EXPECT_EQ(first.options()[56], 2);
-    EXPECT_EQ(u32(first, 124), 0u);
-
-    const LoginRequest results(t, o, false, true);
-    EXPECT_EQ(results.options()[0], 1);
-    EXPECT_EQ(results.options()[14], 1);
-    EXPECT_EQ(results.options()[56], 1);
-    EXPECT_EQ(u32(results, 124), 1u);
-
-    o.displayResults = false;
-    const LoginRequest silent(t, o, false);
-    EXPECT_EQ(silent.options()[14], 1);
-    EXPECT_EQ(silent.options()[56], 2);
-}
-
 TEST(LoginRequest, RefusesTextsThatDoNotFit) {
     auto t = target(LoginKind::Tree, std::string(32, 'T'));
     EXPECT_TRUE(LoginRequest::fits(t));
