@@ -228,8 +228,13 @@ Variant toVariant(R&& r) {
 
 // The parts of a callable: member function pointers of T, or functions and
 // lambdas whose first parameter is the object (T& or const T&).
+// A lambda's call operator, told apart from member function pointers so
+// that a member whose first parameter is a reference is not taken for a
+// lambda receiving the object.
+template <typename M>
+struct LambdaCallable;
 template <typename F>
-struct Callable : Callable<decltype(&F::operator())> {};
+struct Callable : LambdaCallable<decltype(&F::operator())> {};
 template <typename R, typename... A>
 struct Signature {
     using Result = R;
@@ -258,11 +263,11 @@ struct Callable<R (*)(S&, A...)> : Signature<R, A...> {
 };
 // A lambda's call operator: drop the closure and take the object parameter.
 template <typename L, typename R, typename S, typename... A>
-struct Callable<R (L::*)(S&, A...) const> : Signature<R, A...> {
+struct LambdaCallable<R (L::*)(S&, A...) const> : Signature<R, A...> {
     using Class = std::remove_const_t<S>;
 };
 template <typename L, typename R, typename S, typename... A>
-struct Callable<R (L::*)(S&, A...)> : Signature<R, A...> {
+struct LambdaCallable<R (L::*)(S&, A...)> : Signature<R, A...> {
     using Class = std::remove_const_t<S>;
 };
 

@@ -25,6 +25,7 @@ public:
         b.property(8, "Secret", [](const Account&) { return std::string("s"); })
             .hidden()
             .notInTypeLibrary();
+        b.method(9, "Greet", &Account::greet, {"Name"});
     }
 
     double balance() const { return balance_; }
@@ -42,6 +43,8 @@ public:
         return true;
     }
     std::string take(Ref<Account> other) { return other ? other->owner() : "nobody"; }
+    // A member taking its first parameter by reference is still a member.
+    std::string greet(const std::string& name) const { return "Hello " + name; }
 
     std::string lastCall;
 
@@ -55,6 +58,7 @@ TEST(Dispatch, CallsByNameIgnoreCaseAndByDispId) {
     EXPECT_EQ(account->get("balance").toDouble(), 10.5);
     EXPECT_EQ(account->invoke(1, CallKind::Get, {}).toDouble(), 10.5);
     EXPECT_EQ(account->dispId("dEpOsIt"), 3);
+    EXPECT_EQ(account->call("Greet", {"Bo"}).toString(), "Hello Bo");
     EXPECT_EQ(account->call("Deposit", {Variant(2.0), Variant(3)}).toDouble(), 16.5);
     // An omitted optional argument, either left off or passed as Missing.
     EXPECT_EQ(account->call("Deposit", {Variant(1.0)}).toDouble(), 17.5);
