@@ -32,6 +32,11 @@ constexpr double kMinimumWidth = 3000;
 constexpr double kVerticalSplitLimit = 500;
 constexpr double kHorizontalSplitLimit = 1500;
 
+// The lower limit wins over the upper one in a window too small for both.
+double withinLimits(double position, double lower, double upper) {
+    return position < lower ? lower : position > upper ? upper : position;
+}
+
 // Shows one element of a page array (1-based). Before start-up has chosen a
 // current page there is none to hide; then every other page goes, so that two
 // pages never lie on top of each other.
@@ -179,10 +184,7 @@ void frmMain::imgSplitterV_MouseMove(int, int, double X, double) {
     if (!moving_) return;
     const double position = X + Twips(imgSplitterV).left() - 35;
     const double limit = Twips(this).width() - kVerticalSplitLimit;
-    Twips(picSplitterV)
-        .setLeft(position < kVerticalSplitLimit ? kVerticalSplitLimit
-                 : position > limit             ? limit
-                                                : position);
+    Twips(picSplitterV).setLeft(withinLimits(position, kVerticalSplitLimit, limit));
 }
 
 void frmMain::imgSplitterV_MouseUp(int, int, double, double) {
@@ -200,10 +202,7 @@ void frmMain::imgSplitterH_MouseMove(int, int, double, double Y) {
     if (!moving_) return;
     const double position = Y + Twips(imgSplitterH).top();
     const double limit = Twips(this).height() - kHorizontalSplitLimit;
-    Twips(picSplitterH)
-        .setTop(position < kHorizontalSplitLimit ? kHorizontalSplitLimit
-                : position > limit               ? limit
-                                                 : position);
+    Twips(picSplitterH).setTop(withinLimits(position, kHorizontalSplitLimit, limit));
 }
 
 void frmMain::imgSplitterH_MouseUp(int, int, double, double) {

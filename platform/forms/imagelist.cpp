@@ -90,15 +90,19 @@ void paintUnit(QPainter& p) {
     p.drawPath(path);
 }
 
-// Head and shoulders.
-void paintUser(QPainter& p) {
-    outline(p, QColor(60, 150, 80));
-    p.drawEllipse(QRectF(5, 1.5, 6, 6));
+// Head and shoulders, dx to the right of the left edge.
+void paintPerson(QPainter& p, double dx) {
+    p.drawEllipse(QRectF(5 + dx, 1.5, 6, 6));
     QPainterPath body;
-    body.moveTo(2, 15);
-    body.cubicTo(2, 8, 14, 8, 14, 15);
+    body.moveTo(2 + dx, 15);
+    body.cubicTo(2 + dx, 8, 14 + dx, 8, 14 + dx, 15);
     body.closeSubpath();
     p.drawPath(body);
+}
+
+void paintUser(QPainter& p) {
+    outline(p, QColor(60, 150, 80));
+    paintPerson(p, 0);
 }
 
 // A monitor on a stand.
@@ -115,12 +119,7 @@ void paintWorkstation(QPainter& p) {
 // A user behind a curved arrow: a name standing for another object.
 void paintAlias(QPainter& p) {
     outline(p, QColor(160, 160, 160));
-    p.drawEllipse(QRectF(7, 2, 5, 5));
-    QPainterPath body;
-    body.moveTo(4.5, 14);
-    body.cubicTo(4.5, 8, 14.5, 8, 14.5, 14);
-    body.closeSubpath();
-    p.drawPath(body);
+    paintPerson(p, 1.5);
     p.setPen(QPen(QColor(30, 30, 200), 1.6));
     p.setBrush(Qt::NoBrush);
     QPainterPath arrow;

@@ -10,7 +10,11 @@
 
 #include "platform/forms/errors.h"
 
+class QTreeWidgetItem;
+
 namespace platform::forms {
+
+class ImageList;
 
 enum ItemRole : int {
     KeyRole = Qt::UserRole + 1,
@@ -38,5 +42,11 @@ public:
 private:
     QHash<QString, Item> items_;
 };
+
+// A new row or node with its key, text and picture, not yet placed anywhere.
+// Refuses a taken key (errors::kKeyNotUnique) and a picture the image list
+// lacks (errors::kElementNotFound) before anything is built.
+QTreeWidgetItem* newKeyedItem(const KeyIndex<QTreeWidgetItem*>& index, const ImageList* images,
+                              const QString& key, const QString& text, const QString& image);
 
 }  // namespace platform::forms

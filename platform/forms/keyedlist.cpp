@@ -47,15 +47,7 @@ void KeyedList::setColumnWidthTwips(int column, double twips) {
 
 QTreeWidgetItem* KeyedList::addItem(const QString& key, const QString& text,
                                     const QString& smallIcon) {
-    index_.checkFree(key);
-    QIcon icon;
-    if (images_ && !smallIcon.isEmpty()) icon = images_->icon(smallIcon);
-
-    auto* row = new QTreeWidgetItem;
-    row->setText(0, text);
-    row->setData(0, KeyRole, key);
-    row->setData(0, ImageRole, smallIcon);
-    row->setIcon(0, icon);
+    QTreeWidgetItem* row = newKeyedItem(index_, images_, key, text, smallIcon);
     if (checkboxes_) {
         row->setFlags(row->flags() | Qt::ItemIsUserCheckable);
         row->setCheckState(0, Qt::Unchecked);

@@ -19,20 +19,12 @@ void KeyedTree::setImageList(const ImageList* images) {
 
 QTreeWidgetItem* KeyedTree::addNode(const QString& parentKey, const QString& key,
                                     const QString& text, const QString& image) {
-    index_.checkFree(key);
     QTreeWidgetItem* parent = nullptr;
     if (!parentKey.isEmpty()) {
         parent = index_.find(parentKey);
         if (!parent) throw FormsError(errors::kElementNotFound, "Element not found");
     }
-    QIcon icon;
-    if (images_ && !image.isEmpty()) icon = images_->icon(image);
-
-    auto* node = new QTreeWidgetItem;
-    node->setText(0, text);
-    node->setData(0, KeyRole, key);
-    node->setData(0, ImageRole, image);
-    node->setIcon(0, icon);
+    QTreeWidgetItem* node = newKeyedItem(index_, images_, key, text, image);
     if (parent)
         parent->addChild(node);
     else
