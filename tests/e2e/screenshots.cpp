@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
+#include <QTest>
 #include <QTimer>
 
 #include "app/shell/ShellProgramStart.h"
@@ -41,5 +42,10 @@ int main(int argc, char** argv) {
     }
     form.TabStrip->select(3);
     shoot("page3-about");
+
+    QTest::keyClick(&form, Qt::Key_F1);
+    settle();
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window != &form && window->isVisible()) window->grab().save(out + "/help.png");
     return 0;
 }
