@@ -18,11 +18,14 @@ namespace {
 constexpr std::uint32_t kMiscStatus = 0x20591;
 
 // The client is started by the first control created; a start that fails is
-// tried again by the next creation. Server libraries stay loaded for the
-// life of the process, and at its exit the client's own per-thread state is
-// already gone, so the locale tables are left for the process to drop.
+// tried again by the next creation. At module exit the locale tables are
+// released first.
 class ClientStart {
 public:
+    ~ClientStart() {
+        if (started_) kdtext_free_tables();
+    }
+
     void ensure() {
         std::lock_guard lock(mutex_);
         if (started_) return;

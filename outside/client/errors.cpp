@@ -1,13 +1,18 @@
 // The per-thread failure text and the short descriptions of result codes.
 #include "outside/client/errors.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <utility>
 
 namespace outside::client {
 
 namespace {
-thread_local std::string t_errorText;
+// A plain buffer, not a std::string: it has no destructor, so the text stays
+// usable by calls made while the process exits (a component releasing the
+// client from its own exit handlers).
+thread_local char t_errorText[1024];
 
 const char* meaning(int32_t code) {
     switch (code) {
@@ -68,9 +73,11 @@ const char* meaning(int32_t code) {
 }  // namespace
 
 void setErrorText(std::string text) {
-    t_errorText = std::move(text);
+    const std::size_t length = std::min(text.size(), sizeof t_errorText - 1);
+    std::memcpy(t_errorText, text.data(), length);
+    t_errorText[length] = '\0';
 }
-const std::string& errorText() {
+const char* errorText() {
     return t_errorText;
 }
 
@@ -86,5 +93,5 @@ std::string describeCode(int32_t code) {
 }  // namespace outside::client
 
 extern "C" const char* kdclient_error_text(void) {
-    return outside::client::errorText().c_str();
+    return outside::client::errorText();
 }

@@ -23,7 +23,7 @@ private:
 
 // Records the words of the last failure of this thread ("" clears them).
 void setErrorText(std::string text);
-const std::string& errorText();
+const char* errorText();
 
 // The meaning of a result code in a few words, for messages ("0x880F no
 // connection to that server").
