@@ -13,18 +13,24 @@ add_library(tvn_app STATIC
     browser/treeExp.cpp
     lookup/KDDirCtrl.cpp
     lookup/NameSearch.cpp
+    lookup/WorkstationDatabase.cpp
     lookup/checkLogin.cpp
     shell/CommandLine.cpp
     shell/NameHistory.cpp
+    shell/Paths.cpp
+    shell/Program.cpp
     shell/RegistrySettings.cpp
     shell/RuntimeError.cpp
     shell/ShellProgramStart.cpp
     shell/Startup.cpp
     shell/Validation.cpp
+    shell/frmHelpWindow.cpp
     shell/frmMain.cpp
     shell/frmMainLayout.cpp)
 target_include_directories(tvn_app PUBLIC ${PROJECT_SOURCE_DIR})
-target_link_libraries(tvn_app PUBLIC platform_forms platform_automation platform_process Qt6::Widgets)
+target_link_libraries(tvn_app
+    PUBLIC platform_forms platform_automation platform_process platform_registry Qt6::Widgets
+    PRIVATE outside_client)
 target_compile_definitions(tvn_app PRIVATE
     TVN_VERSION_MAJOR=${PROJECT_VERSION_MAJOR}
     TVN_VERSION_MINOR=${PROJECT_VERSION_MINOR})

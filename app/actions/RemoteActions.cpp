@@ -8,6 +8,7 @@
 #include "app/actions/UNCtoDOTConversion.h"
 #include "app/shell/NameHistory.h"
 #include "app/shell/RuntimeError.h"
+#include "app/shell/Validation.h"
 #include "app/shell/frmMain.h"
 
 namespace tvn::RemoteActions {
@@ -16,13 +17,7 @@ namespace {
 
 constexpr QChar kQuote = u'"';
 
-// Only blanks, not tabs, are trimmed from the names.
-QString trimBlanks(const QString& s) {
-    qsizetype first = 0, last = s.size();
-    while (first < last && s[first] == u' ') ++first;
-    while (last > first && s[last - 1] == u' ') --last;
-    return s.mid(first, last - first);
-}
+using Validation::trimBlanks;
 
 QString quoted(const QString& s) {
     return kQuote + s + kQuote;
@@ -82,6 +77,13 @@ void startConsole(frmMain& form, const QString& commandLine) {
     const int number = errorNumberOf([&] { form.services().programs->start(commandLine, 1); });
     if (number == err::kFileNotFound || number == err::kPathNotFound)
         form.showConsoleFilesMissing();
+}
+
+void launchWorkstation(frmMain& form, const QString& workstation) {
+    QString target = workstation;
+    QString key = form.chosenKey;
+    QString image = form.chosenImage;
+    startConsole(form, BuildConsoleCommand(form, target, key, image));
 }
 
 void StartRemoteAction(frmMain&, QString) {

@@ -34,6 +34,11 @@ QString BuildConsoleCommand(frmMain& form, QString& TargetPath, QString& History
 // server setting; other failures are ignored. An empty line starts nothing.
 void startConsole(frmMain& form, const QString& commandLine);
 
+// Builds and starts the default action's command line for a workstation (a
+// full name), with the chosen object (key and image of the window) as the
+// history entry.
+void launchWorkstation(frmMain& form, const QString& workstation);
+
 // Runs the default action for the object TargetPath (a full name).
 void StartRemoteAction(frmMain& form, QString TargetPath);
 

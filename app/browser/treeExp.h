@@ -4,6 +4,8 @@
 
 #include <QString>
 
+class QTreeWidgetItem;
+
 namespace tvn {
 class frmMain;
 
@@ -13,5 +15,9 @@ void BrowseStartWS(frmMain& form);
 void BrowseStartRC(frmMain& form);
 // Expands TreeViewRC down to fullName and selects that node.
 void treeExp(frmMain& form, const QString& fullName);
+
+// The anchor marking of a node: bold on a light orange background (0xC0E0FF);
+// removing it restores the normal font and background.
+void markAnchor(QTreeWidgetItem* node, bool marked);
 
 }  // namespace tvn

@@ -44,7 +44,8 @@ QString KDDirEntry::LayoutName() const {
 }
 
 QStringList KDDirEntry::GetFieldValue(const QString& field) const {
-    const pa::Variant values = entry_->call("GetFieldValue", {text(field), pa::Variant(std::string()), pa::Variant(true)});
+    const pa::Variant values =
+        entry_->call("GetFieldValue", {text(field), pa::Variant(std::string()), pa::Variant(true)});
     QStringList out;
     if (values.isArray())
         for (const pa::Variant& v : values.array()) out.append(text(v));

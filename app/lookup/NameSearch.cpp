@@ -47,7 +47,11 @@ void frmMain::cmdRC_Click() {
         if (item < 0) return;
         chosenKey = ImageCombo1->keyAt(item);
         chosenImage = ImageCombo1->imageAt(item);
-        RemoteActions::StartRemoteAction(*this, chosenKey);
+        // A workstation needs no resolving: it goes to the launcher at once.
+        if (chosenImage == "Workstation")
+            RemoteActions::launchWorkstation(*this, chosenKey);
+        else
+            RemoteActions::StartRemoteAction(*this, chosenKey);
         return;
     }
     if (resultListFlag == true) {
@@ -117,14 +121,7 @@ void frmMain::KDDirUser_SearchCompleted(const platform::automation::Variant& Res
         resumeNext([&] { treeExp(*this, theEntry().EntryPath()); });
         resumeNext([&] { getKTRinfo(*this, KeyedTree::keyOf(need(TreeViewRC->selectedNode()))); });
         if (chosenImage == "Workstation") {
-            QString command;
-            resumeNext([&] {
-                QString target = theEntry().EntryPath();
-                QString key = chosenKey;
-                QString image = chosenImage;
-                command = RemoteActions::BuildConsoleCommand(*this, target, key, image);
-            });
-            RemoteActions::startConsole(*this, command);
+            resumeNext([&] { RemoteActions::launchWorkstation(*this, theEntry().EntryPath()); });
             setMousePointer(pointer::kDefault);
         } else {
             resumeNext(

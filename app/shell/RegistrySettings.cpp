@@ -1,11 +1,205 @@
-// The settings procedures. The store is not read or written yet: every run
-// starts from the window's design and leaves the stored settings alone.
+// Loading and saving the settings of the tree, and restoring the anchor.
+// The load stops at the first failing step of the window's own settings (the
+// caller ends start-up there) and skips what fails from the history on; the
+// save ignores every failing write.
 #include "app/shell/RegistrySettings.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <cmath>
+
+#include "app/actions/ActionCatalogue.h"
+#include "app/browser/treeExp.h"
+#include "app/shell/NameHistory.h"
+#include "app/shell/RuntimeError.h"
+#include "app/shell/frmMain.h"
+#include "platform/forms/keyedlist.h"
+#include "platform/forms/keyedtree.h"
+#include "platform/forms/mousegrip.h"
+#include "platform/forms/twips.h"
+#include "platform/registry/settings.h"
 
 namespace tvn::RegistrySettings {
 
-void LoadSettings(frmMain&) {}
-void SaveSettings(frmMain&) {}
-void RestoreAnchor(frmMain&) {}
+using platform::forms::KeyedList;
+using platform::forms::Twips;
+
+namespace {
+
+const QString kSettings = QStringLiteral("Settings");
+const QString kHistory = QStringLiteral("History");
+// The attribute lists: element 0 for users, 1 for workstations.
+const QString kAttributeSections[2] = {QStringLiteral("KTR User"),
+                                       QStringLiteral("KTR Workstation")};
+
+// Measures beyond this many twips were not written by a window.
+constexpr double kMeasureLimit = 1e6;
+
+// Numbers are stored as plain decimal text with a "." whatever the locale;
+// whole numbers without a fraction.
+QString numberText(double value) {
+    if (value == std::floor(value) && std::fabs(value) < 1e15)
+        return QString::number(static_cast<qint64>(value));
+    return QString::number(value, 'g', 15);
+}
+
+// A stored measure, or the default when the stored text is no number the
+// save could have written.
+double measure(frmMain& form, const char* key, double defaultValue, double minimum) {
+    bool ok = false;
+    const double value = setting(form, kSettings, key, numberText(defaultValue)).toDouble(&ok);
+    if (!ok || !std::isfinite(value) || value < minimum || std::fabs(value) > kMeasureLimit)
+        return defaultValue;
+    return value;
+}
+
+// A stored 0 or 1 (an option index, a check value), rounded as written by
+// hand; anything else gives the default.
+int zeroOrOne(frmMain& form, const char* key, int defaultValue) {
+    bool ok = false;
+    const double value = setting(form, kSettings, key, QString::number(defaultValue)).toDouble(&ok);
+    if (!ok || !std::isfinite(value)) return defaultValue;
+    const long rounded = std::lround(value);
+    return rounded == 0 || rounded == 1 ? static_cast<int>(rounded) : defaultValue;
+}
+
+template <typename Button, std::size_t N>
+int selectedIndex(const std::array<Button*, N>& options) {
+    return options[1]->isChecked() ? 1 : 0;
+}
+
+void checkStoredAttributes(frmMain& form, int list) {
+    KeyedList* items = form.lstKTRInfoSelect[list];
+    for (const auto& [key, value] : allSettings(form, kAttributeSections[list])) {
+        resumeNext([&] {
+            for (int row = 0; row < items->count(); ++row) {
+                if (items->itemAt(row)->text(0) == key) {
+                    KeyedList::setChecked(items->itemAt(row), true);
+                    return;
+                }
+            }
+        });
+    }
+}
+
+void saveCheckedAttributes(frmMain& form, int list) {
+    resumeNext([&] { deleteSection(form, kAttributeSections[list]); });
+    KeyedList* items = form.lstKTRInfoSelect[list];
+    for (int row = 0; row < items->count(); ++row) {
+        resumeNext([&] {
+            if (KeyedList::isChecked(items->itemAt(row)))
+                saveSetting(form, kAttributeSections[list], items->itemAt(row)->text(0), "1");
+        });
+    }
+}
+
+}  // namespace
+
+QString sectionOf(const frmMain& form, const QString& base) {
+    return base + "\\" + form.treeName;
+}
+
+QString setting(frmMain& form, const QString& base, const QString& key,
+                const QString& defaultValue) {
+    return QString::fromStdString(
+        form.settingsStore().get(kApplication, sectionOf(form, base).toStdString(),
+                                 key.toStdString(), defaultValue.toStdString()));
+}
+
+void saveSetting(frmMain& form, const QString& base, const QString& key, const QString& value) {
+    form.settingsStore().save(kApplication, sectionOf(form, base).toStdString(), key.toStdString(),
+                              value.toStdString());
+}
+
+std::vector<std::pair<QString, QString>> allSettings(frmMain& form, const QString& base) {
+    std::vector<std::pair<QString, QString>> pairs;
+    for (const auto& [key, value] :
+         form.settingsStore().section(kApplication, sectionOf(form, base).toStdString()))
+        pairs.emplace_back(QString::fromStdString(key), QString::fromStdString(value));
+    return pairs;
+}
+
+void deleteSection(frmMain& form, const QString& base) {
+    form.settingsStore().deleteSection(kApplication, sectionOf(form, base).toStdString());
+}
+
+void LoadSettings(frmMain& form) {
+    const double left = measure(form, "Left", 1000, -kMeasureLimit);
+    const double top = measure(form, "Top", 1000, -kMeasureLimit);
+    const double height = measure(form, "Height", 7000, 0);
+    const double width = measure(form, "Width", 8000, 0);
+    form.placeWindow(left, top, width, height);
+
+    form.SizeControlsV(static_cast<float>(measure(form, "SplitV", 3000, 0)));
+    form.SizeControlsH(static_cast<float>(measure(form, "SplitH", 5000, 0)));
+
+    form.lvwKTRinfo->setColumnWidthTwips(1, measure(form, "KTRColumn1", 500, 0));
+    form.lvwKTRinfo->setColumnWidthTwips(2, measure(form, "KTRColumn2", 500, 0));
+
+    form.optSubOrdTree[zeroOrOne(form, "Search Subordinates", 0)]->setChecked(true);
+    form.CheckAlias->setChecked(zeroOrOne(form, "Search for Aliases", 1) == 1);
+    form.optDBfile[zeroOrOne(form, "Append to Existing DB", 1)]->setChecked(true);
+
+    form.searchAnchor = setting(form, kSettings, "SearchAnchor");
+    if (form.searchAnchor.isEmpty())
+        form.txtSearchAnchor->setText("the current browser's context.");
+    form.txtInvServer->setText(setting(form, kSettings, "Inventory Server"));
+
+    if (form.consoleNewGeneration) {
+        form.defaultAction = setting(form, kSettings, "Remote Action", "RC");
+        if (!findAction(form.defaultAction)) form.defaultAction = "RC";
+        form.showDefaultActionCaption();
+    } else {
+        form.defaultAction = "RC";
+    }
+
+    resumeNext([&] { LoadHistory(form); });
+    resumeNext([&] { checkStoredAttributes(form, 0); });
+    resumeNext([&] { checkStoredAttributes(form, 1); });
+    resumeNext([&] { form.cmbServerlist->setCurrentText(setting(form, kSettings, "HB Server")); });
+}
+
+void SaveSettings(frmMain& form) {
+    auto save = [&](const char* key, const QString& value) {
+        resumeNext([&] { saveSetting(form, kSettings, key, value); });
+    };
+    auto saveMeasure = [&](const char* key, auto read) {
+        resumeNext([&] { saveSetting(form, kSettings, key, numberText(read())); });
+    };
+
+    if (!form.isMinimized()) {
+        Twips window(&form);
+        saveMeasure("Left", [&] { return window.left(); });
+        saveMeasure("Top", [&] { return window.top(); });
+        saveMeasure("Height", [&] { return window.height(); });
+        saveMeasure("Width", [&] { return window.width(); });
+        saveMeasure("SplitV", [&] { return Twips(form.imgSplitterV).left(); });
+        saveMeasure("SplitH", [&] { return Twips(form.imgSplitterH).top(); });
+        saveMeasure("KTRColumn1", [&] { return form.lvwKTRinfo->columnWidthTwips(1); });
+        saveMeasure("KTRColumn2", [&] { return form.lvwKTRinfo->columnWidthTwips(2); });
+    }
+    save("HB Server", form.cmbServerlist->currentText());
+    save("Search for Aliases", form.CheckAlias->isChecked() ? "1" : "0");
+    save("Search Subordinates", QString::number(selectedIndex(form.optSubOrdTree)));
+    save("Append to Existing DB", QString::number(selectedIndex(form.optDBfile)));
+    save("Remote Action", form.defaultAction);
+    save("Current Context", form.currentContext);
+    save("SearchAnchor", form.searchAnchor);
+    save("Inventory Server", form.txtInvServer->text());
+    saveCheckedAttributes(form, 0);
+    saveCheckedAttributes(form, 1);
+}
+
+void RestoreAnchor(frmMain& form) {
+    if (form.searchAnchor.isEmpty()) return;
+    const qsizetype last = form.searchAnchor.lastIndexOf(u'\\');
+    treeExp(form, last < 0 ? form.searchAnchor : form.searchAnchor.left(last));
+    form.txtSearchAnchor->setText(form.searchAnchor);
+    form.anchorFixed = true;
+    markAnchor(need(form.TreeViewRC->node(form.searchAnchor)), true);
+}
 
 }  // namespace tvn::RegistrySettings

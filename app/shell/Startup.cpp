@@ -126,9 +126,13 @@ void frmMain::runStartup() {
 void frmMain::Form_Unload() {
     if (unloaded_) return;
     unloaded_ = true;
-    hide();
-    if (!options.buildContext.isEmpty() && options.autoClose) return;
+    if (!options.buildContext.isEmpty() && options.autoClose) {
+        hide();
+        return;
+    }
+    // Saved while the window still has its place on the screen.
     if (settingsLoaded) RegistrySettings::SaveSettings(*this);
+    hide();
     releaseDirectoryControls();
 }
 

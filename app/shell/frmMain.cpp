@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -19,7 +20,9 @@
 
 #include "app/actions/ActionCatalogue.h"
 #include "app/lookup/KDDirCtrl.h"
+#include "app/shell/Paths.h"
 #include "app/shell/RuntimeError.h"
+#include "app/shell/frmHelpWindow.h"
 #include "platform/forms/imagecombo.h"
 #include "platform/forms/keyedlist.h"
 #include "platform/forms/keyedtree.h"
@@ -27,11 +30,14 @@
 #include "platform/forms/statusbar.h"
 #include "platform/forms/tabstrip.h"
 #include "platform/forms/twips.h"
+#include "platform/registry/settings.h"
+#include "platform/registry/store.h"
 
 namespace tvn {
 
 using platform::forms::Twips;
 namespace forms = platform::forms;
+namespace pa = platform::automation;
 
 namespace {
 
@@ -83,7 +89,7 @@ frmMain::frmMain(forms::Services services, ObjectFactory createObject, QWidget* 
     buildMenus();
     connectHandlers();
 
-    Twips(this).move(1000, 1000, 8000, 7000);
+    placeWindow(1000, 1000, 8000, 7000);
 }
 
 frmMain::~frmMain() = default;
@@ -93,6 +99,8 @@ void frmMain::buildRemoteActionPage() {
     lblRCUserFieldEntry = label(page, "Enter Username or Workstation Name:", 100, 100, 5000);
     ImageCombo1 = placed(new forms::ImageCombo(page), 100, 370, 4000, 330);
     ImageCombo1->setImageList(&ImageListMy);
+    // What is typed is searched as typed: the box completes nothing.
+    ImageCombo1->setCompleter(nullptr);
     cmdRC = placed(new QPushButton("Remote Control", page), 4160, 370, 1700, 330);
     Command1 = placed(new QPushButton(QString(QChar(0x25BE)), page), 5860, 370, 300, 330);
     Command1->setToolTip("Choose the default action");
@@ -283,12 +291,27 @@ void frmMain::connectHandlers() {
     connect(StatusBar, &forms::StatusBar::mouseMove, this, &frmMain::StatusBar_MouseMove);
     connect(Command1, &QPushButton::pressed, this, &frmMain::Command1_MouseDown);
     connect(cmdRC, &QPushButton::clicked, this, &frmMain::cmdRC_Click);
+    connect(cmdPurgeH, &QPushButton::clicked, this, &frmMain::cmdPurgeH_Click);
+    connect(ImageCombo1, &QComboBox::activated, this, &frmMain::ImageCombo1_Click);
+    ImageCombo1->installEventFilter(this);
 }
 
 QAction* frmMain::menuItem(const QString& name) const {
     for (QMenu* menu : {mnuTreeManipulate, mnuMain, mnuDefaultAction})
         if (auto* item = menu->findChild<QAction*>(name)) return item;
     throw RuntimeError(err::kObjectNotSet, "no menu item " + name.toStdString());
+}
+
+pa::Ref<pa::Object> frmMain::createObject(const std::string& progId) const {
+    return createObject_(progId);
+}
+
+platform::registry::Settings& frmMain::settingsStore() {
+    if (!settings_) {
+        store_ = std::make_unique<platform::registry::Store>();
+        settings_ = std::make_unique<platform::registry::Settings>(*store_);
+    }
+    return *settings_;
 }
 
 void frmMain::setMousePointer(int pointer) {
@@ -323,7 +346,13 @@ void frmMain::closeEvent(QCloseEvent* e) {
 
 void frmMain::keyPressEvent(QKeyEvent* e) {
     if (e->key() == Qt::Key_F1) {
-        svc_.help->open("Tvn.hlp");
+        // The help file lies beside the program.
+        QString helpFile = "Tvn.hlp";
+        resumeNext([&] {
+            helpFile = QString::fromStdString(
+                localPath(QCoreApplication::applicationDirPath() + "\\Tvn.hlp").string());
+        });
+        svc_.help->open(helpFile);
         return;
     }
     QWidget::keyPressEvent(e);

@@ -36,6 +36,11 @@ class Object;
 class Variant;
 }  // namespace platform::automation
 
+namespace platform::registry {
+class Settings;
+class Store;
+}  // namespace platform::registry
+
 namespace platform::forms {
 class ImageCombo;
 class KeyedList;
@@ -48,6 +53,7 @@ class TabStrip;
 namespace tvn {
 
 class KDDirCtrl;
+class frmHelpWindow;
 
 // Creates an automation object by ProgID; raises the automation error of a
 // failed creation. The program uses the registry's classes; tests may pass
@@ -83,6 +89,10 @@ public:
     bool isUnloaded() const { return unloaded_; }
 
     // ---- layout ----
+    // Places the window by its outer frame, in twips. Before the window is
+    // first shown its frame is unknown; the size is applied again once it is
+    // known, so that a stored size comes back as it was saved.
+    void placeWindow(double left, double top, double width, double height);
     void Form_Resize();
     void SizeControlsV(float X);
     void SizeControlsH(float Y);
@@ -109,12 +119,24 @@ public:
     // The caption of the default action on cmdRC; other codes leave it as it is.
     void showDefaultActionCaption();
 
+    // ---- name entry and history ----
+    void ImageCombo1_GotFocus();
+    // An entry chosen from the history list.
+    void ImageCombo1_Click();
+    void ImageCombo1_KeyPress(int KeyAscii);
+    void cmdPurgeH_Click();
+
     // ---- name search ----
     void cmdRC_Click();
     void KDDirUser_SearchCompleted(const platform::automation::Variant& Results);
 
     // ---- services ----
     const platform::forms::Services& services() const { return svc_; }
+    // Creates a component by ProgID through the window's factory.
+    platform::automation::Ref<platform::automation::Object> createObject(
+        const std::string& progId) const;
+    // The user's settings store, opened at first use; raises when it cannot be.
+    platform::registry::Settings& settingsStore();
     int MousePointer() const { return mousePointer_; }
     void setMousePointer(int pointer);
     QAction* menuItem(const QString& name) const;
@@ -170,6 +192,9 @@ public:
 
     platform::forms::ImageList ImageListMy;
 
+    // Shown instead of this window when help is asked for on the command line.
+    std::unique_ptr<frmHelpWindow> HelpWindow;
+
     // ---- directory-control instances ----
     std::unique_ptr<KDDirCtrl> KDDirUser;
     std::unique_ptr<KDDirCtrl> KDDirWSdb;
@@ -178,6 +203,9 @@ public:
     std::unique_ptr<KDDirCtrl> KDDirWSAddress;
 
     // ---- state of the run ----
+    // The process's command-line text (arguments joined by single blanks),
+    // set before the load event; empty when the program got no arguments.
+    QString commandLine;
     CommandLineOptions options;
     QString treeName;
     QString dbDirectory;
@@ -201,10 +229,12 @@ public:
     bool settingsLoaded = false;
 
 protected:
+    void showEvent(QShowEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
     void changeEvent(QEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
     void buildRemoteActionPage();
@@ -223,7 +253,10 @@ private:
     ObjectFactory createObject_;
     int mousePointer_ = platform::forms::pointer::kDefault;
     bool moving_ = false;
+    std::optional<std::pair<double, double>> pendingOuterSize_;
     bool unloaded_ = false;
+    std::unique_ptr<platform::registry::Store> store_;
+    std::unique_ptr<platform::registry::Settings> settings_;
 };
 
 }  // namespace tvn

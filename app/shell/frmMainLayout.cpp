@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QTimer>
 
 #include "app/shell/RuntimeError.h"
 #include "app/shell/frmMain.h"
@@ -49,6 +50,24 @@ void switchPage(const std::array<Page*, N>& pages, int shown, int current) {
             pages[i]->setVisible(false);
 }
 }  // namespace
+
+void frmMain::placeWindow(double left, double top, double width, double height) {
+    Twips(this).move(left, top, width, height);
+    if (!isVisible()) pendingOuterSize_.emplace(width, height);
+}
+
+void frmMain::showEvent(QShowEvent* e) {
+    QWidget::showEvent(e);
+    if (!pendingOuterSize_) return;
+    // The frame is known once the window system has the window.
+    QTimer::singleShot(0, this, [this] {
+        if (!pendingOuterSize_ || isMinimized()) return;
+        const auto [width, height] = *pendingOuterSize_;
+        pendingOuterSize_.reset();
+        resumeNext([&] { Twips(this).setWidth(width); });
+        resumeNext([&] { Twips(this).setHeight(height); });
+    });
+}
 
 void frmMain::alignStatusBar() {
     StatusBar->setGeometry(0, height() - StatusBar->height(), width(), StatusBar->height());

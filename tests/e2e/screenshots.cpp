@@ -1,4 +1,5 @@
-// Writes a picture of every page and settings frame of the main window, for
+// Writes a picture of every page and settings frame of the main window and
+// of both help windows, for
 // looking at the layout by eye (run under Xvfb; not part of the test suite):
 //   tvn_screenshots <output folder> [name to search before the first picture]
 #include <QApplication>
@@ -8,6 +9,7 @@
 #include <QTimer>
 
 #include "app/shell/ShellProgramStart.h"
+#include "app/shell/frmHelpWindow.h"
 #include "app/shell/frmMain.h"
 #include "platform/forms/imagecombo.h"
 #include "platform/forms/tabstrip.h"
@@ -42,6 +44,12 @@ int main(int argc, char** argv) {
     }
     form.TabStrip->select(3);
     shoot("page3-about");
+
+    tvn::frmHelpWindow options;
+    options.show();
+    settle();
+    options.grab().save(out + "/help-command-line.png");
+    options.close();
 
     QTest::keyClick(&form, Qt::Key_F1);
     settle();

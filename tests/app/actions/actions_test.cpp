@@ -69,6 +69,7 @@ TEST(ConsoleCommandLine, EveryActionOnBothGenerations) {
 class LauncherTest : public FormTest {
 protected:
     void SetUp() override {
+        FormTest::SetUp();
         loadAndShow();
         form->cmbServerlist->setCurrentText("FS1");
     }

@@ -19,6 +19,7 @@ namespace pointer = platform::forms::pointer;
 class SearchTest : public FormTest {
 protected:
     void SetUp() override {
+        FormTest::SetUp();
         loadAndShow();
         form->cmbServerlist->setCurrentText("FS1");
         form->currentContext = "KTR:\\\\CorpTree\\Acme";

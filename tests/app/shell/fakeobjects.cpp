@@ -1,6 +1,8 @@
 // The automation stand-ins.
 #include "fakeobjects.h"
 
+#include <QString>
+
 #include "platform/automation/enumerator.h"
 #include "platform/automation/error.h"
 
@@ -49,6 +51,30 @@ private:
     std::vector<std::string> servers_;
 };
 
+class FakeFieldTypes : public pa::Dispatchable<FakeFieldTypes> {
+public:
+    explicit FakeFieldTypes(const FakeDirectory& directory)
+        : known_(directory.fieldTypes), error_(directory.fieldTypeError) {}
+    static void describe(pa::MapBuilder<FakeFieldTypes>& b) {
+        b.method(0, "Item",
+                 [](FakeFieldTypes& self, std::string name) {
+                     if (self.error_) throw pa::AutomationError(self.error_, "directory error");
+                     for (const auto& known : self.known_)
+                         if (known == name) return pa::Variant(pa::make<NameOnly>(name));
+                     throw pa::AutomationError(603, "no such field type");
+                 },
+                 {"Name"});
+    }
+
+private:
+    std::vector<std::string> known_;
+    int error_;
+};
+
+bool sameProgId(const std::string& a, const std::string& b) {
+    return QString::fromStdString(a).compare(QString::fromStdString(b), Qt::CaseInsensitive) == 0;
+}
+
 }  // namespace
 
 void FakeEntry::describe(pa::MapBuilder<FakeEntry>& b) {
@@ -67,8 +93,18 @@ void FakeDirectory::describe(pa::MapBuilder<FakeDirectory>& b) {
         [](FakeDirectory& self, std::string v) { self.classFilter = std::move(v); });
     b.property(
         2, "ContextPath", [](FakeDirectory& self) { return self.contextPath; },
-        [](FakeDirectory& self, std::string v) { self.contextPath = std::move(v); });
-    b.method(3, "TreeOf", [](FakeDirectory&, std::string) { return std::string("CorpTree"); },
+        [](FakeDirectory& self, std::string v) {
+            if (self.contextWritten) self.contextWritten(v);
+            self.contextPath = std::move(v);
+        });
+    b.method(3, "TreeOf",
+             [](FakeDirectory&, std::string fullName) {
+                 // "KTR:\\Tree\..." names the tree between "\\" and the next "\".
+                 const size_t start = fullName.find("\\\\");
+                 if (start == std::string::npos) throw pa::AutomationError(601, "no full name");
+                 const std::string rest = fullName.substr(start + 2);
+                 return rest.substr(0, rest.find('\\'));
+             },
              {"FullName"});
     b.method(4, "OpenEntry",
              [](FakeDirectory& self, std::string fullName) { return self.openEntry(fullName); },
@@ -78,6 +114,8 @@ void FakeDirectory::describe(pa::MapBuilder<FakeDirectory>& b) {
                 pa::Variant context,
                 std::int32_t mode) { self.startSearch(pattern, classes, scope, context, mode); },
              {"Pattern", "Classes", "Scope", pa::byRef("Context"), "Mode"});
+    b.property(6, "FieldTypes",
+               [](FakeDirectory& self) { return pa::Variant(pa::make<FakeFieldTypes>(self)); });
 }
 
 pa::Variant FakeDirectory::openEntry(const std::string& fullName) {
@@ -98,13 +136,17 @@ tvn::ObjectFactory FakeObjects::factory() {
         const size_t index = created.size();
         created.push_back(progId);
         if (failAt && *failAt == index) throw pa::AutomationError(failWith, "cannot create");
-        if (progId == "KDDirLib.KDDirCtrl.1") {
+        if (sameProgId(progId, "KDDirLib.KDDirCtrl.1")) {
             auto directory = pa::make<FakeDirectory>();
+            directory->contextWritten = [this, number = directories.size()](const std::string& v) {
+                contextWrites.emplace_back(number, v);
+            };
             if (prepare) prepare(*directory);
             directories.push_back(directory);
             return directory;
         }
-        if (progId == "QuillonLib.QuillonCtrl.1" && servers) return pa::make<FakeSession>(*servers);
+        if (sameProgId(progId, "QuillonLib.QuillonCtrl.1") && servers)
+            return pa::make<FakeSession>(*servers);
         throw pa::AutomationError::standard(pa::error::CannotCreateObject, progId);
     };
 }

@@ -5,6 +5,7 @@
 // fails a chosen creation with a chosen error number).
 #pragma once
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -52,6 +53,12 @@ public:
     std::map<std::string, std::string> entries;
     // Raised by OpenEntry when set (600 connection lost, ...).
     int openError = 0;
+    // The field types of the schema; FieldTypes.Item raises 603 for others,
+    // or fieldTypeError when that is set.
+    std::vector<std::string> fieldTypes;
+    int fieldTypeError = 0;
+    // Told of every write of ContextPath.
+    std::function<void(const std::string&)> contextWritten;
 
 private:
     pa::Variant openEntry(const std::string& fullName);
@@ -61,7 +68,8 @@ private:
     pa::EventSource events_;
 };
 
-// Hands out fake directory controls and a fake session control by ProgID.
+// Hands out fake directory controls and a fake session control by ProgID
+// (which, as in the registry, does not depend on case).
 class FakeObjects {
 public:
     tvn::ObjectFactory factory();
@@ -73,6 +81,8 @@ public:
     // Makes creation number `failAt` (0-based, any ProgID) raise `failWith`.
     std::optional<size_t> failAt;
     int failWith = 0;
+    // Writes of ContextPath: (index in directories, value), in order.
+    std::vector<std::pair<size_t, std::string>> contextWrites;
     // Prepares every directory control created from now on.
     std::function<void(FakeDirectory&)> prepare;
 };

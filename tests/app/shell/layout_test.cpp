@@ -2,6 +2,7 @@
 // both splitters with their limits, tab switching, the status bar's help
 // panel and the default-action drop-down.
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFrame>
 #include <QGroupBox>
 #include <QMenu>
@@ -22,6 +23,13 @@ using platform::forms::Twips;
 
 // Twips are whole pixels on screen: a measure may be off by one pixel.
 #define EXPECT_TWIPS(actual, expected) EXPECT_NEAR((actual), (expected), kTwipsPerPixel)
+
+namespace {
+// The help file beside the program, as a local path.
+QString helpFile() {
+    return QCoreApplication::applicationDirPath() + "/Tvn.hlp";
+}
+}  // namespace
 
 TEST_F(FormTest, ANarrowWindowSnapsBackTo3000Twips) {
     loadAndShow();
@@ -180,7 +188,7 @@ TEST_F(FormTest, TheHelpPanelOpensTheHelpFileAndTheOtherOnlyChangesItsBevel) {
     QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(10, y));
     EXPECT_EQ(bar->bevel(1), StatusBar::Inset);
     ASSERT_TRUE(eventually([&] { return !rec.help->opened.isEmpty(); }));
-    EXPECT_EQ(rec.help->opened, QStringList{"Tvn.hlp"}) << "only the Help panel asks for help";
+    EXPECT_EQ(rec.help->opened, QStringList{helpFile()}) << "only the Help panel asks for help";
     QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(bar->width() - 10, y));
     EXPECT_EQ(bar->bevel(1), StatusBar::Raised);
     QTest::mouseRelease(bar, Qt::LeftButton, {}, QPoint(bar->width() - 10, y));
@@ -189,7 +197,7 @@ TEST_F(FormTest, TheHelpPanelOpensTheHelpFileAndTheOtherOnlyChangesItsBevel) {
 TEST_F(FormTest, F1AnywhereInTheWindowOpensTheHelpFile) {
     loadAndShow();
     QTest::keyClick(form->TreeViewRC, Qt::Key_F1);
-    EXPECT_EQ(rec.help->opened, QStringList{"Tvn.hlp"});
+    EXPECT_EQ(rec.help->opened, QStringList{helpFile()});
 }
 
 TEST_F(FormTest, TheDropDownButtonPopsTheDefaultActionMenuUpBelowTheMainButton) {

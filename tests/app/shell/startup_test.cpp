@@ -21,10 +21,12 @@ TEST_F(FormTest, StartupCreatesTheControlsInOrderAndRunsToTheEnd) {
     objects.servers = std::vector<std::string>{"FS1", "FS2", "FS1"};
     ASSERT_EQ(load(), frmMain::LoadResult::Show);
 
-    EXPECT_EQ(objects.created, (std::vector<std::string>{kDirectory, kDirectory, kDirectory,
-                                                         kDirectory, kDirectory, kSession}));
+    // The five instances, the console version check's own, the session control.
+    EXPECT_EQ(objects.created,
+              (std::vector<std::string>{kDirectory, kDirectory, kDirectory, kDirectory, kDirectory,
+                                        "KDDirLib.KDdirCtrl.1", kSession}));
     std::vector<std::string> filters;
-    for (const auto& d : objects.directories) filters.push_back(d->classFilter);
+    for (size_t i = 0; i < 5; ++i) filters.push_back(objects.directories[i]->classFilter);
     EXPECT_EQ(filters, (std::vector<std::string>{
                            "Country, Organization, Organizational Unit, User, Alias, Workstation",
                            "Country, Organization, Organizational Unit", "Workstation",

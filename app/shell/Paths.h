@@ -1,0 +1,25 @@
+// Where tvn's file paths lead. The program builds every path in the
+// platform's own form with "\" (the database file, the help file) and
+// translates it here, at the file call: \\SERVER\VOLUME\dir through the
+// network's volumes, X:\dir through the network client's drive mappings (an
+// unmapped Z: is the local root), \dir from the local root.
+#pragma once
+
+#include <QString>
+#include <filesystem>
+#include <memory>
+
+#include "platform/process/paths.h"
+
+namespace tvn {
+
+// The local path of a path in the platform's form; raises the path layer's
+// error (53, 76, ...) when there is none.
+std::filesystem::path localPath(const QString& platformPath);
+
+// The resolver the program installs: volumes the network client knows lead
+// where the client says, any other volume is looked for below the network
+// root ($UNC_ROOT); drive letters are the client's drive mappings.
+std::shared_ptr<const platform::process::PathResolver> networkPathResolver();
+
+}  // namespace tvn

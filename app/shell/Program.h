@@ -1,0 +1,17 @@
+// The program's run: the main window is loaded with the process's command
+// line, shown unless start-up closed it or ended the program, and the program
+// runs until its last window closes. A request to end the session (SIGTERM)
+// closes the windows as the user would, so the settings are saved.
+#pragma once
+
+#include <functional>
+
+namespace tvn {
+class frmMain;
+
+// Runs tvn with the arguments of main; returns the exit code. `running` is
+// called once the main window is shown and the event loop has started (for
+// drivers that script a run; the program itself passes none).
+int runProgram(int argc, char** argv, const std::function<void(frmMain&)>& running = {});
+
+}  // namespace tvn

@@ -1,0 +1,201 @@
+// The command line: splitting at "/", the five options, the tree given to the
+// directory controls, the paths of the platform's form, and the help path
+// with its window.
+#include <QCoreApplication>
+#include <QLabel>
+#include <QPushButton>
+
+#include "app/lookup/WorkstationDatabase.h"
+#include "app/shell/CommandLine.h"
+#include "app/shell/Paths.h"
+#include "app/shell/frmHelpWindow.h"
+#include "formfixture.h"
+#include "platform/forms/twips.h"
+#include "testsupport/testsupport.h"
+
+using tvn::frmMain;
+using tvn::CommandLine::GetCommandLine;
+using tvn::CommandLine::parseOptions;
+using Args = std::vector<QString>;
+
+namespace {
+tvn::CommandLineOptions optionsOf(const QString& text) {
+    return parseOptions(GetCommandLine(text));
+}
+}  // namespace
+
+TEST(CommandLineSplit, OnlySlashesSeparateAndBlanksStayInTheArguments) {
+    EXPECT_EQ(GetCommandLine("/tree=KTR:\\\\MyTree /dbpath=t:\\tvn\\"),
+              (Args{"", "tree=KTR:\\\\MyTree ", "dbpath=t:\\tvn\\"}));
+    EXPECT_EQ(GetCommandLine("tree=a b\t\"c\"/?"), (Args{"", "tree=a b\t\"c\"", "?"}))
+        << "text before the first slash is an argument; tabs and quotes are ordinary";
+    EXPECT_EQ(GetCommandLine("//a///b/"), (Args{"", "a", "b"})) << "no empty arguments";
+    EXPECT_EQ(GetCommandLine(""), Args{""});
+    EXPECT_EQ(GetCommandLine("/dbpath=/home/me"), (Args{"", "dbpath=", "home", "me"}));
+}
+
+TEST(CommandLineSplit, ArgumentsBeyondTheMaximumAreIgnored) {
+    QString eleven;
+    for (int i = 1; i <= 11; ++i) eleven += QString("/a%1").arg(i);
+    const Args ten = GetCommandLine(eleven);
+    ASSERT_EQ(ten.size(), 11u);
+    EXPECT_EQ(ten[10], "a10");
+    EXPECT_FALSE(optionsOf(eleven + "/?").help) << "an eleventh argument is not read";
+    EXPECT_EQ(GetCommandLine("/a/b/c", 2), (Args{"", "a", "b"}));
+    EXPECT_EQ(GetCommandLine("/a", 0), Args{""});
+}
+
+TEST(CommandLineOptions, ValuesAreTrimmedOfBlanksAndOneTrailingBackslash) {
+    const auto options = optionsOf("/tree=KTR:\\\\MyTree /dbpath=t:\\tvn\\");
+    EXPECT_EQ(options.tree, "KTR:\\\\MyTree");
+    EXPECT_EQ(options.dbPath, "t:\\tvn");
+    EXPECT_EQ(optionsOf("/dbbuild=KTR:\\\\MyTree\\MyOrg\\").buildContext, "KTR:\\\\MyTree\\MyOrg");
+    EXPECT_EQ(optionsOf("/dbpath=  \\\\FS1\\vol3\\tvn\\\\  ").dbPath, "\\\\FS1\\vol3\\tvn\\")
+        << "one backslash only";
+    EXPECT_EQ(optionsOf("/tree=\tT\t").tree, "\tT\t") << "only blanks are trimmed";
+    EXPECT_FALSE(optionsOf("/tree=a").autoClose);
+    EXPECT_FALSE(optionsOf("/tree=a").help);
+}
+
+TEST(CommandLineOptions, KeysAreFoundAnywhereIgnoringCase) {
+    EXPECT_EQ(optionsOf("/TREE=KTR:\\\\A").tree, "KTR:\\\\A");
+    EXPECT_EQ(optionsOf("tree=KTR:\\\\A /DbPath=x").dbPath, "x") << "no leading slash";
+    EXPECT_EQ(optionsOf("tree=KTR:\\\\A /DbPath=x").tree, "KTR:\\\\A");
+    EXPECT_EQ(optionsOf("/xtree=abc").tree, "=abc") << "the key's length is cut from the start";
+    EXPECT_TRUE(optionsOf("/help?").help);
+    EXPECT_TRUE(optionsOf("/AutoClose").autoClose);
+    EXPECT_EQ(optionsOf("/tree=a/tree=b").tree, "b") << "a later argument replaces the value";
+
+    const auto ignored = optionsOf("/dbbuild = x/path=x/trees");
+    EXPECT_TRUE(ignored.buildContext.isEmpty()) << "\"dbbuild =\" is not the key";
+    EXPECT_TRUE(ignored.tree.isEmpty());
+    EXPECT_TRUE(ignored.dbPath.isEmpty());
+}
+
+TEST(CommandLineOptions, TheProcessTextIsTheArgumentsJoinedByBlanks) {
+    EXPECT_EQ(tvn::CommandLine::processCommandLineText({"tvn", "/tree=KTR:\\\\T", "/?"}),
+              "/tree=KTR:\\\\T /?");
+    EXPECT_EQ(tvn::CommandLine::processCommandLineText({"tvn"}), "");
+}
+
+TEST(PlatformPaths, DriveLettersRootedAndUncPathsLeadToLocalFolders) {
+    namespace fs = std::filesystem;
+    EXPECT_EQ(tvn::localPath("z:\\home\\me\\tvn\\CorpTree.lst"), "/home/me/tvn/CorpTree.lst");
+    EXPECT_EQ(tvn::localPath("\\home\\me\\tvn"), "/home/me/tvn");
+    const fs::path root = testsupport::freshDir("network");
+    fs::create_directories(root / "FS1" / "VOL3");
+    testsupport::ScopedEnv unc("UNC_ROOT", root.string());
+    EXPECT_EQ(tvn::localPath("\\\\fs1\\vol3\\tvn"), root / "FS1" / "VOL3" / "tvn");
+}
+
+TEST_F(FormTest, TheTreeGoesToTheFiveControlsAndNamesTheRun) {
+    ASSERT_EQ(load("/tree=KTR:\\\\LabTree /dbpath=z:\\home\\me\\tvn\\"), frmMain::LoadResult::Show);
+    // KDDirRCTree, KDDirUser, KDDirWSdb, KDDirWS, KDDirWSAddress were created
+    // in this order; the tree is written RCTree, User, WS, WSdb, WSAddress.
+    std::vector<std::pair<size_t, std::string>> expected;
+    for (size_t index : {0u, 1u, 3u, 2u, 4u}) expected.emplace_back(index, "KTR:\\\\LabTree");
+    EXPECT_EQ(objects.contextWrites, expected);
+    EXPECT_EQ(form->treeName, "LabTree");
+    EXPECT_EQ(form->windowTitle(), "Tolvane on LabTree");
+    EXPECT_EQ(form->dbDirectory, "z:\\home\\me\\tvn");
+    EXPECT_EQ(tvn::localPath(tvn::databaseFileName(*form)), "/home/me/tvn/LabTree.lst");
+}
+
+TEST_F(FormTest, WithoutOptionsTheControlsChooseTheTreeAndTheProgramFolderHoldsTheDatabase) {
+    ASSERT_EQ(load(), frmMain::LoadResult::Show);
+    EXPECT_TRUE(objects.contextWrites.empty());
+    EXPECT_EQ(form->treeName, "CorpTree") << "the tree of the control's default context";
+    EXPECT_EQ(form->dbDirectory, QCoreApplication::applicationDirPath());
+    EXPECT_FALSE(form->HelpWindow);
+}
+
+TEST_F(FormTest, AutoCloseWithoutABuildContextChangesNothing) {
+    ASSERT_EQ(load("/autoclose"), frmMain::LoadResult::Show);
+    EXPECT_TRUE(form->settingsLoaded);
+}
+
+TEST_F(FormTest, ABuildWithAutoCloseEndsTheRunWithoutSavingSettings) {
+    store("Settings\\CorpTree", "Width", "9000");
+    ASSERT_EQ(load("/dbbuild=KTR:\\\\CorpTree\\Acme /autoclose"), frmMain::LoadResult::Closed);
+    EXPECT_TRUE(form->isUnloaded());
+    EXPECT_EQ(form->options.buildContext, "KTR:\\\\CorpTree\\Acme");
+    EXPECT_EQ(storedSection("Settings\\CorpTree"),
+              (platform::registry::Settings::Pairs{{"Width", "9000"}}));
+}
+
+TEST_F(FormTest, HelpClosesTheMainWindowAndLeavesTheSettingsAlone) {
+    store("Settings\\CorpTree", "Left", "2000");
+    ASSERT_EQ(load("/?"), frmMain::LoadResult::Closed);
+    EXPECT_TRUE(form->isUnloaded());
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_FALSE(form->settingsLoaded);
+    EXPECT_EQ(form->windowTitle(), "Tolvane on CorpTree") << "the steps before help ran";
+    ASSERT_TRUE(form->HelpWindow);
+    EXPECT_TRUE(form->HelpWindow->isVisible());
+    EXPECT_FALSE(form->HelpWindow->isModal());
+    EXPECT_EQ(storedSection("Settings\\CorpTree"),
+              (platform::registry::Settings::Pairs{{"Left", "2000"}}));
+
+    QTest::mouseClick(form->HelpWindow->cmdOK, Qt::LeftButton);
+    EXPECT_FALSE(form->HelpWindow->isVisible());
+}
+
+TEST(HelpWindow, ShowsEveryLineWithItsHeadingsInBold) {
+    tvn::frmHelpWindow help;
+    EXPECT_EQ(help.windowTitle(), "Tolvane - Command line options");
+    EXPECT_EQ(help.size(), QSize(669, 546)) << "10035 by 8190 twips";
+    EXPECT_EQ(help.font().family(), "MS Sans Serif");
+    EXPECT_DOUBLE_EQ(help.font().pointSizeF(), 8.25);
+
+    const std::pair<const char*, bool> lines[] = {
+        {"Command line options:", true},
+        {"tvn [ /tree=<tree name> ] [ /dbpath=<path> ]  [ [ /dbbuild = <context> ] [ /autoclose "
+         "] ]  [ /? ]",
+         true},
+        {"/tree=<tree name>", true},
+        {"Used to specify the KTR tree TVN should use. All settings inluding the history and the "
+         "workstation databse are stored separately for each tree used. After loading TVN with a "
+         "different tree you may need to readjust several settings.\r\n\r\nExample:\r\ntvn "
+         "/tree=KTR:\\\\MyTree\r\n",
+         false},
+        {"/dbpath=<path>", true},
+        {"Loads and saves the workstation databse file from and to the specified "
+         "directory.\r\n\r\nExamples:\r\ntvn /dbpath=t:\\tvn\r\ntvn "
+         "/dbpath=\\\\MyServer\\vol3\\tvn\r\n",
+         false},
+        {"/dbbuild=<context>", true},
+        {"(Re)Builds the workatation databse upon application startup automatically. The KTR "
+         "context to start the workstation search from (including subcontainers) needs to be "
+         "specified the following way:\r\n\r\nKTR:\\\\Tree Name\\Organization\\Organizational "
+         "Unit\\ ... \\Urganizational Unit\r\n\r\nExample:\r\nThe context "
+         "'Workstation.MyContainer.MyOrganization' in the tree 'MyTree' must be passed "
+         "as\r\n\r\ntvn /dbbuild=KTR:\\\\MyTree\\MyOrganization\\MyContainer\\Workstation\r\n",
+         false},
+        {"/autoclose", true},
+        {"Used only in combination with '/dbbuild', '/autoclose' will close TVN automatically "
+         "once the workstation databse has been built.\r\n",
+         false},
+        {"/?", true},
+        {"Brings up this help.", false},
+    };
+    help.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&help));
+    int previousBottom = 0;
+    for (int i = 1; i <= 12; ++i) {
+        const QLabel* label = help.lblHelp[i];
+        EXPECT_EQ(label->text(), lines[i - 1].first) << "line " << i;
+        EXPECT_EQ(label->font().bold(), lines[i - 1].second) << "line " << i;
+        EXPECT_EQ(label->x(), 10) << "150 twips";
+        EXPECT_EQ(label->width(), 649) << "9735 twips";
+        EXPECT_GE(label->y(), previousBottom) << "top to bottom, line " << i;
+        previousBottom = label->y() + label->height();
+    }
+    EXPECT_EQ(help.cmdOK->text(), "OK");
+    EXPECT_EQ(help.cmdOK->size(), QSize(95, 29)) << "1425 by 435 twips";
+    EXPECT_LE(previousBottom, help.cmdOK->y()) << "the button lies below the texts";
+    EXPECT_LE(help.cmdOK->geometry().bottom(), help.height());
+    EXPECT_NEAR(help.cmdOK->geometry().center().x(), help.width() / 2, 1);
+
+    help.cmdOK_Click();
+    EXPECT_FALSE(help.isVisible());
+}
