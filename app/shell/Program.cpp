@@ -45,8 +45,12 @@ void serveEndSession(QObject* owner) {
         char byte;
         while (read(g_endSession[0], &byte, 1) > 0) {
         }
-        QApplication::closeAllWindows();
-        QApplication::quit();
+        // After what the event loop already has queued (the window's own
+        // placing once it is shown), as a user's close would come.
+        QTimer::singleShot(0, [] {
+            QApplication::closeAllWindows();
+            QApplication::quit();
+        });
     });
 }
 

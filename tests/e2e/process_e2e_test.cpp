@@ -1,0 +1,196 @@
+// tvn as a process, offscreen, on the demo directory and network with the
+// real directory control and session control registered in the test's own
+// registry: what a run leaves in the store, the help path that leaves it
+// alone, the history from one run to the next, and both console generations.
+// A run is ended as a session end would end it (SIGTERM), which closes the
+// windows as the user would.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <QFile>
+#include <QProcess>
+#include <QTest>
+#include <filesystem>
+
+#include "platform/registry/settings.h"
+#include "platform/registry/store.h"
+#include "testsupport/testsupport.h"
+
+namespace fs = std::filesystem;
+using Pairs = platform::registry::Settings::Pairs;
+
+namespace {
+
+const QString kWS042 = "KTR:\\\\CorpTree\\Acme\\Sales\\WS042";
+
+// Whether the process has its end-of-session handler in place (SigCgt of
+// /proc/<pid>/status has the bit of SIGTERM).
+bool catchesTerm(qint64 pid) {
+    QFile status(QString("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly)) return false;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (!line.startsWith("SigCgt:")) continue;
+        bool ok = false;
+        const qulonglong mask = line.mid(7).trimmed().toULongLong(&ok, 16);
+        return ok && (mask & (1ull << (SIGTERM - 1)));
+    }
+    return false;
+}
+
+class TvnProcess : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // The consoles of both generations on FS1, none on FS2.
+        for (const char* generation : {"HARBEX", "WIN32"}) {
+            const fs::path dir = network / "FS1" / "SYS" / "PUBLIC" / generation;
+            fs::create_directories(dir);
+            for (const char* name : {"vorplin.exe", "drevmin.exe"})
+                fs::copy_file(CONSOLE_PROGRAM, dir / name);
+        }
+        fs::create_directories(network / "FS2" / "SYS" / "PUBLIC");
+        for (const char* library : {KDDIR_LIBRARY, QUILLON_LIBRARY})
+            ASSERT_EQ(QProcess::execute(REGSRV, {library}), 0) << library;
+    }
+
+    QProcessEnvironment environment(const QString& drive = {}) const {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("KDDIR_SOURCE", QString::fromStdString(directory.string()));
+        env.insert("KDCLIENT_NETWORK",
+                   QString::fromStdString((testsupport::sourceDir() / "demo" / "network.json")));
+        env.insert("UNC_ROOT", QString::fromStdString(network.string()));
+        env.insert("CONSOLE_LOG", QString::fromStdString(consoleLog.string()));
+        if (!drive.isEmpty()) env.insert("TVN_DRIVE", drive);
+        return env;
+    }
+
+    // Runs a program to its own end (the driver closes its window itself).
+    void runToEnd(const char* program, const QStringList& arguments, const QString& drive = {}) {
+        QProcess process;
+        process.setProcessEnvironment(environment(drive));
+        process.start(program, arguments);
+        ASSERT_TRUE(process.waitForFinished(60000)) << program;
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    }
+
+    // Starts tvn, checks that it keeps running (a window is open), then ends
+    // the session.
+    void runUntilSessionEnd(const QStringList& arguments) {
+        QProcess process;
+        process.setProcessEnvironment(environment());
+        process.start(TVN_PROGRAM, arguments);
+        ASSERT_TRUE(process.waitForStarted());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return catchesTerm(process.processId()); }, 10000));
+        EXPECT_FALSE(process.waitForFinished(1500)) << "tvn ended although a window was open";
+        ASSERT_EQ(::kill(static_cast<pid_t>(process.processId()), SIGTERM), 0);
+        ASSERT_TRUE(process.waitForFinished(30000));
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    }
+
+    QStringList report(const QString& drive) {
+        const fs::path file = testsupport::freshDir("report") / "report.txt";
+        runToEnd(TVN_DRIVER, {}, drive + ";report=" + QString::fromStdString(file.string()));
+        return QString::fromStdString(testsupport::readFile(file)).split('\n', Qt::SkipEmptyParts);
+    }
+
+    QStringList consoles() const {
+        if (!fs::exists(consoleLog)) return {};
+        return QString::fromStdString(testsupport::readFile(consoleLog))
+            .split('\n', Qt::SkipEmptyParts);
+    }
+
+    static Pairs section(const std::string& name) {
+        platform::registry::Store store;
+        return platform::registry::Settings(store).section("Tolvane", name);
+    }
+    static void save(const std::string& section, const std::string& key, const std::string& value) {
+        platform::registry::Store store;
+        platform::registry::Settings(store).save("Tolvane", section, key, value);
+    }
+    static std::string storeBytes() {
+        return testsupport::readFile(platform::registry::Store::defaultPath());
+    }
+
+    fs::path network = testsupport::freshDir("network");
+    fs::path consoleLog = testsupport::freshDir("consoles") / "console.log";
+    fs::path directory = testsupport::sourceDir() / "demo" / "directory.ldif";
+};
+
+}  // namespace
+
+TEST_F(TvnProcess, AFirstRunWritesTheDefaultSettingsAtExit) {
+    runUntilSessionEnd({});
+    const Pairs settings = section("Settings\\CorpTree");
+    std::map<std::string, std::string> values(settings.begin(), settings.end());
+    EXPECT_EQ(values.size(), 16u);
+    for (const auto& [key, expected] : std::map<std::string, double>{{"Left", 1000},
+                                                                     {"Top", 1000},
+                                                                     {"Height", 7000},
+                                                                     {"Width", 8000},
+                                                                     {"SplitV", 3000},
+                                                                     {"SplitH", 5000},
+                                                                     {"KTRColumn1", 500},
+                                                                     {"KTRColumn2", 500}})
+        EXPECT_NEAR(std::stod(values[key]), expected, 15) << key;
+    EXPECT_EQ(values["Search Subordinates"], "0");
+    EXPECT_EQ(values["Search for Aliases"], "1");
+    EXPECT_EQ(values["Append to Existing DB"], "1");
+    EXPECT_EQ(values["Remote Action"], "RC");
+    EXPECT_EQ(values["Current Context"], "KTR:\\\\CorpTree");
+    EXPECT_EQ(values["SearchAnchor"], "");
+    EXPECT_EQ(values["Inventory Server"], "");
+    EXPECT_EQ(values["HB Server"], "");
+}
+
+TEST_F(TvnProcess, HelpLeavesTheStoreByteForByteUnchanged) {
+    save("Settings\\CorpTree", "Width", "9000");
+    const std::string before = storeBytes();
+    runUntilSessionEnd({"/?"});
+    EXPECT_TRUE(storeBytes() == before) << "the store was written";
+    EXPECT_EQ(section("Settings\\CorpTree"), (Pairs{{"Width", "9000"}}));
+}
+
+TEST_F(TvnProcess, ABuildWithAutoCloseEndsByItselfAndSavesNothing) {
+    const std::string before = storeBytes();
+    runToEnd(TVN_PROGRAM, {"/dbbuild=KTR:\\\\CorpTree\\Acme", "/autoclose"});
+    EXPECT_TRUE(storeBytes() == before);
+}
+
+TEST_F(TvnProcess, TheHistoryWrittenByOneRunIsListedByTheNext) {
+    save("Settings\\CorpTree", "HB Server", "FS1");
+    EXPECT_EQ(report("search=WS042"),
+              (QStringList{"tree=CorpTree", "generation=newer", "defaultAction=RC",
+                           "cmdRC=Remote Control", "Command1=shown", "txtInvServer=shown",
+                           "actions=mnuRC,mnuRV,mnuRe,mnuFT,mnuCH,mnuRD,mnuRI,mnuRP",
+                           "history=" + kWS042 + " | WS042.Sales.Acme | Workstation"}));
+    EXPECT_EQ(consoles(),
+              QStringList{"vorplin.exe\t-wWS042.Sales.Acme\t-nCorpTree\t-cRemote Control"});
+    EXPECT_EQ(section("History\\CorpTree"), (Pairs{{kWS042.toStdString() + ";Workstation", ""}}));
+
+    const QStringList next = report("");
+    EXPECT_TRUE(next.contains("history=" + kWS042 + " | WS042.Sales.Acme | Workstation"))
+        << next.join('\n').toStdString();
+    EXPECT_EQ(section("History\\CorpTree").size(), 1u);
+}
+
+TEST_F(TvnProcess, TheOlderConsoleDirectoryOffersRemoteControlOnly) {
+    directory = testsupport::sourceDir() / "demo" / "directory-oldconsole.ldif";
+    save("Settings\\CorpTree", "HB Server", "FS1");
+    save("Settings\\CorpTree", "Remote Action", "CH");
+    // Only the older consoles' folder holds programs now.
+    fs::remove_all(network / "FS1" / "SYS" / "PUBLIC" / "HARBEX");
+    EXPECT_EQ(
+        report("search=WS042"),
+        (QStringList{"tree=CorpTree", "generation=older", "defaultAction=RC",
+                     "cmdRC=Remote Control", "Command1=hidden", "txtInvServer=hidden",
+                     "actions=mnuRC", "history=" + kWS042 + " | WS042.Sales.Acme | Workstation"}));
+    EXPECT_EQ(consoles(),
+              QStringList{"vorplin.exe\t-wWS042.Sales.Acme\t-nCorpTree\t-cRemote Control"});
+    EXPECT_EQ(section("Settings\\CorpTree").size(), 16u);
+    platform::registry::Store store;
+    EXPECT_EQ(
+        store.value("Software\\Application Settings\\Tolvane\\Settings\\CorpTree", "Remote Action"),
+        "RC");
+}

@@ -1,0 +1,62 @@
+// A driver for the end-to-end tests: runs tvn exactly as the program runs
+// (its command line, store, components and shutdown) and, once the main
+// window is shown, carries out the steps named in $TVN_DRIVE, separated by
+// ";", then closes the main window as the user would:
+//   search=<name>   types the name into the name box and presses the main button
+//   report=<file>   writes what the window shows (tree, console generation,
+//                   default action, visible actions, history) to a file
+#include <QAction>
+#include <QFile>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTextStream>
+
+#include "app/shell/Program.h"
+#include "app/shell/frmMain.h"
+#include "platform/forms/imagecombo.h"
+
+namespace {
+
+QString shown(const QWidget* widget) {
+    return widget->isHidden() ? "hidden" : "shown";
+}
+
+void report(tvn::frmMain& form, const QString& file) {
+    QFile out(file);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) return;
+    QTextStream text(&out);
+    text << "tree=" << form.treeName << "\n";
+    text << "generation=" << (form.consoleNewGeneration ? "newer" : "older") << "\n";
+    text << "defaultAction=" << form.defaultAction << "\n";
+    text << "cmdRC=" << form.cmdRC->text() << "\n";
+    text << "Command1=" << shown(form.Command1) << "\n";
+    text << "txtInvServer=" << shown(form.txtInvServer) << "\n";
+    QStringList actions;
+    for (QAction* item : form.mnuMain->actions())
+        if (item->isVisible()) actions << item->objectName();
+    text << "actions=" << actions.join(',') << "\n";
+    for (int i = 0; i < form.ImageCombo1->count(); ++i)
+        text << "history=" << form.ImageCombo1->keyAt(i) << " | " << form.ImageCombo1->itemText(i)
+             << " | " << form.ImageCombo1->imageAt(i) << "\n";
+}
+
+void drive(tvn::frmMain& form) {
+    const QStringList steps = qEnvironmentVariable("TVN_DRIVE").split(';', Qt::SkipEmptyParts);
+    for (const QString& step : steps) {
+        const QString value = step.section('=', 1);
+        if (step.startsWith("search=")) {
+            form.ImageCombo1->setEditText(value);
+            form.cmdRC_Click();
+        } else if (step.startsWith("report=")) {
+            report(form, value);
+        }
+    }
+    form.close();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    return tvn::runProgram(argc, argv, drive);
+}
