@@ -12,6 +12,7 @@
 #include <QTest>
 #include <filesystem>
 
+#include "consolenetwork.h"
 #include "platform/registry/settings.h"
 #include "platform/registry/store.h"
 #include "testsupport/testsupport.h"
@@ -40,14 +41,6 @@ bool catchesTerm(qint64 pid) {
 class TvnProcess : public ::testing::Test {
 protected:
     void SetUp() override {
-        // The consoles of both generations on FS1, none on FS2.
-        for (const char* generation : {"HARBEX", "WIN32"}) {
-            const fs::path dir = network / "FS1" / "SYS" / "PUBLIC" / generation;
-            fs::create_directories(dir);
-            for (const char* name : {"vorplin.exe", "drevmin.exe"})
-                fs::copy_file(CONSOLE_PROGRAM, dir / name);
-        }
-        fs::create_directories(network / "FS2" / "SYS" / "PUBLIC");
         for (const char* library : {KDDIR_LIBRARY, QUILLON_LIBRARY})
             ASSERT_EQ(QProcess::execute(REGSRV, {library}), 0) << library;
     }
@@ -113,7 +106,7 @@ protected:
         return testsupport::readFile(platform::registry::Store::defaultPath());
     }
 
-    fs::path network = testsupport::freshDir("network");
+    fs::path network = makeConsoleNetwork(CONSOLE_PROGRAM);
     fs::path consoleLog = testsupport::freshDir("consoles") / "console.log";
     fs::path directory = testsupport::sourceDir() / "demo" / "directory.ldif";
 };

@@ -10,6 +10,7 @@
 
 #include "app/shell/ShellProgramStart.h"
 #include "app/shell/frmMain.h"
+#include "consolenetwork.h"
 #include "fakeservices.h"
 #include "platform/automation/create.h"
 #include "platform/forms/imagecombo.h"
@@ -21,19 +22,6 @@ using platform::forms::KeyedList;
 using testsupport::ScopedEnv;
 
 namespace {
-
-// A network root with server FS1 (consoles of both generations) and FS2 (none).
-fs::path makeNetwork() {
-    const fs::path root = testsupport::freshDir("network");
-    for (const char* generation : {"HARBEX", "WIN32"}) {
-        const fs::path dir = root / "FS1" / "SYS" / "PUBLIC" / generation;
-        fs::create_directories(dir);
-        for (const char* name : {"vorplin.exe", "drevmin.exe"})
-            fs::copy_file(CONSOLE_PROGRAM, dir / name);
-    }
-    fs::create_directories(root / "FS2" / "SYS" / "PUBLIC");
-    return root;
-}
 
 class EndToEnd : public ::testing::Test {
 protected:
@@ -64,7 +52,7 @@ protected:
     const fs::path log = testsupport::freshDir("consoles") / "console.log";
     ScopedEnv source{"KDDIR_SOURCE",
                      (testsupport::sourceDir() / "demo" / "directory.ldif").string()};
-    ScopedEnv network{"UNC_ROOT", makeNetwork().string()};
+    ScopedEnv network{"UNC_ROOT", makeConsoleNetwork(CONSOLE_PROGRAM).string()};
     ScopedEnv consoleLogEnv{"CONSOLE_LOG", log.string()};
     fakes::Recorders rec;
     platform::forms::Services services;

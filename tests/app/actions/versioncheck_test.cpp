@@ -62,10 +62,3 @@ TEST_F(VersionCheckTest, AnyOtherFailureOfTheQueryMeansTheNewerConsoles) {
         expectNewerShown(true);
     }
 }
-
-TEST_F(VersionCheckTest, TheCheckRunsOnceBeforeTheSettingsAreLoaded) {
-    store("Settings\\CorpTree", "Remote Action", "RD");
-    loadWith({"RK:Harbex File Transfer"});
-    EXPECT_EQ(form->defaultAction, "RD");
-    EXPECT_EQ(form->cmdRC->text(), "Diagnostics");
-}

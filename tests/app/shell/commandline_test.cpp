@@ -78,14 +78,24 @@ TEST(CommandLineOptions, TheProcessTextIsTheArgumentsJoinedByBlanks) {
     EXPECT_EQ(tvn::CommandLine::processCommandLineText({"tvn"}), "");
 }
 
-TEST(PlatformPaths, DriveLettersRootedAndUncPathsLeadToLocalFolders) {
+TEST(PlatformPaths, VolumesAndDrivesLeadWhereTheNetworkSays) {
     namespace fs = std::filesystem;
+    const fs::path root = testsupport::freshDir("network");
+    fs::create_directories(root / "FS1" / "SYS" / "PUBLIC");
+    fs::create_directories(root / "LONE" / "VOL3");
+    testsupport::ScopedEnv unc("UNC_ROOT", root.string());
+    testsupport::ScopedEnv network("KDCLIENT_NETWORK",
+                                   (testsupport::sourceDir() / "demo" / "network.json").string());
+    platform::process::setPathResolver(tvn::networkPathResolver());
+
+    EXPECT_EQ(tvn::localPath("\\\\fs1\\sys\\public\\x.exe"),
+              root / "FS1" / "SYS" / "PUBLIC" / "x.exe");
+    EXPECT_EQ(tvn::localPath("\\\\LONE\\vol3\\tvn"), root / "LONE" / "VOL3" / "tvn")
+        << "a volume the client does not know is looked for below the network root";
     EXPECT_EQ(tvn::localPath("z:\\home\\me\\tvn\\CorpTree.lst"), "/home/me/tvn/CorpTree.lst");
     EXPECT_EQ(tvn::localPath("\\home\\me\\tvn"), "/home/me/tvn");
-    const fs::path root = testsupport::freshDir("network");
-    fs::create_directories(root / "FS1" / "VOL3");
-    testsupport::ScopedEnv unc("UNC_ROOT", root.string());
-    EXPECT_EQ(tvn::localPath("\\\\fs1\\vol3\\tvn"), root / "FS1" / "VOL3" / "tvn");
+    EXPECT_THROW(tvn::localPath("t:\\tvn"), platform::process::PathError) << "t: is not mapped";
+    platform::process::setPathResolver(nullptr);
 }
 
 TEST_F(FormTest, TheTreeGoesToTheFiveControlsAndNamesTheRun) {
@@ -147,44 +157,22 @@ TEST(HelpWindow, ShowsEveryLineWithItsHeadingsInBold) {
     EXPECT_EQ(help.font().family(), "MS Sans Serif");
     EXPECT_DOUBLE_EQ(help.font().pointSizeF(), 8.25);
 
-    const std::pair<const char*, bool> lines[] = {
-        {"Command line options:", true},
-        {"tvn [ /tree=<tree name> ] [ /dbpath=<path> ]  [ [ /dbbuild = <context> ] [ /autoclose "
-         "] ]  [ /? ]",
-         true},
-        {"/tree=<tree name>", true},
-        {"Used to specify the KTR tree TVN should use. All settings inluding the history and the "
-         "workstation databse are stored separately for each tree used. After loading TVN with a "
-         "different tree you may need to readjust several settings.\r\n\r\nExample:\r\ntvn "
-         "/tree=KTR:\\\\MyTree\r\n",
-         false},
-        {"/dbpath=<path>", true},
-        {"Loads and saves the workstation databse file from and to the specified "
-         "directory.\r\n\r\nExamples:\r\ntvn /dbpath=t:\\tvn\r\ntvn "
-         "/dbpath=\\\\MyServer\\vol3\\tvn\r\n",
-         false},
-        {"/dbbuild=<context>", true},
-        {"(Re)Builds the workatation databse upon application startup automatically. The KTR "
-         "context to start the workstation search from (including subcontainers) needs to be "
-         "specified the following way:\r\n\r\nKTR:\\\\Tree Name\\Organization\\Organizational "
-         "Unit\\ ... \\Urganizational Unit\r\n\r\nExample:\r\nThe context "
-         "'Workstation.MyContainer.MyOrganization' in the tree 'MyTree' must be passed "
-         "as\r\n\r\ntvn /dbbuild=KTR:\\\\MyTree\\MyOrganization\\MyContainer\\Workstation\r\n",
-         false},
-        {"/autoclose", true},
-        {"Used only in combination with '/dbbuild', '/autoclose' will close TVN automatically "
-         "once the workstation databse has been built.\r\n",
-         false},
-        {"/?", true},
-        {"Brings up this help.", false},
-    };
+    // Headings are bold; text blocks keep CR LF between their lines and end with one.
+    const bool bold[] = {true, true,  true, false, true, false,
+                         true, false, true, false, true, false};
+    EXPECT_EQ(help.lblHelp[2]->text(),
+              "tvn [ /tree=<tree name> ] [ /dbpath=<path> ]  [ [ /dbbuild = <context> ] [ "
+              "/autoclose ] ]  [ /? ]");
+    EXPECT_TRUE(
+        help.lblHelp[4]->text().endsWith("\r\n\r\nExample:\r\ntvn /tree=KTR:\\\\MyTree\r\n"));
+    EXPECT_EQ(help.lblHelp[12]->text(), "Brings up this help.");
     help.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&help));
     int previousBottom = 0;
     for (int i = 1; i <= 12; ++i) {
         const QLabel* label = help.lblHelp[i];
-        EXPECT_EQ(label->text(), lines[i - 1].first) << "line " << i;
-        EXPECT_EQ(label->font().bold(), lines[i - 1].second) << "line " << i;
+        EXPECT_EQ(label->font().bold(), bold[i - 1]) << "line " << i;
+        EXPECT_EQ(label->text().endsWith("\r\n"), !bold[i - 1] && i != 12) << "line " << i;
         EXPECT_EQ(label->x(), 10) << "150 twips";
         EXPECT_EQ(label->width(), 649) << "9735 twips";
         EXPECT_GE(label->y(), previousBottom) << "top to bottom, line " << i;

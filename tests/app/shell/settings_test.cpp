@@ -154,20 +154,20 @@ TEST_F(FormTest, TheStoredDefaultActionCountsOnlyOnTheNewerConsoles) {
     EXPECT_EQ(form->defaultAction, "RF");
     EXPECT_EQ(form->cmdRC->text(), "File Transfer");
 
+    form->close();  // before the store is changed behind its back
+    store("Settings\\CorpTree", "Remote Action", "rf");
+    restart();
+    EXPECT_EQ(form->defaultAction, "RC") << "codes compare exactly";
+    EXPECT_EQ(form->cmdRC->text(), "Remote Control");
+
+    form->close();
+    store("Settings\\CorpTree", "Remote Action", "RF");
     objects.prepare = nullptr;  // the older consoles from here on
     restart();
     EXPECT_EQ(form->defaultAction, "RC");
     EXPECT_EQ(form->cmdRC->text(), "Remote Control");
     form->close();
     EXPECT_EQ(stored("Settings\\CorpTree", "Remote Action"), "RC");
-}
-
-TEST_F(FormTest, AStoredCodeOutsideTheEightBecomesRemoteControl) {
-    store("Settings\\CorpTree", "Remote Action", "rf");
-    newerConsoles();
-    load();
-    EXPECT_EQ(form->defaultAction, "RC") << "codes compare exactly";
-    EXPECT_EQ(form->cmdRC->text(), "Remote Control");
 }
 
 TEST_F(FormTest, ValuesTheSaveNeverWritesReadAsTheirDefaults) {
@@ -193,13 +193,13 @@ TEST_F(FormTest, ValuesTheSaveNeverWritesReadAsTheirDefaults) {
     EXPECT_TRUE(form->optSubOrdTree[0]->isChecked());
     EXPECT_TRUE(form->CheckAlias->isChecked());
     EXPECT_TRUE(form->optDBfile[1]->isChecked());
-}
 
-TEST_F(FormTest, HandWrittenNumbersAreRounded) {
+    // Numbers written by hand are taken, rounded where an index belongs.
+    form->close();
     store("Settings\\CorpTree", "Search Subordinates", "0.6");
     store("Settings\\CorpTree", "Append to Existing DB", " 0 ");
     store("Settings\\CorpTree", "Width", "8505.4");
-    load();
+    restart();
     EXPECT_TRUE(form->optSubOrdTree[1]->isChecked());
     EXPECT_TRUE(form->optDBfile[0]->isChecked());
     EXPECT_TWIPS(Twips(form.get()).width(), 8505);
