@@ -86,8 +86,11 @@ void checkStoredAttributes(frmMain& form, int list) {
 }
 
 void saveCheckedAttributes(frmMain& form, int list) {
-    resumeNext([&] { deleteSection(form, kAttributeSections[list]); });
     KeyedList* items = form.lstKTRInfoSelect[list];
+    // A list that was never filled (no layout was read this run) says nothing
+    // about the choices: rewriting the section from it would erase them.
+    if (items->count() == 0) return;
+    resumeNext([&] { deleteSection(form, kAttributeSections[list]); });
     for (int row = 0; row < items->count(); ++row) {
         resumeNext([&] {
             if (KeyedList::isChecked(items->itemAt(row)))

@@ -229,6 +229,16 @@ TEST_F(FormTest, CheckedAttributesAreStoredByNameAndAbsentWhenNoneIsChecked) {
     EXPECT_EQ(storedSection("KTR Workstation\\CorpTree"), (Pairs{{"Operator", "1"}}));
 }
 
+TEST_F(FormTest, AnAttributeListThatWasNeverFilledKeepsItsStoredChoices) {
+    store("KTR User\\CorpTree", "Title", "1");
+    store("KTR Workstation\\CorpTree", "Operator", "1");
+    load();
+    for (auto* list : form->lstKTRInfoSelect) list->clearItems();
+    tvn::RegistrySettings::SaveSettings(*form);
+    EXPECT_EQ(storedSection("KTR User\\CorpTree"), (Pairs{{"Title", "1"}}));
+    EXPECT_EQ(storedSection("KTR Workstation\\CorpTree"), (Pairs{{"Operator", "1"}}));
+}
+
 TEST_F(FormTest, TheStoredAnchorIsShownAndMarkedOnceTheTreesAreBuilt) {
     const QString anchor = "KTR:\\\\CorpTree\\Acme\\Sales";
     store("Settings\\CorpTree", "SearchAnchor", anchor.toStdString());
