@@ -5,16 +5,27 @@
 //   search=<name>   types the name into the name box and presses the main button
 //   report=<file>   writes what the window shows (tree, console generation,
 //                   default action, visible actions, history) to a file
+//   save            saves the settings, as shutdown does
+//   ready=<file>    creates the file (the run has come this far)
+//   wait=<file>     waits (up to a minute) until the file exists
+//   saveloop=<file> saves the settings again and again, each time with new
+//                   values of the keys in savedvalues.h, and creates the file
+//                   once the first save is done; never ends (the test kills it)
 #include <QAction>
+#include <QComboBox>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QTextStream>
+#include <QThread>
 
 #include "app/shell/Program.h"
+#include "app/shell/RegistrySettings.h"
 #include "app/shell/frmMain.h"
 #include "platform/forms/imagecombo.h"
+#include "savedvalues.h"
 
 namespace {
 
@@ -41,6 +52,28 @@ void report(tvn::frmMain& form, const QString& file) {
              << " | " << form.ImageCombo1->imageAt(i) << "\n";
 }
 
+void touch(const QString& file) {
+    QFile out(file);
+    out.open(QIODevice::WriteOnly);
+}
+
+// Polls rather than waits on a signal: the file comes from another process.
+void waitFor(const QString& file) {
+    QDeadlineTimer deadline(60000);
+    while (!QFile::exists(file) && !deadline.hasExpired()) QThread::msleep(5);
+}
+
+[[noreturn]] void saveForEver(tvn::frmMain& form, const QString& ready) {
+    for (long generation = 1;; ++generation) {
+        form.cmbServerlist->setEditText(
+            QString::fromStdString(savedvalues::value(savedvalues::kKeys[0], generation)));
+        form.txtInvServer->setText(
+            QString::fromStdString(savedvalues::value(savedvalues::kKeys[1], generation)));
+        tvn::RegistrySettings::SaveSettings(form);
+        if (generation == 1) touch(ready);
+    }
+}
+
 void drive(tvn::frmMain& form) {
     const QStringList steps = qEnvironmentVariable("TVN_DRIVE").split(';', Qt::SkipEmptyParts);
     for (const QString& step : steps) {
@@ -50,6 +83,14 @@ void drive(tvn::frmMain& form) {
             form.cmdRC_Click();
         } else if (step.startsWith("report=")) {
             report(form, value);
+        } else if (step == "save") {
+            tvn::RegistrySettings::SaveSettings(form);
+        } else if (step.startsWith("ready=")) {
+            touch(value);
+        } else if (step.startsWith("wait=")) {
+            waitFor(value);
+        } else if (step.startsWith("saveloop=")) {
+            saveForEver(form, value);
         }
     }
     form.close();
