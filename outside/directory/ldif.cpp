@@ -429,8 +429,10 @@ void readFile(Reader& reader, const std::filesystem::path& path, const LoadLimit
     }
 }
 
-// libldap writes its own complaints about a malformed record to stderr;
-// ours name the file and the line, so libldap's are dropped.
+// libldap complains about malformed text on stderr; our errors name the
+// file and the line instead. The complaints that go through liblber's log
+// function are dropped here; the line that the record parser prints itself
+// cannot be stopped from a library (kddir-check keeps it out of its output).
 void quietLibldap() {
     static std::once_flag once;
     std::call_once(once, [] {
