@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QHash>
+#include <QIcon>
 #include <QString>
 #include <Qt>
 
@@ -37,15 +38,25 @@ public:
     }
     Item find(const QString& key) const { return key.isEmpty() ? Item{} : items_.value(fold(key)); }
     void remove(const QString& key) { items_.remove(fold(key)); }
+    // Takes over every key of another index (keys it already has included).
+    void insertAll(const KeyIndex& other) { items_.insert(other.items_); }
     void clear() { items_.clear(); }
 
 private:
     QHash<QString, Item> items_;
 };
 
-// A new row or node with its key, text and picture, not yet placed anywhere.
-// Refuses a taken key (errors::kKeyNotUnique) and a picture the image list
-// lacks (errors::kElementNotFound) before anything is built.
+// The picture of a new row or node, after refusing a taken key
+// (errors::kKeyNotUnique) and a picture the image list lacks
+// (errors::kElementNotFound). Without an image list there is no picture.
+QIcon checkedKeyedIcon(const KeyIndex<QTreeWidgetItem*>& index, const ImageList* images,
+                       const QString& key, const QString& image);
+// Gives a row or node that is not placed yet its key, text and picture.
+void setKeyedData(QTreeWidgetItem* item, const QString& key, const QString& text,
+                  const QString& image, const QIcon& icon);
+
+// A new row with its key, text and picture, not yet placed anywhere; the
+// same refusals as checkedKeyedIcon, before anything is built.
 QTreeWidgetItem* newKeyedItem(const KeyIndex<QTreeWidgetItem*>& index, const ImageList* images,
                               const QString& key, const QString& text, const QString& image);
 
