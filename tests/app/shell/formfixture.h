@@ -52,6 +52,14 @@ protected:
         return load(commandLine);
     }
     fakes::FakeDirectory& directory(size_t index) { return *objects.directories.at(index); }
+    // Gives every directory control from now on the containers Acme and
+    // Acme\Sales below the tree root of CorpTree.
+    void withContainers() {
+        objects.prepare = [](fakes::FakeDirectory& d) {
+            d.entries["KTR:\\\\CorpTree\\Acme"] = "Organization";
+            d.entries["KTR:\\\\CorpTree\\Acme\\Sales"] = "Organizational Unit";
+        };
+    }
     // Makes every directory control from now on know the field type of the
     // newer console generation.
     void newerConsoles() {
