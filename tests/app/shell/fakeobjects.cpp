@@ -2,9 +2,12 @@
 #include "fakeobjects.h"
 
 #include <QString>
+#include <algorithm>
 
+#include "platform/automation/create.h"
 #include "platform/automation/enumerator.h"
 #include "platform/automation/error.h"
+#include "platform/automation/forwarder.h"
 
 namespace fakes {
 
@@ -214,11 +217,29 @@ void FakeDirectory::startSearch(const std::string& pattern, const std::string& c
     events_.fire({}, 1, {results});
 }
 
+size_t FakeObjects::callsOf(size_t control, const std::string& member) const {
+    return static_cast<size_t>(std::count_if(calls.begin(), calls.end(), [&](const Call& call) {
+        return call.control == control && call.member == member;
+    }));
+}
+
 tvn::ObjectFactory FakeObjects::factory() {
     return [this](const std::string& progId) -> pa::Ref<pa::Object> {
         const size_t index = created.size();
         created.push_back(progId);
         if (failAt && *failAt == index) throw pa::AutomationError(failWith, "cannot create");
+        if (sameProgId(progId, "KDDirLib.KDDirCtrl.1") && realDirectory) {
+            const pa::Ref<pa::Object> control = pa::createObject(progId);
+            const pa::DispatchMap& map = control->dispatchMap();
+            return pa::make<pa::Forwarder>(control, [this, &map, number = realControls_++](
+                                                        pa::DispId id, pa::CallKind,
+                                                        const pa::Args&) {
+                const auto& members = map.members();
+                const auto member = std::find_if(members.begin(), members.end(),
+                                                 [&](const pa::Member& m) { return m.id == id; });
+                calls.push_back({number, member == members.end() ? "?" : member->name});
+            });
+        }
         if (sameProgId(progId, "KDDirLib.KDDirCtrl.1")) {
             auto directory = pa::make<FakeDirectory>();
             directory->contextWritten = [this, number = directories.size()](const std::string& v) {

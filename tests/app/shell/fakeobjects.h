@@ -83,10 +83,22 @@ private:
 };
 
 // Hands out fake directory controls and a fake session control by ProgID
-// (which, as in the registry, does not depend on case).
+// (which, as in the registry, does not depend on case), or, when asked to,
+// the registered directory control itself with its calls recorded.
 class FakeObjects {
 public:
     tvn::ObjectFactory factory();
+
+    // When set, directory controls are the registered control, created by
+    // ProgID from the registry; each is watched, and every member asked of it
+    // is recorded in `calls`.
+    bool realDirectory = false;
+    struct Call {
+        size_t control;  // in order of creation: 0 KDDirRCTree ... 4 KDDirWSAddress
+        std::string member;
+    };
+    std::vector<Call> calls;
+    size_t callsOf(size_t control, const std::string& member) const;
 
     std::vector<std::string> created;                 // ProgIDs, in order of creation
     std::vector<pa::Ref<FakeDirectory>> directories;  // in order of creation
@@ -99,6 +111,9 @@ public:
     std::vector<std::pair<size_t, std::string>> contextWrites;
     // Prepares every directory control created from now on.
     std::function<void(FakeDirectory&)> prepare;
+
+private:
+    size_t realControls_ = 0;
 };
 
 }  // namespace fakes

@@ -46,9 +46,11 @@ protected:
         form.reset();
         auto prepare = objects.prepare;
         auto servers = objects.servers;
+        const bool real = objects.realDirectory;
         objects = fakes::FakeObjects();
         objects.prepare = prepare;
         objects.servers = servers;
+        objects.realDirectory = real;
         return load(commandLine);
     }
     fakes::FakeDirectory& directory(size_t index) { return *objects.directories.at(index); }
