@@ -98,21 +98,7 @@ void frmMain::mnuRefreshTreeBranch_Click() {
     try {
         QTreeWidgetItem* node = need(TreeViewRC->selectedNode());
         key = KeyedTree::keyOf(node);
-        const QString text = node->text(0);
-        const QString image = KeyedTree::imageOf(node);
-        const bool root = image == "Top";
-        const QString parentKey = root ? QString() : KeyedTree::keyOf(need(node->parent()));
-        node->setExpanded(false);
-        TreeViewRC->removeNode(key);
-        if (root) {
-            BrowseStartRC(*this);
-        } else {
-            // Back as an unread container: its next expansion reads it afresh.
-            QTreeWidgetItem* again = TreeViewRC->addNode(parentKey, key, text, image);
-            KeyedTree::setTag(again, key);
-            KeyedTree::setTag(TreeViewRC->addNode(key, "dummy." + key, "_dummy_", {}), key);
-            treeExp(*this, key);
-        }
+        readAgain(*this, node);
     } catch (...) {
         reportUnreadable(*this, key, std::current_exception());
     }

@@ -71,8 +71,10 @@ void fillLevel(frmMain& form, KeyedTree& tree, const std::vector<KDDirEntry>& en
     buildLevel(tree, entries, parentKey).commit();
 }
 
+using FillLevel = void (*)(frmMain&, const std::vector<KDDirEntry>&, const QString&);
+
 // The root node of a tree and its level, the root selected and sorted.
-void browseStart(frmMain& form, KeyedTree& tree, KDDirCtrl& control) {
+void browseStart(frmMain& form, KeyedTree& tree, KDDirCtrl& control, FillLevel fill) {
     const QString context = control.ContextPath();
     control.setContextPath(control.RootPath(control.TreeOf(context)));
     tree.clearNodes();
@@ -81,14 +83,14 @@ void browseStart(frmMain& form, KeyedTree& tree, KDDirCtrl& control) {
     QTreeWidgetItem* root = tree.addNode({}, rootKey, top.EntryName(), top.LayoutName());
     KeyedTree::setTag(root, rootKey);
     tree.setSorted(root);
-    fillLevel(form, tree, control.EntriesBelow(), rootKey);
+    fill(form, control.EntriesBelow(), rootKey);
     tree.selectNode(tree.topLevelItem(0));
     form.setStatusText("Context: " + KeyedTree::tagOf(tree.selectedNode()));
     root->setExpanded(true);
 }
 
-// Reads the level below node unless it has been read: the placeholder goes
-// only once the level could be read, so a failure leaves the node as it was.
+// Reads the level below node unless it has been read. The level is built
+// before the placeholder goes, so that a failure leaves the node as it was.
 void readLevel(frmMain& form, KeyedTree& tree, KDDirCtrl* control, QTreeWidgetItem* node) {
     const QString key = KeyedTree::keyOf(node);
     const QString placeholder = kPlaceholderPrefix + key;
@@ -141,13 +143,13 @@ void FillTreeLevel(frmMain& form, const std::vector<KDDirEntry>& Entries,
 }
 
 void BrowseStartWS(frmMain& form) {
-    browseStart(form, *form.TreeViewWS, *need(form.KDDirWS.get()));
+    browseStart(form, *form.TreeViewWS, *need(form.KDDirWS.get()), FillTreeLevel);
 }
 
 void BrowseStartRC(frmMain& form) {
     KDDirCtrl& control = *need(form.KDDirRCTree.get());
     KeyedTree& tree = *form.TreeViewRC;
-    browseStart(form, tree, control);
+    browseStart(form, tree, control, RCFillTreeLevel);
     const QString rootKey = KeyedTree::keyOf(tree.topLevelItem(0));
     form.currentContext =
         RegistrySettings::setting(form, "Settings", "Current Context", control.ContextPath());
@@ -173,6 +175,25 @@ void frmMain::TreeViewRC_Expand(QTreeWidgetItem* Node) {
 
 void frmMain::TreeViewWS_Expand(QTreeWidgetItem* Node) {
     expandNode(*this, *TreeViewWS, KDDirWS.get(), Node);
+}
+
+void readAgain(frmMain& form, QTreeWidgetItem* node) {
+    KeyedTree& tree = *form.TreeViewRC;
+    const QString key = KeyedTree::keyOf(node);
+    const QString text = node->text(0);
+    const QString image = KeyedTree::imageOf(node);
+    const bool root = image == "Top";
+    const QString parentKey = root ? QString() : KeyedTree::keyOf(need(node->parent()));
+    node->setExpanded(false);
+    tree.removeNode(key);
+    if (root) {
+        BrowseStartRC(form);
+        return;
+    }
+    QTreeWidgetItem* again = tree.addNode(parentKey, key, text, image);
+    KeyedTree::setTag(again, key);
+    KeyedTree::setTag(tree.addNode(key, kPlaceholderPrefix + key, kPlaceholderText, {}), key);
+    treeExp(form, key);
 }
 
 void treeExp(frmMain& form, const QString& Context) {

@@ -37,6 +37,11 @@ void RCFillTreeLevel(frmMain& form, const std::vector<KDDirEntry>& Entries,
 void FillTreeLevel(frmMain& form, const std::vector<KDDirEntry>& Entries,
                    const QString& ParentNodeKey);
 
+// Takes a container of TreeViewRC out with everything below it and puts it
+// back unread and selected, so that its next expansion reads it afresh; the
+// tree root is built again instead, from the saved context.
+void readAgain(frmMain& form, QTreeWidgetItem* node);
+
 // Expands TreeViewRC down to Context (a full name) and selects its node.
 // Raises errors::kElementNotFound when a node on the way does not exist.
 void treeExp(frmMain& form, const QString& Context);
