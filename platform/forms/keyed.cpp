@@ -7,9 +7,7 @@
 
 namespace platform::forms {
 
-QIcon checkedKeyedIcon(const KeyIndex<QTreeWidgetItem*>& index, const ImageList* images,
-                       const QString& key, const QString& image) {
-    index.checkFree(key);
+QIcon keyedIcon(const ImageList* images, const QString& image) {
     if (images && !image.isEmpty()) return images->icon(image);
     return {};
 }
@@ -24,7 +22,8 @@ void setKeyedData(QTreeWidgetItem* item, const QString& key, const QString& text
 
 QTreeWidgetItem* newKeyedItem(const KeyIndex<QTreeWidgetItem*>& index, const ImageList* images,
                               const QString& key, const QString& text, const QString& image) {
-    const QIcon icon = checkedKeyedIcon(index, images, key, image);
+    index.checkFree(key);
+    const QIcon icon = keyedIcon(images, image);
     auto* item = new QTreeWidgetItem;
     setKeyedData(item, key, text, image, icon);
     return item;

@@ -34,9 +34,10 @@ public:
     static constexpr int kType = QTreeWidgetItem::UserType + 1;
     explicit KeyedNode(const QString& text) : QTreeWidgetItem(kType), sortKey_(sortKeyOf(text)) {}
 
+    bool before(const KeyedNode& other) const { return sortKey_.compare(other.sortKey_) < 0; }
     bool operator<(const QTreeWidgetItem& other) const override {
         if (other.type() != kType) return QTreeWidgetItem::operator<(other);
-        return sortKey_.compare(static_cast<const KeyedNode&>(other).sortKey_) < 0;
+        return before(static_cast<const KeyedNode&>(other));
     }
     bool sorted = false;
 
@@ -48,8 +49,9 @@ const KeyedNode* keyedNode(const QTreeWidgetItem* node) {
     return node && node->type() == KeyedNode::kType ? static_cast<const KeyedNode*>(node) : nullptr;
 }
 
+// Every node a Level builds is a KeyedNode.
 bool lessThan(const QTreeWidgetItem* a, const QTreeWidgetItem* b) {
-    return *a < *b;
+    return static_cast<const KeyedNode*>(a)->before(*static_cast<const KeyedNode*>(b));
 }
 
 }  // namespace
@@ -78,7 +80,8 @@ QTreeWidgetItem* KeyedTree::parentNode(const QString& parentKey) const {
 QTreeWidgetItem* KeyedTree::addNode(const QString& parentKey, const QString& key,
                                     const QString& text, const QString& image) {
     QTreeWidgetItem* parent = parentNode(parentKey);
-    const QIcon icon = checkedKeyedIcon(index_, images_, key, image);
+    index_.checkFree(key);
+    const QIcon icon = keyedIcon(images_, image);
     auto* node = new KeyedNode(text);
     setKeyedData(node, key, text, image, icon);
     if (!parent) {
@@ -111,8 +114,10 @@ KeyedTree::Level::Level(Level&& other) noexcept
     : tree_(other.tree_),
       parent_(other.parent_),
       nodes_(std::move(other.nodes_)),
+      keys_(std::move(other.keys_)),
       pending_(std::move(other.pending_)) {
     other.nodes_.clear();
+    other.keys_.clear();
 }
 
 KeyedTree::Level::~Level() {
@@ -121,11 +126,14 @@ KeyedTree::Level::~Level() {
 
 QTreeWidgetItem* KeyedTree::Level::build(const QString& key, const QString& text,
                                          const QString& image) {
-    pending_.checkFree(key);
-    const QIcon icon = checkedKeyedIcon(tree_->index_, tree_->images_, key, image);
+    Folded folded(key);
+    tree_->index_.checkFree(folded);
+    pending_.checkFree(folded);
+    const QIcon icon = keyedIcon(tree_->images_, image);
     auto* node = new KeyedNode(text);
     setKeyedData(node, key, text, image, icon);
-    pending_.insert(key, node);
+    pending_.insert(folded, node);
+    keys_.emplace_back(std::move(folded), node);
     return node;
 }
 
@@ -144,7 +152,8 @@ QTreeWidgetItem* KeyedTree::Level::addBelow(QTreeWidgetItem* node, const QString
 }
 
 void KeyedTree::Level::commit() {
-    tree_->index_.insertAll(pending_);
+    for (const auto& [key, node] : keys_) tree_->index_.insert(key, node);
+    keys_.clear();
     pending_.clear();
     QList<QTreeWidgetItem*> nodes = std::move(nodes_);
     nodes_.clear();

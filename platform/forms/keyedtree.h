@@ -16,6 +16,7 @@
 #include <QPoint>
 #include <QString>
 #include <QTreeWidget>
+#include <vector>
 
 #include "platform/forms/keyed.h"
 
@@ -59,12 +60,15 @@ public:
 
     private:
         friend class KeyedTree;
+        using Folded = KeyIndex<QTreeWidgetItem*>::Folded;
         Level(KeyedTree& tree, QTreeWidgetItem* parent);
         QTreeWidgetItem* build(const QString& key, const QString& text, const QString& image);
 
         KeyedTree* tree_;
         QTreeWidgetItem* parent_;
         QList<QTreeWidgetItem*> nodes_;
+        // The keys of the nodes built so far, for the tree's index at commit.
+        std::vector<std::pair<Folded, QTreeWidgetItem*>> keys_;
         KeyIndex<QTreeWidgetItem*> pending_;
     };
     // A level below the node keyed parentKey (the top when empty); an unknown
