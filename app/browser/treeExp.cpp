@@ -95,9 +95,9 @@ void readLevel(frmMain& form, KeyedTree& tree, KDDirCtrl* control, QTreeWidgetIt
     const QString key = KeyedTree::keyOf(node);
     const QString placeholder = kPlaceholderPrefix + key;
     if (node->childCount() == 0 || tree.node(placeholder) != node->child(0)) return;
+    Hourglass busy(form);
     const std::vector<KDDirEntry> below =
         need(control)->OpenEntry(KeyedTree::tagOf(node)).SubEntries();
-    Hourglass busy(form);
     KeyedTree::Level level = buildLevel(tree, below, key);
     tree.removeNode(placeholder);
     // Sorted before the level goes in, which then goes in sorted at once.
