@@ -26,8 +26,6 @@ public:
     const DispatchMap& dispatchMap() const override { return target_->dispatchMap(); }
     EventSource* events() noexcept override { return target_->events(); }
 
-    Object& target() const { return *target_; }
-
 private:
     Ref<Object> target_;
     Watcher watcher_;

@@ -56,7 +56,6 @@ public:
         QTreeWidgetItem* addBelow(QTreeWidgetItem* node, const QString& key, const QString& text,
                                   const QString& image);
         void commit();
-        int size() const { return static_cast<int>(nodes_.size()); }
 
     private:
         friend class KeyedTree;
