@@ -1,0 +1,70 @@
+// The property page base: bound check boxes, the modified state, apply.
+#include "platform/framework/proppage.h"
+
+#include <QCheckBox>
+
+#include "platform/automation/error.h"
+#include "platform/framework/dialogunits.h"
+
+namespace platform::framework {
+
+PropertyPage::PropertyPage(QString caption, QSize dialogSize, QWidget* parent)
+    : QWidget(parent), caption_(std::move(caption)) {
+    setFont(dialogFont());
+    size_ = dialogUnitsToPixels(dialogSize, font());
+    setMinimumSize(size_);
+}
+
+PropertyPage::~PropertyPage() = default;
+
+void PropertyPage::place(QWidget* child, int x, int y, int width, int height) {
+    child->setParent(this);
+    child->setGeometry(dialogUnitsToPixels(QRect(x, y, width, height), font()));
+}
+
+void PropertyPage::bindCheck(QCheckBox* box, std::string property) {
+    bindings_.push_back({box, std::move(property)});
+    connect(box, &QCheckBox::toggled, this, [this] {
+        if (!loading_) setModified(true);
+    });
+}
+
+void PropertyPage::setModified(bool modified) {
+    if (modified_ == modified) return;
+    modified_ = modified;
+    emit modifiedChanged(modified);
+}
+
+void PropertyPage::setObjects(std::vector<pa::Ref<pa::Object>> objects) {
+    objects_ = std::move(objects);
+    load();
+    onObjectsChanged();
+}
+
+void PropertyPage::load() {
+    loading_ = true;
+    for (const Binding& b : bindings_) {
+        bool value = false;
+        if (!objects_.empty()) {
+            try {
+                value = objects_.front()->get(b.property).toBool();
+            } catch (const pa::AutomationError& e) {
+                reportFailure(QString::fromStdString(b.property + " cannot be read: error " +
+                                                     std::to_string(e.code()) + ": " +
+                                                     e.description()));
+            }
+        }
+        b.box->setChecked(value);
+    }
+    loading_ = false;
+    setModified(false);
+}
+
+void PropertyPage::apply() {
+    for (const auto& object : objects_)
+        for (const Binding& b : bindings_) object->put(b.property, pa::Variant(b.box->isChecked()));
+    onApply();
+    setModified(false);
+}
+
+}  // namespace platform::framework
