@@ -7,6 +7,7 @@
 #include "platform/framework/library.h"
 #include "platform/framework/osversion.h"
 #include "platform/text/casefold.h"
+#include "session/drives.h"
 #include "session/errors.h"
 #include "session/glyph.h"
 #include "session/loginrequest.h"
@@ -45,11 +46,6 @@ void replaceLoginLibrary(const std::string& name) {
 // The user part of a dotted name: everything up to its first ".".
 std::string leafOf(const std::string& dotted) {
     return dotted.substr(0, dotted.find('.'));
-}
-
-[[noreturn]] void notAvailable(const char* member) {
-    throw pa::AutomationError::standard(pa::error::MemberNotFound,
-                                        std::string(member) + " is not available in this version");
 }
 
 }  // namespace
@@ -101,8 +97,7 @@ void CQuillonCtrl::describe(pa::MapBuilder<CQuillonCtrl>& b) {
              f.id, f.name, [field = f.field](C& c) { return c.*field != 0; },
              [field = f.field, id = f.id](C& c, bool v) { c.setFlag(c.*field, v, id); })
             .help(f.help, f.helpContext);
-    b.property(dispid::DriveMappings, "DriveMappings",
-               [](C&) -> pa::Ref<pa::Object> { notAvailable("DriveMappings"); })
+    b.property(dispid::DriveMappings, "DriveMappings", [](C&) { return KDDriveMappings::create(); })
         .help("Returns the network drives that are mapped for the user for this session.", 957)
         .returns("IKDDriveMappings");
     b.property(dispid::ConnectedServers, "ConnectedServers", [](C&) { return connectedServers(); })
@@ -123,8 +118,7 @@ void CQuillonCtrl::describe(pa::MapBuilder<CQuillonCtrl>& b) {
     b.property(dispid::DefaultFullName, "DefaultFullName", &C::defaultFullName,
                &C::setDefaultFullName)
         .help("Sets and returns the user\u2019s default full name.", 954);
-    b.property(dispid::CapturedPorts, "CapturedPorts",
-               [](C&) -> pa::Ref<pa::Object> { notAvailable("CapturedPorts"); })
+    b.property(dispid::CapturedPorts, "CapturedPorts", &C::capturedPorts)
         .help("Collection of captured printer ports.", 18)
         .returns("IKDCapturedPorts");
     b.method(dispid::Login, "Login", &C::login, {"FullName", "LoginName", "Password", "ShowUI"})
@@ -161,7 +155,18 @@ CQuillonCtrl::CQuillonCtrl() : events_({std::string(guid::DQuillonEvents)}) {
 
 CQuillonCtrl::~CQuillonCtrl() {
     loginRecords_.clear();
+    capturedPorts_.reset();
     context_.free();
+}
+
+pa::Ref<KDCapturedPorts> CQuillonCtrl::capturedPorts() {
+    if (!capturedPorts_) capturedPorts_ = KDCapturedPorts::create();
+    capturedPorts_->refresh();
+    return capturedPorts_;
+}
+
+std::vector<std::string> CQuillonCtrl::propertyPages() const {
+    return {std::string(guid::QuillonPropPage), std::string(guid::TreeContextPPg)};
 }
 
 void CQuillonCtrl::setFlag(std::int32_t& flag, bool value, pa::DispId id) {
