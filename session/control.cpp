@@ -48,6 +48,29 @@ std::string leafOf(const std::string& dotted) {
     return dotted.substr(0, dotted.find('.'));
 }
 
+// Remembers the session's preferred tree and puts it back when it goes out
+// of scope, unless told to keep what was set meanwhile. A preferred tree
+// that cannot be read cannot be put back either.
+class PreferredTreeRestore {
+public:
+    PreferredTreeRestore() {
+        DirContext context;
+        std::string tree;
+        if (context.create() == KD_SUCCESS && context.treeName(tree) == KD_SUCCESS)
+            previous_ = std::move(tree);
+    }
+    ~PreferredTreeRestore() {
+        if (previous_) kddirs_set_preferred_tree(previous_->c_str());
+    }
+    PreferredTreeRestore(const PreferredTreeRestore&) = delete;
+    PreferredTreeRestore& operator=(const PreferredTreeRestore&) = delete;
+
+    void keep() { previous_.reset(); }
+
+private:
+    std::optional<std::string> previous_;
+};
+
 }  // namespace
 
 std::string CQuillonCtrl::loginLibraryName() {
@@ -229,8 +252,10 @@ std::string CQuillonCtrl::checkFullName(std::string_view fullName) {
             const int first = kdserv_open_connection(server.c_str(), &conn);
             if (first != KD_SUCCESS && kdconn_open_by_name(server.c_str(), &conn) != KD_SUCCESS)
                 raiseMessage(msg::NotAFileServer, first);
+            // A version that cannot be read says nothing about the server:
+            // the client's own error tells the caller what went wrong.
             std::uint16_t version = 0;
-            kdserv_server_version(conn, &version);
+            check(kdserv_server_version(conn, &version));
             if (version < kFirstDirectoryServerVersion) raiseMessage(msg::NotADirectoryServer, 0);
             treeFlag_ = false;
             return server;
@@ -415,6 +440,9 @@ void CQuillonCtrl::setDefaultFullName(std::string fullName) {
     const std::string_view name = trimLeadingBlanks(fullName);
     const NamePath path = NamePath::fromFullName(name.substr(4));
     if (!path.isValid()) raiseMessage(msg::InvalidObject);
+    // The preferred tree is the session's, shared by every process of the
+    // user: a name that turns out not to be usable must not leave it changed.
+    PreferredTreeRestore restore;
     check(kddirs_set_preferred_tree(path.tree().c_str()));
     check(setUpContext(context_, contextSpecification(name)));
     char baseClass[KD_MAX_CLASS_NAME] = {};
@@ -425,6 +453,7 @@ void CQuillonCtrl::setDefaultFullName(std::string fullName) {
     const int rc = kddirs_set_default_name_context(context_.handle(), path.context().c_str());
     context_.free();
     check(rc);
+    restore.keep();
 }
 
 std::string CQuillonCtrl::defaultFullNameFromTreeName(std::string treeName) {

@@ -403,4 +403,77 @@ TEST_F(QuillonHost, RegistersEveryClassOnceAndUnregistersThemAll) {
     EXPECT_EQ(dump(store), once);
 }
 
+// A tree name longer than the client's buffer must not be cut down to a
+// tree that happens to exist under the shorter name.
+TEST_F(QuillonHost, OverlongTreeNamesAreRefusedNotCut) {
+    const std::string tree32 = "LONGTREE0123456789ABCDEFGHIJKLMN";
+    ASSERT_EQ(tree32.size(), 32u);
+    const testsupport::ScopedEnv network("KDCLIENT_NETWORK", networkVariant([&](nlohmann::json& n) {
+                                                                 n["trees"].push_back(tree32);
+                                                             }).string());
+    auto control = create();
+    EXPECT_EQ(control->call("DefaultFullNameFromTreeName", {Variant(tree32)}).toString(),
+              "KTR:\\\\" + tree32);
+    const auto error = errorOf(
+        [&] { control->call("DefaultFullNameFromTreeName", {Variant(tree32 + "EXTRA678")}); });
+    EXPECT_EQ(error.code(), 617);
+    EXPECT_EQ(error.description(), "Invalid directory name");
+    // Named as the tree to prefer, the long name is a tree the client does not know.
+    EXPECT_EQ(
+        codeOf([&] { control->put("DefaultFullName", Variant("KTR:\\\\" + tree32 + "X\\Org")); }),
+        622);
+}
+
+// DefaultFullName makes the tree the preferred one first; when the name then
+// proves unusable, the session's preferred tree is what it was.
+TEST_F(QuillonHost, AFailedDefaultFullNameKeepsThePreferredTree) {
+    struct DesignSite : platform::framework::ControlSite {
+        bool ambientUserMode() const override { return false; }
+    } design;
+    auto control = create();
+    control->put("DefaultFullName", Variant("KTR:\\\\ACME\\Org\\Unit"));
+    for (bool designMode : {false, true}) {
+        auto* base = dynamic_cast<platform::framework::ControlBase*>(control.get());
+        base->setClientSite(designMode ? &design : nullptr);
+        const int code =
+            codeOf([&] { control->put("DefaultFullName", Variant("KTR:\\\\LabTree\\Nobody")); });
+        EXPECT_EQ(code, designMode ? 0 : -601);
+        EXPECT_EQ(control->get("DefaultFullName").toString(), "KTR:\\\\ACME\\Org\\Unit")
+            << designMode;
+        EXPECT_EQ(
+            codeOf([&] { control->put("DefaultFullName", Variant("KTR:\\\\LabTree\\Lab\\x.y")); }),
+            608);
+        EXPECT_EQ(create()->get("DefaultFullName").toString(), "KTR:\\\\ACME\\Org\\Unit");
+        base->setClientSite(nullptr);
+    }
+}
+
+TEST_F(QuillonHost, AFailedDefaultFullNameLeavesNoPreferredTreeWhereNoneWas) {
+    auto control = create();
+    EXPECT_EQ(codeOf([&] { control->put("DefaultFullName", Variant("KTR:\\\\ACME\\Nobody")); }),
+              -601);
+    EXPECT_EQ(control->get("DefaultFullName").toString(), "");
+}
+
+// A server whose version cannot be read is reported by the client's own
+// error, not as a server that is no directory server.
+TEST_F(QuillonHost, AnUnreadableServerVersionIsTheClientsError) {
+    {
+        const testsupport::ScopedEnv withGone(
+            "KDCLIENT_NETWORK",
+            networkVariant([](nlohmann::json& n) {
+                n["servers"].push_back({{"name", "GONE"}, {"version", 5000}, {"tree", "ACME"}});
+            }).string());
+        ASSERT_EQ(kdclient("attach GONE"), 0);
+    }
+    // GONE has left the network; its connection is still in the session.
+    auto control = create();
+    const auto error = errorOf([&] {
+        control->call("Login",
+                      {Variant("KTR:\\\\ACME\\GONE"), Variant("a"), Variant("b"), Variant(false)});
+    });
+    EXPECT_EQ(error.code(), 606);
+    EXPECT_EQ(error.description(), "Unknown file server");
+}
+
 }  // namespace
