@@ -43,21 +43,26 @@ void PropertyPage::setObjects(std::vector<pa::Ref<pa::Object>> objects) {
 
 void PropertyPage::load() {
     loading_ = true;
+    std::string firstFailure;
+    int failures = 0;
     for (const Binding& b : bindings_) {
         bool value = false;
         if (!objects_.empty()) {
             try {
                 value = objects_.front()->get(b.property).toBool();
             } catch (const pa::AutomationError& e) {
-                reportFailure(QString::fromStdString(b.property + " cannot be read: error " +
-                                                     std::to_string(e.code()) + ": " +
-                                                     e.description()));
+                if (failures++ == 0)
+                    firstFailure = b.property + " cannot be read: error " +
+                                   std::to_string(e.code()) + ": " + e.description();
             }
         }
         b.box->setChecked(value);
     }
     loading_ = false;
     setModified(false);
+    // One report for the page, however many properties the objects lack.
+    if (failures > 1) firstFailure += " (and " + std::to_string(failures - 1) + " more properties)";
+    if (failures) reportFailure(QString::fromStdString(firstFailure));
 }
 
 void PropertyPage::apply() {
