@@ -317,13 +317,13 @@ void paintShape(QPainter& p, Shape shape, const QColor& c) {
 void paintBadge(QPainter& p, const char* badge) {
     const QString text = QString::fromLatin1(badge);
     QFont f = p.font();
-    f.setPixelSize(text.size() > 1 ? 6 : 8);
+    f.setPixelSize(text.size() > 1 ? 7 : 9);
     f.setBold(true);
+    f.setHintingPreference(QFont::PreferFullHinting);
     p.setFont(f);
-    const QRect box = text.size() > 1 ? QRect(6, 10, 10, 6) : QRect(10, 9, 6, 7);
+    const QRect box = text.size() > 1 ? QRect(4, 9, 12, 7) : QRect(9, 7, 7, 9);
     p.fillRect(box, QColor(255, 250, 200));
     p.setPen(kInk);
-    p.drawRect(box.adjusted(0, 0, -1, -1));
     p.drawText(box, Qt::AlignCenter, text);
 }
 

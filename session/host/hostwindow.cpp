@@ -93,7 +93,10 @@ HostWindow::HostWindow(const std::string& progId, QWidget* parent)
     properties_->setColumnCount(3);
     properties_->setHeaderLabels({"Property", "Value", "Access"});
     properties_->setRootIsDecorated(false);
+    properties_->header()->setStretchLastSection(false);
+    properties_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     properties_->header()->setSectionResizeMode(1, QHeaderView::Stretch);
+    properties_->header()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
     layout->addWidget(properties_, 1);
 
     auto* buttons = new QHBoxLayout;
@@ -193,7 +196,6 @@ void HostWindow::refreshProperties() {
         row->setToolTip(0, QString::fromStdString(m.helpString));
         properties_->addTopLevelItem(row);
     }
-    properties_->resizeColumnToContents(0);
     if (view_) view_->update();
 }
 
