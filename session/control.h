@@ -2,9 +2,9 @@
 // workstation's network client session to automation hosts through
 // `_DQuillon` (log in and out, who the user is, the default context, the
 // network name collections, drive mappings and captured ports) and fires
-// `_DQuillonEvents`. It draws a fixed
-// 28 by 28 pixel image in a design surface and persists its seven Boolean
-// properties.
+// `_DQuillonEvents`. It draws a fixed 28 by 28 pixel image in a design
+// surface, persists its seven Boolean properties and names its two property
+// pages.
 #pragma once
 
 #include <cstdint>

@@ -72,18 +72,20 @@ pa::TypeLibrary build() {
         pa::describeInterface("_DQuillon", std::string(guid::DQuillon), CQuillonCtrl::classMap(),
                               "Dispatch interface for Marrel Session Control"));
     lib.interfaces.push_back(eventInterface());
-    lib.interfaces.push_back(pa::describeInterface(
-        "IKDNetworkName", std::string(guid::IKDNetworkName), KDNetObj::classMap()));
-    lib.interfaces.push_back(pa::describeInterface(
-        "IKDNetworkNames", std::string(guid::IKDNetworkNames), KDNetObjects::classMap()));
-    lib.interfaces.push_back(pa::describeInterface(
-        "IKDDriveMappings", std::string(guid::IKDDriveMappings), KDDriveMappings::classMap()));
-    lib.interfaces.push_back(pa::describeInterface(
-        "IKDDriveMapping", std::string(guid::IKDDriveMapping), KDDriveMapping::classMap()));
-    lib.interfaces.push_back(pa::describeInterface(
-        "IKDCapturedPorts", std::string(guid::IKDCapturedPorts), KDCapturedPorts::classMap()));
-    lib.interfaces.push_back(pa::describeInterface(
-        "IKDCapturedPort", std::string(guid::IKDCapturedPort), KDCapturedPort::classMap()));
+    const struct {
+        const char* name;
+        std::string_view guid;
+        const pa::DispatchMap& map;
+    } collections[] = {
+        {"IKDNetworkName", guid::IKDNetworkName, KDNetObj::classMap()},
+        {"IKDNetworkNames", guid::IKDNetworkNames, KDNetObjects::classMap()},
+        {"IKDDriveMappings", guid::IKDDriveMappings, KDDriveMappings::classMap()},
+        {"IKDDriveMapping", guid::IKDDriveMapping, KDDriveMapping::classMap()},
+        {"IKDCapturedPorts", guid::IKDCapturedPorts, KDCapturedPorts::classMap()},
+        {"IKDCapturedPort", guid::IKDCapturedPort, KDCapturedPort::classMap()},
+    };
+    for (const auto& c : collections)
+        lib.interfaces.push_back(pa::describeInterface(c.name, std::string(c.guid), c.map));
 
     pa::ClassInfo control =
         classInfo("Quillon", guid::Quillon, "Marrel Session Control", 2, "_DQuillon", true);

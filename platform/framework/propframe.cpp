@@ -13,14 +13,6 @@
 
 namespace platform::framework {
 
-namespace {
-
-QString errorText(const pa::AutomationError& e) {
-    return QString("error %1: %2").arg(e.code()).arg(QString::fromStdString(e.description()));
-}
-
-}  // namespace
-
 PropertyFrame::PropertyFrame(const QString& objectName, std::vector<pa::Ref<pa::Object>> objects,
                              std::vector<pa::Ref<PropertyPageObject>> pages, QWidget* parent)
     : QDialog(parent) {
@@ -66,9 +58,14 @@ std::vector<pa::Ref<PropertyPageObject>> PropertyFrame::createPages(
     const std::vector<std::string>& clsids) {
     std::vector<pa::Ref<PropertyPageObject>> pages;
     if (clsids.empty()) return pages;
-    registry::Store store;
+    std::unique_ptr<registry::Store> store;
+    try {
+        store = std::make_unique<registry::Store>();
+    } catch (const std::exception& e) {
+        throw pa::AutomationError::standard(pa::error::CannotCreateObject, e.what());
+    }
     for (const std::string& clsid : clsids) {
-        pa::Ref<pa::Object> object = pa::createObjectFromClsid(store, clsid);
+        pa::Ref<pa::Object> object = pa::createObjectFromClsid(*store, clsid);
         auto* page = dynamic_cast<PropertyPageObject*>(object.get());
         if (!page)
             throw pa::AutomationError::standard(pa::error::CannotCreateObject,

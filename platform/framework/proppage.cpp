@@ -3,10 +3,15 @@
 
 #include <QCheckBox>
 
-#include "platform/automation/error.h"
 #include "platform/framework/dialogunits.h"
 
 namespace platform::framework {
+
+QString errorText(const pa::AutomationError& error) {
+    return QString("error %1: %2")
+        .arg(error.code())
+        .arg(QString::fromStdString(error.description()));
+}
 
 PropertyPage::PropertyPage(QString caption, QSize dialogSize, QWidget* parent)
     : QWidget(parent), caption_(std::move(caption)) {
@@ -43,7 +48,7 @@ void PropertyPage::setObjects(std::vector<pa::Ref<pa::Object>> objects) {
 
 void PropertyPage::load() {
     loading_ = true;
-    std::string firstFailure;
+    QString firstFailure;
     int failures = 0;
     for (const Binding& b : bindings_) {
         bool value = false;
@@ -52,8 +57,8 @@ void PropertyPage::load() {
                 value = objects_.front()->get(b.property).toBool();
             } catch (const pa::AutomationError& e) {
                 if (failures++ == 0)
-                    firstFailure = b.property + " cannot be read: error " +
-                                   std::to_string(e.code()) + ": " + e.description();
+                    firstFailure =
+                        QString::fromStdString(b.property) + " cannot be read: " + errorText(e);
             }
         }
         b.box->setChecked(value);
@@ -61,8 +66,8 @@ void PropertyPage::load() {
     loading_ = false;
     setModified(false);
     // One report for the page, however many properties the objects lack.
-    if (failures > 1) firstFailure += " (and " + std::to_string(failures - 1) + " more properties)";
-    if (failures) reportFailure(QString::fromStdString(firstFailure));
+    if (failures > 1) firstFailure += QString(" (and %1 more properties)").arg(failures - 1);
+    if (failures) reportFailure(firstFailure);
 }
 
 void PropertyPage::apply() {

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/automation/error.h"
 #include "platform/automation/object.h"
 
 class QCheckBox;
@@ -79,6 +80,9 @@ private:
     bool loading_ = false;
     bool modified_ = false;
 };
+
+// "error N: text", as pages and frames report what an object refused.
+QString errorText(const pa::AutomationError& error);
 
 // The automation object behind a page's class id: it makes the page widget.
 class PropertyPageObject : public pa::Object {
