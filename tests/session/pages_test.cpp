@@ -10,13 +10,11 @@
 
 #include "platform/framework/dialogunits.h"
 #include "session/browserimages.h"
-#include "session/control.h"
 #include "session/proppages.h"
 #include "testsupport/testsupport.h"
 
 namespace {
 
-namespace pa = platform::automation;
 namespace fw = platform::framework;
 using session::CQuillonPropPage;
 using session::CTreeContextPPg;
@@ -43,25 +41,6 @@ TEST(GeneralPage, SevenCheckBoxesAtTheirPlacesInDialogUnits) {
     }
     EXPECT_EQ(page.findChildren<QCheckBox*>().size(), 7);
     EXPECT_FALSE(page.checkBox(201));
-}
-
-TEST(GeneralPage, ReadsTheControlAndAppliesEveryBox) {
-    auto control = session::CQuillonCtrl::create();
-    control->put("RunScripts", pa::Variant(true));
-    CQuillonPropPage page;
-    page.setObjects({control});
-    EXPECT_TRUE(page.checkBox(204)->isChecked());
-    EXPECT_FALSE(page.checkBox(203)->isChecked());
-    EXPECT_FALSE(page.isModified());
-
-    page.checkBox(203)->click();  // "Bindery connection"
-    page.checkBox(204)->click();
-    EXPECT_TRUE(page.isModified());
-    EXPECT_FALSE(control->bindery());  // nothing changes before apply
-    page.apply();
-    EXPECT_TRUE(control->bindery());
-    EXPECT_FALSE(control->runScripts());
-    EXPECT_FALSE(page.isModified());
 }
 
 TEST(BrowserImages, FortyOneDistinctPicturesAndAClassMap) {

@@ -118,13 +118,13 @@ TEST_F(HostWindowTest, AFrameKeepsWhatAnObjectRefusesAndSaysWhy) {
     // The general page put on an object without the control's properties.
     const auto servers = control->get("ServerNames").toObject();
     fw::PropertyFrame frame("Servers", {servers}, {pages[0]});
-    EXPECT_NE(frame.statusText().indexOf("AutoClose cannot be read: error 438"), -1)
+    EXPECT_TRUE(frame.statusText().startsWith("AutoClose cannot be read: error 438: "))
         << frame.statusText().toStdString();
+    EXPECT_TRUE(frame.statusText().endsWith("(and 6 more properties)"));
     frame.show();
     box(frame.page(0), "VariablesTab")->click();
     frame.okButton()->click();
     EXPECT_TRUE(frame.isVisible());
-    EXPECT_TRUE(frame.page(0)->isModified());
     EXPECT_TRUE(frame.statusText().startsWith("General Properties: error 438: "))
         << frame.statusText().toStdString();
     EXPECT_THROW(fw::PropertyFrame::createPages({"{00000000-0000-0000-0000-000000000000}"}),
