@@ -55,20 +55,19 @@ class PreferredTreeRestore {
 public:
     PreferredTreeRestore() {
         DirContext context;
-        std::string tree;
-        if (context.create() == KD_SUCCESS && context.treeName(tree) == KD_SUCCESS)
-            previous_ = std::move(tree);
+        restore_ = context.create() == KD_SUCCESS && context.treeName(previous_) == KD_SUCCESS;
     }
     ~PreferredTreeRestore() {
-        if (previous_) kddirs_set_preferred_tree(previous_->c_str());
+        if (restore_) kddirs_set_preferred_tree(previous_.c_str());
     }
     PreferredTreeRestore(const PreferredTreeRestore&) = delete;
     PreferredTreeRestore& operator=(const PreferredTreeRestore&) = delete;
 
-    void keep() { previous_.reset(); }
+    void keep() { restore_ = false; }
 
 private:
-    std::optional<std::string> previous_;
+    std::string previous_;
+    bool restore_ = false;
 };
 
 }  // namespace

@@ -138,7 +138,10 @@ fs::path toLocalPath(std::string_view platformPath) {
 
 fs::path toLocalPath(std::string_view platformPath, const PathResolver& resolver) {
     using Kind = PathError::Kind;
-    const std::string quoted = "\"" + std::string(platformPath) + "\"";
+    // Built by appending: g++ 12 at -O3 takes "literal" + std::string&& for
+    // an overlapping copy (-Wrestrict) and a Release build would stop.
+    std::string quoted(1, '"');
+    quoted.append(platformPath).push_back('"');
     if (platformPath.empty()) throw PathError(Kind::Malformed, "empty path");
     if (platformPath.find('\0') != std::string_view::npos)
         throw PathError(Kind::Malformed, "NUL character in a path");

@@ -45,8 +45,9 @@ protected:
     Outcome host(const std::vector<std::string>& args) {
         const fs::path dir = testsupport::freshDir("run");
         std::string command = quoted((testsupport::binDir() / "quillon-host").string());
-        for (const std::string& a : args) command += " " + quoted(a);
-        command += " >" + quoted((dir / "out").string()) + " 2>" + quoted((dir / "err").string());
+        for (const std::string& a : args) command.append(" ").append(quoted(a));
+        command.append(" >").append(quoted((dir / "out").string()));
+        command.append(" 2>").append(quoted((dir / "err").string()));
         Outcome run;
         const int raw = std::system(command.c_str());
         run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
