@@ -10,6 +10,7 @@ add_library(tvn_app STATIC
     actions/UNCtoDOTConversion.cpp
     actions/VersionCheck.cpp
     browser/AttributeView.cpp
+    browser/TreeEvents.cpp
     browser/treeExp.cpp
     lookup/KDDirCtrl.cpp
     lookup/NameSearch.cpp

@@ -26,6 +26,11 @@ std::vector<KDDirEntry> entries(const pa::Variant& collection) {
     return out;
 }
 
+// SubEntries of an entry without subordinates is empty (or Nothing).
+bool isCollection(const pa::Variant& v) {
+    return !v.isEmpty() && !v.isNull() && !v.isNothing();
+}
+
 }  // namespace
 
 KDDirEntry::KDDirEntry(pa::Ref<pa::Object> entry) : entry_(std::move(entry)) {
@@ -44,20 +49,34 @@ QString KDDirEntry::LayoutName() const {
 }
 
 QStringList KDDirEntry::GetFieldValue(const QString& field) const {
+    QStringList out;
+    for (const std::optional<QString>& value : GetFieldValues(field))
+        out.append(value.value_or(""));
+    return out;
+}
+
+std::vector<std::optional<QString>> KDDirEntry::GetFieldValues(const QString& field) const {
     const pa::Variant values =
         entry_->call("GetFieldValue", {text(field), pa::Variant(std::string()), pa::Variant(true)});
-    QStringList out;
+    auto one = [](const pa::Variant& v) {
+        return v.isNull() ? std::nullopt : std::optional<QString>(text(v));
+    };
+    std::vector<std::optional<QString>> out;
     if (values.isArray())
-        for (const pa::Variant& v : values.array()) out.append(text(v));
+        for (const pa::Variant& v : values.array()) out.push_back(one(v));
     else
-        out.append(text(values));
+        out.push_back(one(values));
     return out;
 }
 
 std::vector<KDDirEntry> KDDirEntry::SubEntries() const {
     const pa::Variant sub = entry_->get("SubEntries");
-    if (sub.isEmpty() || sub.isNothing()) return {};
+    if (!isCollection(sub)) return {};
     return entries(sub);
+}
+
+bool KDDirEntry::hasSubEntries() const {
+    return isCollection(entry_->get("SubEntries"));
 }
 
 KDDirCtrl::KDDirCtrl(pa::Ref<pa::Object> control) : control_(std::move(control)) {
@@ -99,10 +118,16 @@ QString KDDirCtrl::FieldTypeName(const QString& name) const {
 }
 
 QStringList KDDirCtrl::LayoutFields(const QString& layout) const {
-    const pa::Ref<pa::Object> layouts = control_->get("Layouts").toObject();
-    const pa::Ref<pa::Object> one = layouts->call("Item", {text(layout)}).toObject();
+    // A schema without the layout answers Nothing (or no object at all).
+    auto object = [](const pa::Variant& v) { return v.isObject() ? v.toObject() : nullptr; };
     QStringList names;
-    for (const pa::Variant& field : pa::enumerate(*one->get("Fields").toObject()))
+    const pa::Ref<pa::Object> layouts = object(control_->get("Layouts"));
+    if (!layouts) return names;
+    const pa::Ref<pa::Object> one = object(layouts->call("Item", {text(layout)}));
+    if (!one) return names;
+    const pa::Ref<pa::Object> fields = object(one->get("Fields"));
+    if (!fields) return names;
+    for (const pa::Variant& field : pa::enumerate(*fields))
         names.append(text(field.toObject()->get("Name")));
     return names;
 }

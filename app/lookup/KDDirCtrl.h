@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "platform/automation/object.h"
@@ -24,10 +25,15 @@ public:
     // The Name of its Layout: the class ("User", "Workstation", ...).
     QString LayoutName() const;
     // The values of a field, read with an empty default and all values; the
-    // first is "" when the field has none.
+    // first is "" when the field has none. A null value reads as "".
     QStringList GetFieldValue(const QString& field) const;
+    // The same values with a null value (as a directory may hold) kept apart.
+    std::vector<std::optional<QString>> GetFieldValues(const QString& field) const;
     // The entries below it; empty when it has none.
     std::vector<KDDirEntry> SubEntries() const;
+    // Whether SubEntries is a collection (possibly one that the class filter
+    // leaves empty) rather than nothing: the entry has subordinates.
+    bool hasSubEntries() const;
 
 private:
     platform::automation::Ref<platform::automation::Object> entry_;
@@ -55,7 +61,8 @@ public:
     KDDirEntry OpenEntry(const QString& fullName) const;
     // Name of the field type `name` (FieldTypes.Item(name).Name).
     QString FieldTypeName(const QString& name) const;
-    // The Name of every field of a layout ("user", "workstation").
+    // The Name of every field of a layout ("user", "workstation"); empty when
+    // the schema has no such layout.
     QStringList LayoutFields(const QString& layout) const;
 
     // Starts a search below context (passed by reference, as the control

@@ -26,17 +26,10 @@ using platform::forms::KeyedList;
 using platform::forms::KeyedTree;
 namespace pointer = platform::forms::pointer;
 
-namespace {
-bool isContainer(const QString& image) {
-    return image == "Country" || image == "Organizational Unit" || image == "Organization" ||
-           image == "Top";
-}
-}  // namespace
-
 void frmMain::cmdRC_Click() {
     if (treeFlag) {
         QTreeWidgetItem* node = TreeViewRC->selectedNode();
-        if (!node || isContainer(KeyedTree::imageOf(node))) return;
+        if (!node || isContainerClass(KeyedTree::imageOf(node))) return;
         chosenKey = KeyedTree::keyOf(node);
         chosenImage = KeyedTree::imageOf(node);
         RemoteActions::StartRemoteAction(*this, chosenKey);

@@ -154,8 +154,7 @@ void LoadSettings(frmMain& form) {
     form.optDBfile[zeroOrOne(form, "Append to Existing DB", 1)]->setChecked(true);
 
     form.searchAnchor = setting(form, kSettings, "SearchAnchor");
-    if (form.searchAnchor.isEmpty())
-        form.txtSearchAnchor->setText("the current browser's context.");
+    if (form.searchAnchor.isEmpty()) form.txtSearchAnchor->setText(kNoSearchAnchor);
     form.txtInvServer->setText(setting(form, kSettings, "Inventory Server"));
 
     if (form.consoleNewGeneration) {
@@ -205,11 +204,20 @@ void SaveSettings(frmMain& form) {
 
 void RestoreAnchor(frmMain& form) {
     if (form.searchAnchor.isEmpty()) return;
-    const qsizetype last = form.searchAnchor.lastIndexOf(u'\\');
-    treeExp(form, last < 0 ? form.searchAnchor : form.searchAnchor.left(last));
+    try {
+        showSearchAnchor(form);
+    } catch (...) {
+        if (errorNumber(std::current_exception()) == err::kConnectionLost) throw;
+        // The anchor's container was deleted or renamed since the last run:
+        // searches start from the current context again, which the tree shows.
+        form.searchAnchor.clear();
+        form.txtSearchAnchor->setText(kNoSearchAnchor);
+        if (QTreeWidgetItem* context = form.TreeViewRC->node(form.currentContext))
+            form.TreeViewRC->selectNode(context);
+        return;
+    }
     form.txtSearchAnchor->setText(form.searchAnchor);
     form.anchorFixed = true;
-    markAnchor(need(form.TreeViewRC->node(form.searchAnchor)), true);
 }
 
 }  // namespace tvn::RegistrySettings

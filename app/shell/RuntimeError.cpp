@@ -32,4 +32,14 @@ int errorNumber(std::exception_ptr failure) {
     }
 }
 
+std::string errorDescription(std::exception_ptr failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::exception& e) {
+        return e.what();
+    } catch (...) {
+        return "run-time error " + std::to_string(errorNumber(std::current_exception()));
+    }
+}
+
 }  // namespace tvn

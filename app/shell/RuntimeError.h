@@ -38,6 +38,8 @@ private:
 // The number of any failure: tvn's own, an automation error's code, a forms
 // or program-start error's number; out of memory is 7, anything else 5.
 int errorNumber(std::exception_ptr failure);
+// What went wrong, in words, for the status bar.
+std::string errorDescription(std::exception_ptr failure);
 
 // Runs one statement and ignores its failure.
 template <typename F>

@@ -260,8 +260,10 @@ void frmMain::buildMenus() {
     mnuTreeManipulate = new QMenu("TreeManipulation", this);
     mnuTreeManipulate->setObjectName("mnuTreeManipulate");
     mnuTreeManipulate->addAction("Refesh Container List")->setObjectName("mnuRefreshTreeBranch");
-    mnuTreeManipulate->addAction("Always start searching from within this container")
-        ->setObjectName("mnuSearchAnchor");
+    QAction* anchor =
+        mnuTreeManipulate->addAction("Always start searching from within this container");
+    anchor->setObjectName("mnuSearchAnchor");
+    anchor->setCheckable(true);
 
     mnuMain = new QMenu("Remote Action", this);
     mnuMain->setObjectName("mnuMain");
@@ -294,6 +296,21 @@ void frmMain::connectHandlers() {
     connect(cmdPurgeH, &QPushButton::clicked, this, &frmMain::cmdPurgeH_Click);
     connect(ImageCombo1, &QComboBox::activated, this, &frmMain::ImageCombo1_Click);
     ImageCombo1->installEventFilter(this);
+
+    using T = forms::KeyedTree;
+    connect(TreeViewRC, &T::itemExpanded, this, &frmMain::TreeViewRC_Expand);
+    connect(TreeViewWS, &T::itemExpanded, this, &frmMain::TreeViewWS_Expand);
+    connect(TreeViewRC, &T::nodeClick, this, &frmMain::TreeViewRC_NodeClick);
+    connect(TreeViewWS, &T::nodeClick, this, &frmMain::TreeViewWS_NodeClick);
+    connect(TreeViewRC, &T::keyPress, this, &frmMain::TreeViewRC_KeyPress);
+    connect(TreeViewRC, &T::itemDoubleClicked, this, &frmMain::TreeViewRC_DblClick);
+    connect(TreeViewRC, &T::mouseDown, this, &frmMain::TreeViewRC_MouseDown);
+    connect(menuItem("mnuRefreshTreeBranch"), &QAction::triggered, this,
+            &frmMain::mnuRefreshTreeBranch_Click);
+    connect(menuItem("mnuSearchAnchor"), &QAction::triggered, this,
+            &frmMain::mnuSearchAnchor_Click);
+    connect(cmbKTRInfoLayout, &QComboBox::currentIndexChanged, this,
+            &frmMain::cmbKTRInfoLayout_Click);
 }
 
 QAction* frmMain::menuItem(const QString& name) const {

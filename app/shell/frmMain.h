@@ -30,6 +30,7 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QRadioButton;
+class QTreeWidgetItem;
 
 namespace platform::automation {
 class Object;
@@ -129,6 +130,20 @@ public:
     // ---- name search ----
     void cmdRC_Click();
     void KDDirUser_SearchCompleted(const platform::automation::Variant& Results);
+
+    // ---- directory trees and attributes ----
+    void TreeViewRC_Expand(QTreeWidgetItem* Node);
+    void TreeViewWS_Expand(QTreeWidgetItem* Node);
+    void TreeViewRC_NodeClick(QTreeWidgetItem* Node);
+    void TreeViewWS_NodeClick(QTreeWidgetItem* Node);
+    void TreeViewRC_KeyPress(int KeyAscii);
+    void TreeViewRC_DblClick();
+    void TreeViewRC_MouseDown(int Button, int Shift, double X, double Y);
+    void mnuRefreshTreeBranch_Click();
+    // The menu item is checked and unchecked by its click; the handler acts
+    // on the new state.
+    void mnuSearchAnchor_Click();
+    void cmbKTRInfoLayout_Click();
 
     // ---- services ----
     const platform::forms::Services& services() const { return svc_; }

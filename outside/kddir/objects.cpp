@@ -13,7 +13,10 @@ namespace dir = outside::directory;
 void Collection::describe(MapBuilder<Collection>& b) {
     b.property(1, "Count", &Collection::count);
     b.getter(2, "Item", &Collection::item, {"Index"}).asDefault();
-    b.newEnum([](Collection& self) { return EnumVariant::create(self.items_); });
+    b.newEnum([](Collection& self) {
+        self.filled();
+        return EnumVariant::create(self.items_);
+    });
 }
 
 void Collection::append(std::string name, Variant item) {
@@ -21,7 +24,20 @@ void Collection::append(std::string name, Variant item) {
     items_.push_back(std::move(item));
 }
 
-Variant Collection::item(Variant index) const {
+void Collection::filled() {
+    if (!fill_) return;
+    const auto fill = std::move(fill_);
+    fill_ = nullptr;
+    fill(*this);
+}
+
+std::int32_t Collection::count() {
+    filled();
+    return static_cast<std::int32_t>(items_.size());
+}
+
+Variant Collection::item(Variant index) {
+    filled();
     if (index.isString()) {
         const std::string key = platform::text::foldCase(index.stringValue());
         const auto it = std::find(folded_.begin(), folded_.end(), key);
@@ -87,8 +103,12 @@ Variant Entry::layout() const {
 Variant Entry::subEntries() const {
     // Empty only when there is nothing below at all: a container whose
     // children the filter hides still answers a (then empty) collection.
+    // Browsers ask every entry of a level whether it has subordinates, so the
+    // entries below are made only when the collection is read.
     if (!dir_->hasChildren(id_)) return Variant();
-    return entriesBelow(dir_, id_, filter_);
+    return Variant(make<Collection>([dir = dir_, id = id_, filter = filter_](Collection& self) {
+        appendEntriesBelow(self, dir, id, filter);
+    }));
 }
 
 Variant Entry::getFieldValue(std::string field, Variant defaultValue,
@@ -115,15 +135,20 @@ Variant Entry::getFieldValue(std::string field, Variant defaultValue,
     return Variant(std::move(out));
 }
 
-Variant entriesBelow(const DirectoryPtr& dir, dir::EntryId parent,
-                     const std::vector<dir::ClassId>& filter) {
-    auto entries = make<Collection>();
+void appendEntriesBelow(Collection& entries, const DirectoryPtr& dir, dir::EntryId parent,
+                        const std::vector<dir::ClassId>& filter) {
     for (dir::EntryId child : dir->children(parent)) {
         if (!filter.empty() &&
             std::find(filter.begin(), filter.end(), dir->classOf(child)) == filter.end())
             continue;
-        entries->append(std::string(dir->name(child)), Variant(make<Entry>(dir, child, filter)));
+        entries.append(std::string(dir->name(child)), Variant(make<Entry>(dir, child, filter)));
     }
+}
+
+Variant entriesBelow(const DirectoryPtr& dir, dir::EntryId parent,
+                     const std::vector<dir::ClassId>& filter) {
+    auto entries = make<Collection>();
+    appendEntriesBelow(*entries, dir, parent, filter);
     return Variant(entries);
 }
 

@@ -4,6 +4,7 @@
 // the source is reloaded underneath it.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,15 +22,21 @@ public:
     static void describe(platform::automation::MapBuilder<Collection>& b);
 
     explicit Collection(int unknownNameCode = 0) : unknownNameCode_(unknownNameCode) {}
+    // A collection whose items `fill` appends when they are first asked for,
+    // so that handing one out costs nothing until it is read.
+    explicit Collection(std::function<void(Collection&)> fill) : fill_(std::move(fill)) {}
     void append(std::string name, Variant item);
 
-    std::int32_t count() const { return static_cast<std::int32_t>(items_.size()); }
-    Variant item(Variant index) const;
+    std::int32_t count();
+    Variant item(Variant index);
 
 private:
+    void filled();
+
+    std::function<void(Collection&)> fill_;
     std::vector<std::string> folded_;
     Variant::Array items_;
-    int unknownNameCode_;
+    int unknownNameCode_ = 0;
 };
 
 class FieldType : public platform::automation::Dispatchable<FieldType> {
@@ -78,6 +85,9 @@ private:
 
 // Entry objects for the children of `parent` whose class passes the filter
 // (every class when the filter is empty), in directory order.
+void appendEntriesBelow(Collection& entries, const DirectoryPtr& dir,
+                        outside::directory::EntryId parent,
+                        const std::vector<outside::directory::ClassId>& filter);
 Variant entriesBelow(const DirectoryPtr& dir, outside::directory::EntryId parent,
                      const std::vector<outside::directory::ClassId>& filter);
 Variant layoutsOf(const DirectoryPtr& dir);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QHash>
+#include <QIcon>
 #include <QString>
 #include <Qt>
 
@@ -27,25 +28,41 @@ class KeyIndex {
 public:
     static QString fold(const QString& key) { return key.toCaseFolded(); }
 
+    // A key folded once for several steps (many keys are added at a time).
+    struct Folded {
+        explicit Folded(const QString& key) : text(fold(key)) {}
+        QString text;
+    };
+
     // Refuses a key that is already taken; the empty key is not indexed.
-    void checkFree(const QString& key) const {
-        if (!key.isEmpty() && items_.contains(fold(key)))
+    void checkFree(const QString& key) const { checkFree(Folded(key)); }
+    void checkFree(const Folded& key) const {
+        if (!key.text.isEmpty() && items_.contains(key.text))
             throw FormsError(errors::kKeyNotUnique, "Key is not unique in collection");
     }
-    void insert(const QString& key, Item item) {
-        if (!key.isEmpty()) items_.insert(fold(key), item);
+    void insert(const QString& key, Item item) { insert(Folded(key), item); }
+    void insert(const Folded& key, Item item) {
+        if (!key.text.isEmpty()) items_.insert(key.text, item);
     }
     Item find(const QString& key) const { return key.isEmpty() ? Item{} : items_.value(fold(key)); }
     void remove(const QString& key) { items_.remove(fold(key)); }
+    void remove(const Folded& key) { items_.remove(key.text); }
     void clear() { items_.clear(); }
 
 private:
     QHash<QString, Item> items_;
 };
 
-// A new row or node with its key, text and picture, not yet placed anywhere.
-// Refuses a taken key (errors::kKeyNotUnique) and a picture the image list
-// lacks (errors::kElementNotFound) before anything is built.
+// The picture of a new row or node; a picture the image list lacks is
+// refused (errors::kElementNotFound). Without an image list there is none.
+QIcon keyedIcon(const ImageList* images, const QString& image);
+// Gives a row or node that is not placed yet its key, text and picture.
+void setKeyedData(QTreeWidgetItem* item, const QString& key, const QString& text,
+                  const QString& image, const QIcon& icon);
+
+// A new row with its key, text and picture, not yet placed anywhere. A taken
+// key (errors::kKeyNotUnique) and an unknown picture are refused before
+// anything is built.
 QTreeWidgetItem* newKeyedItem(const KeyIndex<QTreeWidgetItem*>& index, const ImageList* images,
                               const QString& key, const QString& text, const QString& image);
 

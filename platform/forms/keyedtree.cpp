@@ -1,36 +1,171 @@
 // The keyed tree.
 #include "platform/forms/keyedtree.h"
 
-#include <QHeaderView>
+#include <QCollator>
+#include <QCollatorSortKey>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <algorithm>
 
 #include "platform/forms/imagelist.h"
+#include "platform/forms/mouse.h"
+#include "platform/forms/twips.h"
 
 namespace platform::forms {
+
+namespace {
+
+// The order of the user's language without regard to case. The collator
+// sees folded text, because for the C locale it would compare code units
+// with case.
+QCollatorSortKey sortKeyOf(const QString& text) {
+    static const QCollator collator = [] {
+        QCollator c;
+        c.setCaseSensitivity(Qt::CaseInsensitive);
+        return c;
+    }();
+    return collator.sortKey(text.toCaseFolded());
+}
+
+// Every node of a KeyedTree: it carries its sort key, made once when it is
+// built, and whether its own children are kept sorted.
+class KeyedNode : public QTreeWidgetItem {
+public:
+    static constexpr int kType = QTreeWidgetItem::UserType + 1;
+    explicit KeyedNode(const QString& text) : QTreeWidgetItem(kType), sortKey_(sortKeyOf(text)) {}
+
+    bool before(const KeyedNode& other) const { return sortKey_.compare(other.sortKey_) < 0; }
+    bool operator<(const QTreeWidgetItem& other) const override {
+        if (other.type() != kType) return QTreeWidgetItem::operator<(other);
+        return before(static_cast<const KeyedNode&>(other));
+    }
+    bool sorted = false;
+
+private:
+    QCollatorSortKey sortKey_;
+};
+
+const KeyedNode* keyedNode(const QTreeWidgetItem* node) {
+    return node && node->type() == KeyedNode::kType ? static_cast<const KeyedNode*>(node) : nullptr;
+}
+
+// Every node a Level builds is a KeyedNode.
+bool lessThan(const QTreeWidgetItem* a, const QTreeWidgetItem* b) {
+    return static_cast<const KeyedNode*>(a)->before(*static_cast<const KeyedNode*>(b));
+}
+
+}  // namespace
 
 KeyedTree::KeyedTree(QWidget* parent) : QTreeWidget(parent) {
     setColumnCount(1);
     setHeaderHidden(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
+    // Levels of many thousand nodes scroll smoothly only with rows of one height.
+    setUniformRowHeights(true);
+    connect(this, &QTreeWidget::itemClicked, this,
+            [this](QTreeWidgetItem* node, int) { emit nodeClick(node); });
 }
 
 void KeyedTree::setImageList(const ImageList* images) {
     images_ = images;
 }
 
+QTreeWidgetItem* KeyedTree::parentNode(const QString& parentKey) const {
+    if (parentKey.isEmpty()) return nullptr;
+    QTreeWidgetItem* parent = index_.find(parentKey);
+    if (!parent) throw FormsError(errors::kElementNotFound, "Element not found");
+    return parent;
+}
+
 QTreeWidgetItem* KeyedTree::addNode(const QString& parentKey, const QString& key,
                                     const QString& text, const QString& image) {
-    QTreeWidgetItem* parent = nullptr;
-    if (!parentKey.isEmpty()) {
-        parent = index_.find(parentKey);
-        if (!parent) throw FormsError(errors::kElementNotFound, "Element not found");
-    }
-    QTreeWidgetItem* node = newKeyedItem(index_, images_, key, text, image);
-    if (parent)
-        parent->addChild(node);
-    else
+    QTreeWidgetItem* parent = parentNode(parentKey);
+    index_.checkFree(key);
+    const QIcon icon = keyedIcon(images_, image);
+    auto* node = new KeyedNode(text);
+    setKeyedData(node, key, text, image, icon);
+    if (!parent) {
         addTopLevelItem(node);
+    } else if (isSorted(parent)) {
+        // The children are in order: the new one goes where it belongs.
+        int low = 0, high = parent->childCount();
+        while (low < high) {
+            const int middle = (low + high) / 2;
+            if (*node < *parent->child(middle))
+                high = middle;
+            else
+                low = middle + 1;
+        }
+        parent->insertChild(low, node);
+    } else {
+        parent->addChild(node);
+    }
     index_.insert(key, node);
     return node;
+}
+
+KeyedTree::Level KeyedTree::level(const QString& parentKey) {
+    return Level(*this, parentNode(parentKey));
+}
+
+KeyedTree::Level::Level(KeyedTree& tree, QTreeWidgetItem* parent) : tree_(&tree), parent_(parent) {}
+
+KeyedTree::Level::Level(Level&& other) noexcept
+    : tree_(other.tree_),
+      parent_(other.parent_),
+      nodes_(std::move(other.nodes_)),
+      keys_(std::move(other.keys_)),
+      pending_(std::move(other.pending_)) {
+    other.nodes_.clear();
+    other.keys_.clear();
+}
+
+KeyedTree::Level::~Level() {
+    qDeleteAll(nodes_);
+}
+
+QTreeWidgetItem* KeyedTree::Level::build(const QString& key, const QString& text,
+                                         const QString& image) {
+    Folded folded(key);
+    tree_->index_.checkFree(folded);
+    pending_.checkFree(folded);
+    const QIcon icon = keyedIcon(tree_->images_, image);
+    auto* node = new KeyedNode(text);
+    setKeyedData(node, key, text, image, icon);
+    pending_.insert(folded, node);
+    keys_.emplace_back(std::move(folded), node);
+    return node;
+}
+
+QTreeWidgetItem* KeyedTree::Level::add(const QString& key, const QString& text,
+                                       const QString& image) {
+    QTreeWidgetItem* node = build(key, text, image);
+    nodes_.append(node);
+    return node;
+}
+
+QTreeWidgetItem* KeyedTree::Level::addBelow(QTreeWidgetItem* node, const QString& key,
+                                            const QString& text, const QString& image) {
+    QTreeWidgetItem* child = build(key, text, image);
+    node->addChild(child);
+    return child;
+}
+
+void KeyedTree::Level::commit() {
+    for (const auto& [key, node] : keys_) tree_->index_.insert(key, node);
+    keys_.clear();
+    pending_.clear();
+    QList<QTreeWidgetItem*> nodes = std::move(nodes_);
+    nodes_.clear();
+    if (!parent_) {
+        tree_->addTopLevelItems(nodes);
+    } else if (isSorted(parent_) && parent_->childCount() == 0) {
+        std::stable_sort(nodes.begin(), nodes.end(), lessThan);
+        parent_->addChildren(nodes);
+    } else {
+        parent_->addChildren(nodes);
+        if (isSorted(parent_)) parent_->sortChildren(0, Qt::AscendingOrder);
+    }
 }
 
 void KeyedTree::unindex(QTreeWidgetItem* node) {
@@ -55,6 +190,24 @@ QTreeWidgetItem* KeyedTree::selectedNode() const {
     return selected.isEmpty() ? nullptr : selected.first();
 }
 
+void KeyedTree::selectNode(QTreeWidgetItem* node) {
+    setCurrentItem(node);
+    node->setSelected(true);
+    scrollToItem(node);
+}
+
+void KeyedTree::setSorted(QTreeWidgetItem* node) {
+    auto* keyed = const_cast<KeyedNode*>(keyedNode(node));
+    if (!keyed) throw FormsError(errors::kElementNotFound, "Element not found");
+    keyed->sorted = true;
+    if (node->childCount() > 1) node->sortChildren(0, Qt::AscendingOrder);
+}
+
+bool KeyedTree::isSorted(const QTreeWidgetItem* node) {
+    const KeyedNode* keyed = keyedNode(node);
+    return keyed && keyed->sorted;
+}
+
 QString KeyedTree::keyOf(const QTreeWidgetItem* node) {
     return node->data(0, KeyRole).toString();
 }
@@ -66,6 +219,27 @@ QString KeyedTree::tagOf(const QTreeWidgetItem* node) {
 }
 void KeyedTree::setTag(QTreeWidgetItem* node, const QString& tag) {
     node->setData(0, TagRole, tag);
+}
+
+void KeyedTree::keyPressEvent(QKeyEvent* e) {
+    QTreeWidgetItem* before = currentItem();
+    const bool enter = e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
+    const QString typed = e->text();
+    QTreeWidget::keyPressEvent(e);
+    if (enter)
+        emit keyPress(13);
+    else if (!typed.isEmpty())
+        emit keyPress(typed.front().unicode());
+    QTreeWidgetItem* after = currentItem();
+    if (after && after != before) emit nodeClick(after);
+}
+
+void KeyedTree::mousePressEvent(QMouseEvent* e) {
+    const QPoint p = e->position().toPoint();
+    emit mouseDown(buttonCode(e->button()), shiftCode(e->modifiers()), toTwips(p.x()),
+                   toTwips(p.y()));
+    if (e->button() == Qt::RightButton) return;
+    QTreeWidget::mousePressEvent(e);
 }
 
 }  // namespace platform::forms

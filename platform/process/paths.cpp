@@ -138,7 +138,10 @@ fs::path toLocalPath(std::string_view platformPath) {
 
 fs::path toLocalPath(std::string_view platformPath, const PathResolver& resolver) {
     using Kind = PathError::Kind;
-    const std::string quoted = "\"" + std::string(platformPath) + "\"";
+    // Appended piece by piece: "\"" + std::string(...) trips a false -Wrestrict
+    // of g++ 12 in optimised builds.
+    std::string quoted(1, '"');
+    quoted.append(platformPath).push_back('"');
     if (platformPath.empty()) throw PathError(Kind::Malformed, "empty path");
     if (platformPath.find('\0') != std::string_view::npos)
         throw PathError(Kind::Malformed, "NUL character in a path");

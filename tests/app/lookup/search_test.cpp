@@ -21,6 +21,7 @@ protected:
     void SetUp() override {
         FormTest::SetUp();
         loadAndShow();
+        rec.pointer->history.clear();  // the trees' levels at start-up
         form->cmbServerlist->setCurrentText("FS1");
         form->currentContext = "KTR:\\\\CorpTree\\Acme";
     }

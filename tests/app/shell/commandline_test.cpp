@@ -102,8 +102,10 @@ TEST_F(FormTest, TheTreeGoesToTheFiveControlsAndNamesTheRun) {
     ASSERT_EQ(load("/tree=KTR:\\\\LabTree /dbpath=z:\\home\\me\\tvn\\"), frmMain::LoadResult::Show);
     // KDDirRCTree, KDDirUser, KDDirWSdb, KDDirWS, KDDirWSAddress were created
     // in this order; the tree is written RCTree, User, WS, WSdb, WSAddress.
+    // Then the two trees start from the root: KDDirWS, KDDirRCTree.
     std::vector<std::pair<size_t, std::string>> expected;
-    for (size_t index : {0u, 1u, 3u, 2u, 4u}) expected.emplace_back(index, "KTR:\\\\LabTree");
+    for (size_t index : {0u, 1u, 3u, 2u, 4u, 3u, 0u})
+        expected.emplace_back(index, "KTR:\\\\LabTree");
     EXPECT_EQ(objects.contextWrites, expected);
     EXPECT_EQ(form->treeName, "LabTree");
     EXPECT_EQ(form->windowTitle(), "Tolvane on LabTree");
@@ -113,7 +115,9 @@ TEST_F(FormTest, TheTreeGoesToTheFiveControlsAndNamesTheRun) {
 
 TEST_F(FormTest, WithoutOptionsTheControlsChooseTheTreeAndTheProgramFolderHoldsTheDatabase) {
     ASSERT_EQ(load(), frmMain::LoadResult::Show);
-    EXPECT_TRUE(objects.contextWrites.empty());
+    // Only the trees write a context: the root of the control's own tree.
+    EXPECT_EQ(objects.contextWrites, (std::vector<std::pair<size_t, std::string>>{
+                                         {3, "KTR:\\\\CorpTree"}, {0, "KTR:\\\\CorpTree"}}));
     EXPECT_EQ(form->treeName, "CorpTree") << "the tree of the control's default context";
     EXPECT_EQ(form->dbDirectory, QCoreApplication::applicationDirPath());
     EXPECT_FALSE(form->HelpWindow);

@@ -46,12 +46,22 @@ protected:
         form.reset();
         auto prepare = objects.prepare;
         auto servers = objects.servers;
+        const bool real = objects.realDirectory;
         objects = fakes::FakeObjects();
         objects.prepare = prepare;
         objects.servers = servers;
+        objects.realDirectory = real;
         return load(commandLine);
     }
     fakes::FakeDirectory& directory(size_t index) { return *objects.directories.at(index); }
+    // Gives every directory control from now on the containers Acme and
+    // Acme\Sales below the tree root of CorpTree.
+    void withContainers() {
+        objects.prepare = [](fakes::FakeDirectory& d) {
+            d.entries["KTR:\\\\CorpTree\\Acme"] = "Organization";
+            d.entries["KTR:\\\\CorpTree\\Acme\\Sales"] = "Organizational Unit";
+        };
+    }
     // Makes every directory control from now on know the field type of the
     // newer console generation.
     void newerConsoles() {

@@ -68,7 +68,7 @@ TEST_F(FormTest, AFirstRunShowsTheDefaultsAndSavesThemAtExit) {
     EXPECT_FALSE(form->anchorFixed);
     EXPECT_EQ(form->defaultAction, "RC");
     EXPECT_EQ(form->cmbServerlist->currentText(), "") << "no server chosen yet";
-    EXPECT_EQ(form->currentContext, "KTR:\\\\CorpTree\\Acme") << "the control's context";
+    EXPECT_EQ(form->currentContext, "KTR:\\\\CorpTree") << "the root of the control's tree";
 
     form->close();
     EXPECT_TWIPS(storedNumber("Left"), 1000);
@@ -79,7 +79,7 @@ TEST_F(FormTest, AFirstRunShowsTheDefaultsAndSavesThemAtExit) {
     EXPECT_EQ(stored("Settings\\CorpTree", "Search for Aliases"), "1");
     EXPECT_EQ(stored("Settings\\CorpTree", "Append to Existing DB"), "1");
     EXPECT_EQ(stored("Settings\\CorpTree", "Remote Action"), "RC");
-    EXPECT_EQ(stored("Settings\\CorpTree", "Current Context"), "KTR:\\\\CorpTree\\Acme");
+    EXPECT_EQ(stored("Settings\\CorpTree", "Current Context"), "KTR:\\\\CorpTree");
     EXPECT_EQ(stored("Settings\\CorpTree", "SearchAnchor"), "");
     EXPECT_EQ(stored("Settings\\CorpTree", "Inventory Server"), "");
     EXPECT_EQ(stored("Settings\\CorpTree", "HB Server"), "");
@@ -89,6 +89,7 @@ TEST_F(FormTest, AFirstRunShowsTheDefaultsAndSavesThemAtExit) {
 }
 
 TEST_F(FormTest, ChoicesSurviveARestart) {
+    withContainers();
     loadAndShow();
     form->optSubOrdTree[1]->setChecked(true);
     form->optDBfile[0]->setChecked(true);
@@ -242,13 +243,13 @@ TEST_F(FormTest, AnAttributeListThatWasNeverFilledKeepsItsStoredChoices) {
 TEST_F(FormTest, TheStoredAnchorIsShownAndMarkedOnceTheTreesAreBuilt) {
     const QString anchor = "KTR:\\\\CorpTree\\Acme\\Sales";
     store("Settings\\CorpTree", "SearchAnchor", anchor.toStdString());
+    withContainers();
     load();
     EXPECT_EQ(form->searchAnchor, anchor);
     EXPECT_EQ(form->txtSearchAnchor->text(), anchor);
     EXPECT_TRUE(form->anchorFixed);
-
-    QTreeWidgetItem* node = form->TreeViewRC->addNode({}, anchor, "Sales", "Organizational Unit");
-    tvn::RegistrySettings::RestoreAnchor(*form);
+    QTreeWidgetItem* node = form->TreeViewRC->node(anchor);
+    ASSERT_NE(node, nullptr) << "its container was opened";
     EXPECT_TRUE(node->font(0).bold());
     EXPECT_EQ(node->background(0).color(), QColor(0xFF, 0xE0, 0xC0));
 

@@ -39,7 +39,8 @@ TEST_F(FormTest, StartupCreatesTheControlsInOrderAndRunsToTheEnd) {
     EXPECT_EQ(form->lblAbout[1]->text(),
               QString("Version %1.%2").arg(TVN_VERSION_MAJOR).arg(TVN_VERSION_MINOR));
     EXPECT_EQ(form->StatusBar->panelText(1), "Help");
-    EXPECT_EQ(form->statusText(), "Remember to update the Workstation Database regularly!");
+    EXPECT_EQ(form->statusText(), "Context: KTR:\\\\CorpTree")
+        << "the trees' context replaces the reminder";
 
     // The servers as the session control lists them: no sorting, duplicates kept.
     ASSERT_EQ(form->cmbServerlist->count(), 3);

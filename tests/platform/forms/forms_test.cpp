@@ -88,6 +88,100 @@ TEST(KeyedTree, RemovingASubtreeFreesAllItsKeys) {
     EXPECT_NO_THROW(tree.addNode("", "root", "root", ""));
 }
 
+TEST(KeyedTree, ALevelGoesInAtOnceOrNotAtAll) {
+    KeyedTree tree;
+    tree.addNode("", "root", "root", "");
+    tree.addNode("root", "taken", "taken", "");
+    {
+        KeyedTree::Level level = tree.level("root");
+        QTreeWidgetItem* a = level.add("a", "a", "");
+        level.addBelow(a, "a.child", "child", "");
+        EXPECT_EQ(errorOf([&] { level.add("TAKEN", "x", ""); }), errors::kKeyNotUnique);
+        EXPECT_EQ(errorOf([&] { level.add("A", "x", ""); }), errors::kKeyNotUnique)
+            << "a key this level already gave out";
+        EXPECT_EQ(tree.node("a"), nullptr) << "nothing is in the tree before the commit";
+    }
+    EXPECT_EQ(tree.node("root")->childCount(), 1) << "a level not committed is discarded";
+    EXPECT_NO_THROW(tree.addNode("root", "a", "a", ""));
+
+    KeyedTree::Level level = tree.level("root");
+    level.addBelow(level.add("b", "b", ""), "b.child", "child", "");
+    level.commit();
+    ASSERT_NE(tree.node("b.child"), nullptr);
+    EXPECT_EQ(tree.node("b.child")->parent(), tree.node("b"));
+    EXPECT_EQ(errorOf([&] { tree.level("nowhere"); }), errors::kElementNotFound);
+}
+
+TEST(KeyedTree, ASortedNodeKeepsItsChildrenInOrderWithoutRegardToCase) {
+    KeyedTree tree;
+    tree.addNode("", "root", "root", "");
+    KeyedTree::Level level = tree.level("root");
+    for (const char* name : {"delta", "Bravo", "charlie"}) level.add(name, name, "");
+    level.commit();
+    tree.setSorted(tree.node("root"));
+    auto children = [&] {
+        QStringList texts;
+        for (int i = 0; i < tree.node("root")->childCount(); ++i)
+            texts << tree.node("root")->child(i)->text(0);
+        return texts;
+    };
+    EXPECT_EQ(children(), (QStringList{"Bravo", "charlie", "delta"}));
+    tree.addNode("root", "alpha", "alpha", "");
+    tree.addNode("root", "Echo", "Echo", "");
+    tree.addNode("root", "Caesar", "Caesar", "");
+    EXPECT_EQ(children(), (QStringList{"alpha", "Bravo", "Caesar", "charlie", "delta", "Echo"}));
+    EXPECT_TRUE(KeyedTree::isSorted(tree.node("root")));
+    EXPECT_FALSE(KeyedTree::isSorted(tree.node("alpha")));
+
+    // A level committed below a sorted node goes in sorted.
+    tree.setSorted(tree.node("alpha"));
+    KeyedTree::Level below = tree.level("alpha");
+    for (const char* name : {"z", "Y", "x"}) below.add(QString("alpha.") + name, name, "");
+    below.commit();
+    QStringList texts;
+    for (int i = 0; i < tree.node("alpha")->childCount(); ++i)
+        texts << tree.node("alpha")->child(i)->text(0);
+    EXPECT_EQ(texts, (QStringList{"x", "Y", "z"}));
+}
+
+TEST(KeyedTree, ReportsChoicesKeysAndPresses) {
+    KeyedTree tree;
+    tree.addNode("", "root", "root", "");
+    tree.addNode("root", "a", "a", "");
+    tree.addNode("root", "b", "b", "");
+    tree.node("root")->setExpanded(true);
+    tree.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&tree));
+    QSignalSpy clicks(&tree, &KeyedTree::nodeClick);
+    QSignalSpy keys(&tree, &KeyedTree::keyPress);
+    QSignalSpy presses(&tree, &KeyedTree::mouseDown);
+
+    const QPoint a = tree.visualItemRect(tree.node("a")).center();
+    QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, a);
+    ASSERT_EQ(clicks.size(), 1);
+    EXPECT_EQ(clicks[0][0].value<QTreeWidgetItem*>(), tree.node("a"));
+    ASSERT_EQ(presses.size(), 1);
+    EXPECT_EQ(presses[0][0].toInt(), mouse::kLeftButton);
+    EXPECT_EQ(tree.nodeAt(a), tree.node("a"));
+
+    // The right button is left to the owner: the tree chooses nothing itself.
+    QTest::mouseClick(tree.viewport(), Qt::RightButton, {},
+                      tree.visualItemRect(tree.node("b")).center());
+    EXPECT_EQ(presses.size(), 2);
+    EXPECT_EQ(presses[1][0].toInt(), mouse::kRightButton);
+    EXPECT_EQ(tree.selectedNode(), tree.node("a"));
+    EXPECT_EQ(clicks.size(), 1);
+
+    QTest::keyClick(&tree, Qt::Key_Down);
+    EXPECT_EQ(clicks.size(), 2) << "moving to a node with the keys chooses it";
+    EXPECT_EQ(clicks[1][0].value<QTreeWidgetItem*>(), tree.node("b"));
+    QTest::keyClick(&tree, Qt::Key_Return);
+    QTest::keyClick(&tree, 'x');
+    ASSERT_EQ(keys.size(), 2) << "moving types nothing";
+    EXPECT_EQ(keys[0][0].toInt(), 13);
+    EXPECT_EQ(keys[1][0].toInt(), 'x');
+}
+
 TEST(KeyedList, HeadersWidthsAndItems) {
     const ImageList images = ImageList::classImages();
     KeyedList list({"Search Results"});
