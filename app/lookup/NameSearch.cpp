@@ -114,8 +114,8 @@ void frmMain::KDDirUser_SearchCompleted(const platform::automation::Variant& Res
             resumeNext([&] { RemoteActions::launchWorkstation(*this, theEntry().EntryPath()); });
             setMousePointer(pointer::kDefault);
         } else {
-            resumeNext(
-                [&] { checkLogin(*this, KeyedTree::tagOf(need(TreeViewRC->selectedNode()))); });
+            // The hit itself, which the tree has selected when it could show it.
+            resumeNext([&] { checkLogin(*this, theEntry().EntryPath()); });
         }
         setMousePointer(pointer::kDefault);
         return;

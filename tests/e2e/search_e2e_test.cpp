@@ -34,8 +34,9 @@ protected:
     }
     // Loads the window; the session control is not registered here, so
     // start-up stops (silently) when it would fill the server list.
-    void load() {
+    void load(const QString& commandLine = {}) {
         form = std::make_unique<tvn::frmMain>(services);
+        form->commandLine = commandLine;
         ASSERT_EQ(form->Form_Load(), tvn::frmMain::LoadResult::Show);
         form->currentContext = "KTR:\\\\CorpTree";
         form->cmbServerlist->setCurrentText("FS1");
@@ -78,6 +79,27 @@ TEST_F(EndToEnd, ASingleWorkstationHitStartsTheConsole) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return consoleLog().size() == 2; }, 10000));
     EXPECT_EQ(consoleLog()[1],
               "drevmin.exe\t-wWS042.Sales.Acme\t-nCorpTree\t-cInventory\t-d10.0.0.5");
+}
+
+TEST_F(EndToEnd, AUserFoundByNameIsResolvedThroughTheBuiltDatabase) {
+    const fs::path db = testsupport::freshDir("database");
+    load("/dbbuild=KTR:\\\\CorpTree /dbpath=" +
+         QString::fromStdString(db.string()).replace('/', '\\'));
+    ASSERT_TRUE(fs::exists(db / "CorpTree.lst"));
+    search("VossbeckT");
+    ASSERT_EQ(form->lstMultiple->count(), 1);
+    EXPECT_EQ(form->lstMultiple->itemAt(0)->text(0), "WS042.Sales.Acme");
+    search("ProkschW");
+    ASSERT_EQ(form->lstMultiple->count(), 1);
+    EXPECT_EQ(form->lstMultiple->itemAt(0)->text(0), "WS119.IT.Acme")
+        << "10.101.140.5, not WS118 at 10.101.140.50";
+    form->lstMultiple->itemAt(0)->setSelected(true);
+    form->lstMultiple_DblClick();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !consoleLog().isEmpty(); }, 10000));
+    EXPECT_EQ(consoleLog(),
+              QStringList{"vorplin.exe\t-wWS119.IT.Acme\t-nCorpTree\t-cRemote Control"});
+    EXPECT_EQ(form->ImageCombo1->keyAt(0), "KTR:\\\\CorpTree\\Acme\\IT\\ProkschW");
+    EXPECT_TRUE(rec.messages->boxes.empty());
 }
 
 TEST_F(EndToEnd, SeveralHitsAreListed) {
