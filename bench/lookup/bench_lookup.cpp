@@ -18,6 +18,8 @@
 #include <vector>
 
 #include "../directory/generator.h"
+#include "../directorycontrol.h"
+#include "../timing.h"
 #include "app/actions/RemoteActions.h"
 #include "app/lookup/DatabaseRecords.h"
 #include "app/lookup/KDDirCtrl.h"
@@ -29,24 +31,10 @@
 
 namespace fs = std::filesystem;
 namespace pa = platform::automation;
-using Clock = std::chrono::steady_clock;
-
-namespace {
-
-double msSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-struct Stats {
-    double median;
-    double worst;
-};
-Stats stats(std::vector<double> times) {
-    std::sort(times.begin(), times.end());
-    return {times[times.size() / 2], times.back()};
-}
-
-}  // namespace
+using benchtiming::Clock;
+using benchtiming::msSince;
+using benchtiming::stats;
+using benchtiming::Stats;
 
 int main(int argc, char** argv) {
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
@@ -59,13 +47,7 @@ int main(int argc, char** argv) {
         << "dn: cn=Probe,dc=Bench\nobjectClass: top\nobjectClass: ktrUser\ncn: Probe\n"
            "surname: Probe\nnetworkAddress: IPX 0000FFFF:FFFFFFFFFFFF:4003\n"
            "networkAddress: TCP 192.0.2.1\n\n";
-    setenv("REGISTRY_DB", (folder / "registry.db").c_str(), 1);
-    setenv("KDDIR_SOURCE", ldif.c_str(), 1);
-    if (!getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    if (pa::loadServer(KDDIR_LIBRARY).registerServer() != 0) {
-        std::fprintf(stderr, "bench_lookup: cannot register the directory control\n");
-        return 1;
-    }
+    if (!useDirectoryControl(folder, ldif, "bench_lookup")) return 1;
 
     QApplication app(argc, argv);
     tvn::frmMain form(platform::forms::Services::qt("Tolvane", QApplication::applicationDirPath()));

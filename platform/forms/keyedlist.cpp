@@ -111,13 +111,9 @@ void KeyedList::mouseDoubleClickEvent(QMouseEvent* e) {
 
 void KeyedList::keyPressEvent(QKeyEvent* e) {
     QTreeWidgetItem* before = currentItem();
-    const bool enter = e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
-    const QString typed = e->text();
+    const std::optional<int> typed = keyAsciiOf(*e);
     QTreeWidget::keyPressEvent(e);
-    if (enter)
-        emit keyPress(13);
-    else if (!typed.isEmpty())
-        emit keyPress(typed.front().unicode());
+    if (typed) emit keyPress(*typed);
     QTreeWidgetItem* after = currentItem();
     if (after && after != before) emit itemClick(after);
 }

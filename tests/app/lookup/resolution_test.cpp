@@ -22,15 +22,11 @@ class ResolutionTest : public LookupTest {
 protected:
     void SetUp() override {
         LookupTest::SetUp();
-        writeFullDatabase();
-        open();
-        form->CheckAlias->setChecked(false);
-        form->currentContext = key();
+        openForSearches();
     }
     // Searches a name that only one user has.
     QStringList resolve(const QString& user) {
-        form->ImageCombo1->setEditText(user);
-        form->cmdRC_Click();
+        search(user);
         return items();
     }
 };

@@ -20,17 +20,7 @@ class ResultListTest : public LookupTest {
 protected:
     void SetUp() override {
         LookupTest::SetUp();
-        writeFullDatabase();
-        open();
-        form->CheckAlias->setChecked(false);
-        form->currentContext = key();
-    }
-    // Types a name (which clears the sources, as typing does) and searches it.
-    void search(const QString& name) {
-        form->ImageCombo1->setEditText(name);
-        form->treeFlag = form->historyFlag = false;
-        form->resultListFlag = false;
-        form->cmdRC_Click();
+        openForSearches();
     }
     platform::forms::KeyedList& list() { return *form->lstMultiple; }
     QPoint at(int row) { return list().visualItemRect(list().itemAt(row)).center(); }

@@ -1,23 +1,21 @@
 // The main window on the registered directory control, reading the lookup
 // tests' directory (tests/data/lookup/directory.ldif: the tree Corp), with a
-// database folder of its own (/dbpath), FS1 as the console server and the
-// recording services: for the tests of the workstation database, the
-// resolution of users and every route to an action. The test target defines
-// KDDIR_LIBRARY.
+// database folder of its own (/dbpath) and FS1 as the console server: for the
+// tests of the workstation database, the resolution of users and every route
+// to an action.
 #pragma once
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QTest>
 #include <filesystem>
-#include <memory>
 #include <string>
 
-#include "formfixture.h"
-#include "platform/automation/create.h"
+#include "directoryfixture.h"
+#include "platform/forms/imagecombo.h"
 #include "platform/forms/keyedlist.h"
-#include "testsupport/testsupport.h"
 
-class LookupTest : public FormTest {
+class LookupTest : public DirectoryTest {
 public:
     // A local folder in the platform's form, as /dbpath takes it.
     static QString platformForm(const std::filesystem::path& local) {
@@ -25,12 +23,9 @@ public:
     }
 
 protected:
-    static void SetUpTestSuite() {
-        ASSERT_EQ(platform::automation::loadServer(KDDIR_LIBRARY).registerServer(), 0);
-    }
     void SetUp() override {
-        FormTest::SetUp();
-        objects.realDirectory = true;
+        DirectoryTest::SetUp();
+        useDirectory(testsupport::dataDir() / "lookup" / "directory.ldif");
     }
 
     // Loads and shows the window with the database folder and further options.
@@ -54,6 +49,21 @@ protected:
             "\"KTR:\\\\Corp\\Acme\\Lab\\LAB01\",\"TCP 10.0.0.9\",\"\"\r\n");
     }
     void writeFullDatabase() const { writeDatabase(fullDatabase()); }
+    // The window with the database of every workstation, searching users and
+    // workstations (no aliases) from the tree root.
+    void openForSearches() {
+        writeFullDatabase();
+        open();
+        form->CheckAlias->setChecked(false);
+        form->currentContext = key();
+    }
+    // Types a name (which clears the sources, as typing does) and searches it.
+    void search(const QString& name) {
+        form->ImageCombo1->setEditText(name);
+        form->treeFlag = form->historyFlag = false;
+        form->resultListFlag = false;
+        form->cmdRC_Click();
+    }
 
     static QString key(const QString& path = {}) {
         return path.isEmpty() ? QString("KTR:\\\\Corp") : "KTR:\\\\Corp\\" + path;
