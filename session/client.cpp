@@ -2,6 +2,7 @@
 #include "session/client.h"
 
 #include <cstring>
+#include <vector>
 
 #include "session/namepath.h"
 
@@ -40,16 +41,25 @@ int DirContext::changeFlags(std::uint32_t clear, std::uint32_t set) {
     return kddirs_set_context(handle_, KD_CTX_KEY_FLAGS, &flags);
 }
 
+namespace {
+
+// A text the client takes in a fixed buffer. One that does not fit (or that
+// a NUL would cut short) is refused: cut, it could name another object.
+int setTextKey(KDCONTEXT handle, std::uint32_t key, const std::string& text, std::size_t capacity) {
+    if (text.size() >= capacity || text.find('\0') != std::string::npos) return KD_ERR_INVALID_NAME;
+    std::vector<char> value(capacity, '\0');
+    std::memcpy(value.data(), text.data(), text.size());
+    return kddirs_set_context(handle, key, value.data());
+}
+
+}  // namespace
+
 int DirContext::setTreeName(const std::string& tree) {
-    char value[KD_MAX_TREE_NAME] = {};
-    std::strncpy(value, tree.c_str(), sizeof value - 1);
-    return kddirs_set_context(handle_, KD_CTX_KEY_TREE_NAME, value);
+    return setTextKey(handle_, KD_CTX_KEY_TREE_NAME, tree, KD_MAX_TREE_NAME);
 }
 
 int DirContext::setNameContext(const std::string& context) {
-    char value[KD_MAX_DN] = {};
-    std::strncpy(value, context.c_str(), sizeof value - 1);
-    return kddirs_set_context(handle_, KD_CTX_KEY_NAME_CONTEXT, value);
+    return setTextKey(handle_, KD_CTX_KEY_NAME_CONTEXT, context, KD_MAX_DN);
 }
 
 int DirContext::treeName(std::string& tree) const {

@@ -30,6 +30,8 @@ public:
 
     // Clears then sets bits of the context's flags (key 1).
     int changeFlags(std::uint32_t clear, std::uint32_t set);
+    // A name longer than the client's buffer is refused with
+    // KD_ERR_INVALID_NAME rather than cut.
     int setTreeName(const std::string& tree);
     int setNameContext(const std::string& context);
     int treeName(std::string& tree) const;

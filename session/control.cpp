@@ -7,6 +7,7 @@
 #include "platform/framework/library.h"
 #include "platform/framework/osversion.h"
 #include "platform/text/casefold.h"
+#include "session/drives.h"
 #include "session/errors.h"
 #include "session/glyph.h"
 #include "session/loginrequest.h"
@@ -47,10 +48,27 @@ std::string leafOf(const std::string& dotted) {
     return dotted.substr(0, dotted.find('.'));
 }
 
-[[noreturn]] void notAvailable(const char* member) {
-    throw pa::AutomationError::standard(pa::error::MemberNotFound,
-                                        std::string(member) + " is not available in this version");
-}
+// Remembers the session's preferred tree and puts it back when it goes out
+// of scope, unless told to keep what was set meanwhile. A preferred tree
+// that cannot be read cannot be put back either.
+class PreferredTreeRestore {
+public:
+    PreferredTreeRestore() {
+        DirContext context;
+        restore_ = context.create() == KD_SUCCESS && context.treeName(previous_) == KD_SUCCESS;
+    }
+    ~PreferredTreeRestore() {
+        if (restore_) kddirs_set_preferred_tree(previous_.c_str());
+    }
+    PreferredTreeRestore(const PreferredTreeRestore&) = delete;
+    PreferredTreeRestore& operator=(const PreferredTreeRestore&) = delete;
+
+    void keep() { restore_ = false; }
+
+private:
+    std::string previous_;
+    bool restore_ = false;
+};
 
 }  // namespace
 
@@ -101,8 +119,7 @@ void CQuillonCtrl::describe(pa::MapBuilder<CQuillonCtrl>& b) {
              f.id, f.name, [field = f.field](C& c) { return c.*field != 0; },
              [field = f.field, id = f.id](C& c, bool v) { c.setFlag(c.*field, v, id); })
             .help(f.help, f.helpContext);
-    b.property(dispid::DriveMappings, "DriveMappings",
-               [](C&) -> pa::Ref<pa::Object> { notAvailable("DriveMappings"); })
+    b.property(dispid::DriveMappings, "DriveMappings", [](C&) { return KDDriveMappings::create(); })
         .help("Returns the network drives that are mapped for the user for this session.", 957)
         .returns("IKDDriveMappings");
     b.property(dispid::ConnectedServers, "ConnectedServers", [](C&) { return connectedServers(); })
@@ -123,8 +140,7 @@ void CQuillonCtrl::describe(pa::MapBuilder<CQuillonCtrl>& b) {
     b.property(dispid::DefaultFullName, "DefaultFullName", &C::defaultFullName,
                &C::setDefaultFullName)
         .help("Sets and returns the user\u2019s default full name.", 954);
-    b.property(dispid::CapturedPorts, "CapturedPorts",
-               [](C&) -> pa::Ref<pa::Object> { notAvailable("CapturedPorts"); })
+    b.property(dispid::CapturedPorts, "CapturedPorts", &C::capturedPorts)
         .help("Collection of captured printer ports.", 18)
         .returns("IKDCapturedPorts");
     b.method(dispid::Login, "Login", &C::login, {"FullName", "LoginName", "Password", "ShowUI"})
@@ -161,7 +177,18 @@ CQuillonCtrl::CQuillonCtrl() : events_({std::string(guid::DQuillonEvents)}) {
 
 CQuillonCtrl::~CQuillonCtrl() {
     loginRecords_.clear();
+    capturedPorts_.reset();
     context_.free();
+}
+
+pa::Ref<KDCapturedPorts> CQuillonCtrl::capturedPorts() {
+    if (!capturedPorts_) capturedPorts_ = KDCapturedPorts::create();
+    capturedPorts_->refresh();
+    return capturedPorts_;
+}
+
+std::vector<std::string> CQuillonCtrl::propertyPages() const {
+    return {std::string(guid::QuillonPropPage), std::string(guid::TreeContextPPg)};
 }
 
 void CQuillonCtrl::setFlag(std::int32_t& flag, bool value, pa::DispId id) {
@@ -224,8 +251,10 @@ std::string CQuillonCtrl::checkFullName(std::string_view fullName) {
             const int first = kdserv_open_connection(server.c_str(), &conn);
             if (first != KD_SUCCESS && kdconn_open_by_name(server.c_str(), &conn) != KD_SUCCESS)
                 raiseMessage(msg::NotAFileServer, first);
+            // A version that cannot be read says nothing about the server:
+            // the client's own error tells the caller what went wrong.
             std::uint16_t version = 0;
-            kdserv_server_version(conn, &version);
+            check(kdserv_server_version(conn, &version));
             if (version < kFirstDirectoryServerVersion) raiseMessage(msg::NotADirectoryServer, 0);
             treeFlag_ = false;
             return server;
@@ -410,6 +439,9 @@ void CQuillonCtrl::setDefaultFullName(std::string fullName) {
     const std::string_view name = trimLeadingBlanks(fullName);
     const NamePath path = NamePath::fromFullName(name.substr(4));
     if (!path.isValid()) raiseMessage(msg::InvalidObject);
+    // The preferred tree is the session's, shared by every process of the
+    // user: a name that turns out not to be usable must not leave it changed.
+    PreferredTreeRestore restore;
     check(kddirs_set_preferred_tree(path.tree().c_str()));
     check(setUpContext(context_, contextSpecification(name)));
     char baseClass[KD_MAX_CLASS_NAME] = {};
@@ -420,6 +452,7 @@ void CQuillonCtrl::setDefaultFullName(std::string fullName) {
     const int rc = kddirs_set_default_name_context(context_.handle(), path.context().c_str());
     context_.free();
     check(rc);
+    restore.keep();
 }
 
 std::string CQuillonCtrl::defaultFullNameFromTreeName(std::string treeName) {

@@ -1,9 +1,10 @@
 // CQuillonCtrl, the session control: an in-process control that exposes the
 // workstation's network client session to automation hosts through
 // `_DQuillon` (log in and out, who the user is, the default context, the
-// network name collections) and fires `_DQuillonEvents`. It draws a fixed
-// 28 by 28 pixel image in a design surface and persists its seven Boolean
-// properties.
+// network name collections, drive mappings and captured ports) and fires
+// `_DQuillonEvents`. It draws a fixed 28 by 28 pixel image in a design
+// surface, persists its seven Boolean properties and names its two property
+// pages.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +17,7 @@
 #include "platform/framework/control.h"
 #include "session/client.h"
 #include "session/netnames.h"
+#include "session/ports.h"
 
 namespace session {
 
@@ -64,6 +66,11 @@ public:
     void setDefaultFullName(std::string fullName);
     std::string defaultFullNameFromTreeName(std::string treeName);
     void aboutBox();
+    // The control's one list of captured ports, read afresh.
+    pa::Ref<KDCapturedPorts> capturedPorts();
+
+    // The general page, then the network browser.
+    std::vector<std::string> propertyPages() const override;
 
     // The full-name check behind the members above: the server or tree a
     // full name stands for. Sets contextText() and namesTree().
@@ -95,7 +102,8 @@ private:
     std::int32_t autoClose_ = 0, bindery_ = 0, connectionTab_ = 0, scriptTab_ = 0,
                  variablesTab_ = 0, runScripts_ = 0, displayResults_ = 0;
     std::vector<LoginRecord> loginRecords_;
-    DirContext context_;  // set up by the full-name check, kept until the next
+    pa::Ref<KDCapturedPorts> capturedPorts_;  // made on the first read, then kept
+    DirContext context_;                      // set up by the full-name check, kept until the next
     std::string contextText_;
     bool treeFlag_ = false;
     bool nt_ = false;

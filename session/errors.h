@@ -14,6 +14,12 @@ namespace session {
 namespace msg {
 inline constexpr int TypeName = 1;  // the control's type name
 inline constexpr int PropPageName = 2;
+inline constexpr int GeneralPageCaption = 100;
+inline constexpr int BrowserPageName = 102;
+// The directory classes the network browser has pictures for, one string
+// each from here on.
+inline constexpr int FirstClassName = 120;
+inline constexpr int ClassNameCount = 37;
 inline constexpr int GeneralClientError = 600;
 inline constexpr int NotAFileServer = 607;
 inline constexpr int InvalidObject = 608;

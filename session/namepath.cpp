@@ -126,4 +126,13 @@ std::optional<ContextSpec> parseContextSpecification(std::string_view spec) {
     return ContextSpec{std::string(tree), std::string(spec.substr(end + 2))};
 }
 
+char toUpperAscii(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+std::string toUpperAscii(std::string text) {
+    for (char& c : text) c = toUpperAscii(c);
+    return text;
+}
+
 }  // namespace session

@@ -72,4 +72,9 @@ bool hasDirectoryPrefix(std::string_view text);
 // Removes the "_" that pad tree names in the connection table.
 std::string stripTreePadding(std::string_view tree);
 
+// Upper case for the names the client compares in upper case (drive
+// letters, server, volume and queue names); other bytes stay as they are.
+char toUpperAscii(char c);
+std::string toUpperAscii(std::string text);
+
 }  // namespace session

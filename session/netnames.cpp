@@ -63,10 +63,7 @@ pa::Variant KDNetObjects::item(pa::Variant index) const {
 }
 
 pa::Ref<CEnumVariant> KDNetObjects::newEnum() const {
-    pa::Variant::Array all;
-    all.reserve(items_.size());
-    for (const auto& it : items_) all.emplace_back(it);
-    return CEnumVariant::create(std::move(all));
+    return enumeratorOver(items_);
 }
 
 std::vector<std::string> uniqueIgnoringCase(std::vector<std::string> names) {

@@ -18,6 +18,15 @@ namespace pa = platform::automation;
 // The enumerator of every collection of the control.
 using CEnumVariant = pa::EnumVariant;
 
+// A new enumerator over a snapshot of a collection's items, in order.
+template <typename T>
+pa::Ref<CEnumVariant> enumeratorOver(const std::vector<pa::Ref<T>>& items) {
+    pa::Variant::Array all;
+    all.reserve(items.size());
+    for (const auto& it : items) all.emplace_back(it);
+    return CEnumVariant::create(std::move(all));
+}
+
 class KDNetObj : public pa::Dispatchable<KDNetObj> {
 public:
     static void describe(pa::MapBuilder<KDNetObj>& b);

@@ -14,6 +14,7 @@
 
 #include <cstdio>
 
+#include "platform/framework/dialogunits.h"
 #include "session/glyph.h"
 
 namespace session {
@@ -25,19 +26,12 @@ bool haveWidgets() {
     return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
 }
 
-// Dialog units of the "MS Sans Serif" 8 point font: 4 horizontal units per
-// average character width, 8 vertical per character height.
-QSize dialogUnits(int x, int y, const QFontMetrics& metrics) {
-    const int avgWidth = metrics.averageCharWidth();
-    return QSize(x * avgWidth / 4, y * metrics.height() / 8);
-}
-
 void showAboutDialog() {
     QDialog dialog;
-    QFont font("MS Sans Serif", 8);
+    const QFont font = platform::framework::dialogFont();
     dialog.setFont(font);
     dialog.setWindowTitle(kAboutTitle);
-    dialog.setFixedSize(dialogUnits(260, 63, QFontMetrics(font)));
+    dialog.setFixedSize(platform::framework::dialogUnitsToPixels(QSize(260, 63), font));
     auto* layout = new QHBoxLayout(&dialog);
     auto* icon = new QLabel;
     icon->setPixmap(QPixmap::fromImage(controlIcon()));

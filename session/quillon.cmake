@@ -5,12 +5,12 @@
 find_package(Qt6 REQUIRED COMPONENTS Widgets)
 
 add_library(quillon_core STATIC
-    errors.cpp namepath.cpp notices.cpp glyph.cpp client.cpp netnames.cpp
-    loginrequest.cpp control.cpp typelib.cpp)
+    errors.cpp namepath.cpp notices.cpp glyph.cpp client.cpp netnames.cpp drives.cpp ports.cpp
+    loginrequest.cpp control.cpp typelib.cpp browserimages.cpp proppages.cpp)
 target_include_directories(quillon_core PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(quillon_core
     PUBLIC platform_automation platform_framework outside_client Qt6::Widgets
-    PRIVATE platform_text)
+    PRIVATE platform_process platform_text)
 
 add_library(quillon SHARED server.cpp)
 target_link_libraries(quillon PRIVATE quillon_core)

@@ -1,25 +1,32 @@
-// The in-process server of the session control (QUILLON.OCX): its classes,
-// type library and entry points, and the start and stop of the network
-// client that every member relies on.
+// The in-process server of the session control (QUILLON.OCX): its classes
+// (the control, its two property pages and the drive-mappings collection),
+// categories, version information, type library and entry points, and the
+// start and stop of the network client that every member relies on.
 #include <mutex>
 #include <string>
 
 #include "kdclient.h"
 #include "platform/automation/server.h"
+#include "platform/framework/proppage.h"
 #include "session/control.h"
+#include "session/drives.h"
+#include "session/errors.h"
+#include "session/proppages.h"
 #include "session/typelib.h"
 
 namespace session {
 namespace {
 
-// Miscellaneous status of the control: recompose on resize, can't link
-// inside, inside-out, activate when visible, invisible at run time, set
-// client site first.
-constexpr std::uint32_t kMiscStatus = 0x20591;
+namespace ms = pa::miscstatus;
+constexpr std::uint32_t kMiscStatus = ms::RecomposeOnResize | ms::CantLinkInside | ms::InsideOut |
+                                      ms::ActivateWhenVisible | ms::InvisibleAtRuntime |
+                                      ms::SetClientSiteFirst;
+static_assert(kMiscStatus == 0x20591);
+constexpr int kToolboxBitmap = 1;
 
-// The client is started by the first control created; a start that fails is
-// tried again by the next creation. At module exit the locale tables are
-// released first.
+// The client is started by the first object that needs it; a start that
+// fails is tried again by the next creation. At module exit the locale
+// tables are released first.
 class ClientStart {
 public:
     ~ClientStart() {
@@ -54,19 +61,59 @@ private:
 
 ClientStart g_client;
 
+// What the library says of itself (QUILLON.OCX).
+platform::registry::VersionInfo versionInfo() {
+    platform::registry::VersionInfo info;
+    info.fileVersion = "1.22";
+    info.productVersion = "1.22";
+    info.fileDescription = "Marrel Session Control";
+    info.productName = "Marrel Session Control";
+    info.internalName = "Quillon";
+    info.originalFilename = "QUILLON.OCX";
+    info.language = 0x0409;
+    info.codePage = 1200;
+    return info;
+}
+
+template <typename Create>
+pa::ServerClass serverClass(std::string_view clsid, std::string name, std::string_view progId,
+                            bool needsClient, Create create) {
+    pa::ServerClass cls;
+    cls.clsid = clsid;
+    cls.name = std::move(name);
+    cls.progId = progId;
+    cls.create = [needsClient, create]() -> pa::Ref<pa::Object> {
+        if (needsClient) g_client.ensure();
+        return create();
+    };
+    return cls;
+}
+
 pa::ServerDescription describeServer() {
+    namespace fw = platform::framework;
     pa::ServerDescription d;
-    pa::ServerClass control;
-    control.clsid = guid::Quillon;
-    control.name = "Marrel Session Control";
-    control.progId = kControlProgId;
+    d.categories = {
+        {pa::category::SafeForScripting, "Controls that are safely scriptable"},
+        {pa::category::SafeForInitializing, "Controls safely initializable from persistent data"}};
+
+    pa::ServerClass control = serverClass(guid::Quillon, messageText(msg::TypeName), kControlProgId,
+                                          true, [] { return CQuillonCtrl::create(); });
     control.control = true;
     control.miscStatus = kMiscStatus;
-    control.create = []() -> pa::Ref<pa::Object> {
-        g_client.ensure();
-        return CQuillonCtrl::create();
-    };
+    control.toolboxBitmap = kToolboxBitmap;
+    control.implementedCategories = {pa::category::SafeForScripting,
+                                     pa::category::SafeForInitializing};
+    control.versionInfo = versionInfo();
     d.classes.push_back(std::move(control));
+    d.classes.push_back(serverClass(guid::QuillonPropPage, messageText(msg::PropPageName),
+                                    kPropPageProgId, false,
+                                    &fw::PropertyPageClass<CQuillonPropPage>::create));
+    d.classes.push_back(serverClass(guid::TreeContextPPg, messageText(msg::BrowserPageName),
+                                    kTreePageProgId, true,
+                                    &fw::PropertyPageClass<CTreeContextPPg>::create));
+    d.classes.push_back(serverClass(guid::KDDriveMappings, "Drive Mappings", kDriveMappingsProgId,
+                                    true, [] { return KDDriveMappings::create(); }));
+
     d.typeLibrary = quillonTypeLibrary();
     d.threadingModel = "Apartment";
     return d;

@@ -26,9 +26,15 @@ inline constexpr std::string_view KDNetworkNames = "{6C1F3A2C-5B7E-4D2A-9E41-2A8
 inline constexpr std::string_view KDNetworkName = "{6C1F3A2D-5B7E-4D2A-9E41-2A8D0C1B7F01}";
 inline constexpr std::string_view KDCapturedPorts = "{6C1F3A2E-5B7E-4D2A-9E41-2A8D0C1B7F01}";
 inline constexpr std::string_view KDCapturedPort = "{6C1F3A2F-5B7E-4D2A-9E41-2A8D0C1B7F01}";
+// The property pages, which are classes of the server but not of the library.
+inline constexpr std::string_view QuillonPropPage = "{6C1F3A30-5B7E-4D2A-9E41-2A8D0C1B7F01}";
+inline constexpr std::string_view TreeContextPPg = "{6C1F3A31-5B7E-4D2A-9E41-2A8D0C1B7F01}";
 }  // namespace guid
 
 inline constexpr std::string_view kControlProgId = "QuillonLib.QuillonCtrl.1";
+inline constexpr std::string_view kDriveMappingsProgId = "QuillonLib.DriveMappings";
+inline constexpr std::string_view kPropPageProgId = "QuillonLib.QuillonPropPage.1";
+inline constexpr std::string_view kTreePageProgId = "QuillonLib.CTreeContextPPg";
 
 const platform::automation::TypeLibrary& quillonTypeLibrary();
 

@@ -426,7 +426,8 @@ std::vector<std::string> Client::treeAnnouncements() const {
 }
 
 void Client::setPreferredTree(std::string_view treeGiven) const {
-    const std::string tree = treeName(treeGiven);
+    // An empty name forgets the choice: new contexts then start without a tree.
+    const std::string tree = trimmed(treeGiven).empty() ? std::string() : treeName(treeGiven);
     store_.update([&](SessionState& s) { s.preferredTree = tree; });
 }
 

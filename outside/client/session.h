@@ -89,6 +89,7 @@ public:
     // One tree per directory server, then the trees no server announces.
     std::vector<std::string> treeAnnouncements() const;
 
+    // "" forgets the preferred tree.
     void setPreferredTree(std::string_view tree) const;
     void setDefaultContext(std::string_view tree, std::string_view dotted) const;
 

@@ -4,6 +4,7 @@
 
 #include <dlfcn.h>
 
+#include <cstdio>
 #include <filesystem>
 
 #include "platform/automation/error.h"
@@ -45,6 +46,45 @@ std::string libraryPath(const void* anchor) {
 }
 
 }  // namespace
+
+std::vector<std::string> describeMiscStatus(std::uint32_t status) {
+    static const std::pair<std::uint32_t, const char*> names[] = {
+        {0x1, "recompose on resize"},
+        {0x2, "only iconic"},
+        {0x4, "insert not replace"},
+        {0x8, "static"},
+        {0x10, "can't link inside"},
+        {0x20, "can link to older containers"},
+        {0x40, "is link object"},
+        {0x80, "inside-out"},
+        {0x100, "activate when visible"},
+        {0x200, "rendering is device independent"},
+        {0x400, "invisible at run time"},
+        {0x800, "always run"},
+        {0x1000, "acts like button"},
+        {0x2000, "acts like label"},
+        {0x4000, "no UI activate"},
+        {0x8000, "alignable"},
+        {0x10000, "simple frame"},
+        {0x20000, "set client site first"},
+        {0x40000, "IME mode"},
+        {0x80000, "ignore activate when visible"},
+        {0x100000, "wants to menu merge"},
+        {0x200000, "supports multi-level undo"},
+    };
+    std::vector<std::string> words;
+    std::uint32_t known = 0;
+    for (const auto& [bit, name] : names) {
+        known |= bit;
+        if (status & bit) words.emplace_back(name);
+    }
+    if (const std::uint32_t rest = status & ~known) {
+        char hex[16];
+        std::snprintf(hex, sizeof hex, "0x%X", rest);
+        words.emplace_back(hex);
+    }
+    return words;
+}
 
 const std::string& lastServerError() {
     return t_lastError;
@@ -118,7 +158,9 @@ int Module::registerServer(const void* anchor) {
                 r.control = cls.control;
                 r.insertable = cls.insertable;
                 r.miscStatus = cls.miscStatus;
-                r.toolboxBitmap = cls.toolboxBitmap;
+                if (cls.toolboxBitmap)
+                    r.toolboxBitmap = path + ", " + std::to_string(cls.toolboxBitmap);
+                r.versionInfo = cls.versionInfo;
                 r.implementedCategories = cls.implementedCategories;
                 r.requiredCategories = cls.requiredCategories;
                 reg.registerClass(r);

@@ -18,6 +18,7 @@
 #include "platform/automation/module.h"
 #include "platform/automation/object.h"
 #include "platform/automation/typelib.h"
+#include "platform/registry/registration.h"
 
 namespace platform::automation {
 
@@ -30,6 +31,25 @@ inline constexpr int ClassNotAvailable = static_cast<int>(0x80040111);
 inline constexpr int SelfRegTypeLib = static_cast<int>(0x80040200);
 inline constexpr int SelfRegClass = static_cast<int>(0x80040201);
 }  // namespace status
+
+// The component categories that say how a control may be used from pages
+// and scripts.
+namespace category {
+inline constexpr const char* SafeForScripting = "{7DD95801-9882-11CF-9FA9-00AA006C42C4}";
+inline constexpr const char* SafeForInitializing = "{7DD95802-9882-11CF-9FA9-00AA006C42C4}";
+}  // namespace category
+
+// Bits of a control's miscellaneous status, and their meanings in words
+// ("recompose on resize", ...), lowest bit first; unknown bits as hex.
+namespace miscstatus {
+inline constexpr std::uint32_t RecomposeOnResize = 0x1;
+inline constexpr std::uint32_t CantLinkInside = 0x10;
+inline constexpr std::uint32_t InsideOut = 0x80;
+inline constexpr std::uint32_t ActivateWhenVisible = 0x100;
+inline constexpr std::uint32_t InvisibleAtRuntime = 0x400;
+inline constexpr std::uint32_t SetClientSiteFirst = 0x20000;
+}  // namespace miscstatus
+std::vector<std::string> describeMiscStatus(std::uint32_t status);
 
 // Why the last entry point of this thread failed, for tools that report it.
 const std::string& lastServerError();
@@ -59,9 +79,12 @@ struct ServerClass {
     bool control = false;
     bool insertable = false;
     std::optional<std::uint32_t> miscStatus;
-    std::string toolboxBitmap;
+    int toolboxBitmap = 0;  // number of the toolbox bitmap in the library; 0: none
     std::vector<std::string> implementedCategories;
     std::vector<std::string> requiredCategories;
+    // What the library says of itself, kept with the class (this platform's
+    // libraries carry no version resource).
+    std::optional<registry::VersionInfo> versionInfo;
 };
 
 struct ComponentCategory {

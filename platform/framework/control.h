@@ -14,6 +14,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace platform::framework {
 
@@ -92,6 +94,10 @@ public:
     // A bound property changed through the interface: tell the container and
     // mark the control modified.
     void boundPropertyChanged(int dispid);
+
+    // The class ids of the control's property pages, in the order a frame
+    // shows them.
+    virtual std::vector<std::string> propertyPages() const { return {}; }
 
 protected:
     virtual void onDraw(QPainter& painter, const QRect& bounds) = 0;

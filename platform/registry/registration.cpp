@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cstdio>
 #include <stdexcept>
 
 #include "platform/text/casefold.h"
@@ -111,6 +112,39 @@ std::optional<std::uint32_t> parseNumber(const std::optional<std::string>& text,
     return value;
 }
 
+// The value names of version information, in the order they are written.
+struct VersionField {
+    const char* name;
+    std::string VersionInfo::*field;
+};
+constexpr VersionField kVersionFields[] = {
+    {"FileVersion", &VersionInfo::fileVersion},
+    {"ProductVersion", &VersionInfo::productVersion},
+    {"FileDescription", &VersionInfo::fileDescription},
+    {"ProductName", &VersionInfo::productName},
+    {"InternalName", &VersionInfo::internalName},
+    {"OriginalFilename", &VersionInfo::originalFilename},
+};
+
+std::string translation(const VersionInfo& info) {
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%04X%04X", info.language, info.codePage);
+    return buffer;
+}
+
+std::optional<VersionInfo> readVersionInfo(const Store& store, const std::string& key) {
+    if (!store.keyExists(key)) return std::nullopt;
+    VersionInfo info;
+    for (const VersionField& f : kVersionFields)
+        info.*f.field = store.value(key, f.name).value_or("");
+    const std::string both = store.value(key, "Translation").value_or("");
+    if (const auto number = parseNumber(both, 16); number && both.size() == 8) {
+        info.language = static_cast<std::uint16_t>(*number >> 16);
+        info.codePage = static_cast<std::uint16_t>(*number & 0xFFFF);
+    }
+    return info;
+}
+
 }  // namespace
 
 bool isGuid(std::string_view text) {
@@ -178,6 +212,12 @@ void Registration::registerClass(const ClassRegistration& reg) {
             store_.setValue(key + "\\ToolboxBitmap32", "", reg.toolboxBitmap);
         for (const auto& c : implemented) store_.createKey(key + "\\Implemented Categories\\" + c);
         for (const auto& c : required) store_.createKey(key + "\\Required Categories\\" + c);
+        if (reg.versionInfo) {
+            const std::string info = key + "\\VersionInfo";
+            for (const VersionField& f : kVersionFields)
+                store_.setValue(info, f.name, (*reg.versionInfo).*f.field);
+            store_.setValue(info, "Translation", translation(*reg.versionInfo));
+        }
     });
 }
 
@@ -211,6 +251,7 @@ std::optional<ClassRegistration> Registration::findClass(std::string_view clsid)
     reg.toolboxBitmap = store_.value(key + "\\ToolboxBitmap32", "").value_or("");
     reg.implementedCategories = store_.subkeys(key + "\\Implemented Categories");
     reg.requiredCategories = store_.subkeys(key + "\\Required Categories");
+    reg.versionInfo = readVersionInfo(store_, key + "\\VersionInfo");
     return reg;
 }
 

@@ -10,6 +10,8 @@
 //       Control, Insertable                flag keys
 //       MiscStatus, ToolboxBitmap32        (default) = values
 //       Implemented Categories\{catid}, Required Categories\{catid}
+//       VersionInfo                        the library's version information,
+//                                          one value per field (see VersionInfo)
 //   Classes\<ProgID>                       (default) = class name; CLSID (default) = clsid
 //   Classes\<VersionIndependentProgID>     ... and CurVer (default) = current ProgID
 //   Classes\TypeLib\{libid}\<major.minor>  (default) = name; FLAGS, HELPDIR, <lcid>\ = path
@@ -35,6 +37,23 @@ namespace platform::registry {
 // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" with hexadecimal digits.
 bool isGuid(std::string_view text);
 
+// The version information of the library that serves a class: what a version
+// resource says on platforms that have them. Stored as the values
+// FileVersion, ProductVersion, FileDescription, ProductName, InternalName,
+// OriginalFilename and Translation ("040904B0": language, then code page).
+struct VersionInfo {
+    std::string fileVersion;
+    std::string productVersion;
+    std::string fileDescription;
+    std::string productName;
+    std::string internalName;
+    std::string originalFilename;
+    std::uint16_t language = 0x0409;
+    std::uint16_t codePage = 1200;
+
+    bool operator==(const VersionInfo&) const = default;
+};
+
 struct ClassRegistration {
     std::string clsid;
     std::string name;
@@ -47,9 +66,10 @@ struct ClassRegistration {
     bool control = false;
     bool insertable = false;
     std::optional<std::uint32_t> miscStatus;
-    std::string toolboxBitmap;
+    std::string toolboxBitmap;  // "<library path>, <bitmap number>"
     std::vector<std::string> implementedCategories;
     std::vector<std::string> requiredCategories;
+    std::optional<VersionInfo> versionInfo;
 };
 
 struct TypeLibraryRegistration {

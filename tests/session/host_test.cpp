@@ -2,128 +2,11 @@
 // private registry, created by its ProgID and called late-bound only, over
 // the network client stand-in and the real login-dialog library (or the
 // recording one where the exact request matters).
-#include <dlfcn.h>
-#include <gtest/gtest.h>
-
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <nlohmann/json.hpp>
-
-#include "platform/automation/create.h"
-#include "platform/automation/enumerator.h"
-#include "platform/automation/events.h"
-#include "platform/framework/control.h"
-#include "platform/registry/registration.h"
-#include "session/notices.h"
-#include "testsupport/testsupport.h"
+#include "quillonhost.h"
 
 namespace {
 
-namespace pa = platform::automation;
-namespace fs = std::filesystem;
-using pa::Variant;
-
-constexpr const char* kProgId = "QuillonLib.QuillonCtrl.1";
-
-struct Notice {
-    int kind;
-    std::string text, caption;
-    int style;
-};
-std::vector<Notice> g_notices;
-
-void recordNotice(int kind, const char* text, const char* caption, int style, void*) {
-    g_notices.push_back({kind, text, caption, style});
-}
-
-fs::path serverPath() {
-    return testsupport::libDir() / "libquillon.so";
-}
-
-int codeOf(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const pa::AutomationError& e) {
-        return e.code();
-    }
-    return 0;
-}
-
-pa::AutomationError errorOf(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const pa::AutomationError& e) {
-        return e;
-    }
-    return pa::AutomationError(0, "no error");
-}
-
-std::vector<std::string> shortNames(pa::Object& collection) {
-    std::vector<std::string> names;
-    for (const Variant& item : pa::enumerate(collection))
-        names.push_back(item.toObject()->get("ShortName").toString());
-    return names;
-}
-
-std::vector<std::string> fullNames(pa::Object& collection) {
-    std::vector<std::string> names;
-    const int count = collection.get("Count").toInt32();
-    for (int i = 0; i < count; ++i)
-        names.push_back(collection.get("Item", {Variant(std::int32_t(i))})
-                            .toObject()
-                            ->get("FullName")
-                            .toString());
-    return names;
-}
-
-class QuillonHost : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        const pa::ServerLibrary& server = pa::loadServer(serverPath());
-        ASSERT_EQ(server.registerServer(), 0) << pa::lastServerError();
-        void* handle = dlopen(serverPath().c_str(), RTLD_NOW | RTLD_NOLOAD);
-        ASSERT_TRUE(handle);
-        auto setHook = reinterpret_cast<void (*)(QuillonNoticeHook, void*)>(
-            dlsym(handle, "QuillonSetNoticeHook"));
-        ASSERT_TRUE(setHook);
-        setHook(&recordNotice, nullptr);
-    }
-
-    void SetUp() override {
-        g_notices.clear();
-        fs::create_directories(unc_);
-    }
-
-    pa::Ref<pa::Object> create() { return pa::createObject(kProgId); }
-
-    // A login through the real library with the given options.
-    bool login(pa::Object& control, const std::string& fullName, const std::string& user,
-               const std::string& password, bool showUI = false) {
-        return control
-            .call("Login", {Variant(fullName), Variant(user), Variant(password), Variant(showUI)})
-            .toBool();
-    }
-
-    std::vector<nlohmann::json> traced() const {
-        std::vector<nlohmann::json> lines;
-        std::ifstream in(trace_);
-        for (std::string line; std::getline(in, line);)
-            lines.push_back(nlohmann::json::parse(line));
-        return lines;
-    }
-
-    fs::path unc_ = testsupport::freshDir("unc");
-    fs::path trace_ = testsupport::freshDir("trace") / "kdlogin.jsonl";
-    testsupport::ScopedEnv network_{"KDCLIENT_NETWORK",
-                                    (testsupport::dataDir() / "session" / "network.json").string()};
-    testsupport::ScopedEnv state_{"KDCLIENT_STATE",
-                                  (testsupport::freshDir("session") / "state.json").string()};
-    testsupport::ScopedEnv root_{"UNC_ROOT", unc_.string()};
-    testsupport::ScopedEnv directory_{"KDDIR_SOURCE", nullptr};
-    testsupport::ScopedEnv libraries_{"TVN_LIBRARY_PATH", nullptr};
-    testsupport::ScopedEnv trace_env_{"KDLOGIN_TRACE", trace_.string()};
-};
+using namespace quillontest;
 
 TEST_F(QuillonHost, IsCreatedByProgIdWithItsTypeLibrary) {
     auto control = create();
@@ -173,8 +56,11 @@ TEST_F(QuillonHost, CollectionPropertiesAreReadOnlyFreshSnapshots) {
     EXPECT_NE(first.objectValue(), second.objectValue());
     EXPECT_EQ(first.toObject()->get("Count").toInt32(), second.toObject()->get("Count").toInt32());
     EXPECT_NE(control->get("TreeNames").objectValue(), control->get("TreeNames").objectValue());
-    EXPECT_EQ(codeOf([&] { control->get("DriveMappings"); }), pa::error::MemberNotFound);
-    EXPECT_EQ(codeOf([&] { control->get("CapturedPorts"); }), pa::error::MemberNotFound);
+    EXPECT_NE(control->get("DriveMappings").objectValue(),
+              control->get("DriveMappings").objectValue());
+    // The one collection the control keeps.
+    EXPECT_EQ(control->get("CapturedPorts").objectValue(),
+              control->get("CapturedPorts").objectValue());
 }
 
 TEST_F(QuillonHost, ServerNamesListsTheBinderyServersInOrder) {
@@ -446,6 +332,148 @@ TEST_F(QuillonHost, AboutBoxIsShownThroughTheHostsHook) {
     ASSERT_EQ(g_notices.size(), 1u);
     EXPECT_EQ(g_notices[0].kind, 1);
     EXPECT_EQ(g_notices[0].text, "About Marrel Session Control");
+}
+
+// Every key below `key` with its values, for comparing whole subtrees.
+void dump(const platform::registry::Store& store, const std::string& key,
+          std::vector<std::string>& out) {
+    for (const auto& [name, value] : store.values(key))
+        out.push_back(key + "=" + name + ":" + value);
+    for (const auto& sub : store.subkeys(key)) {
+        out.push_back(key + "\\" + sub);
+        dump(store, key + "\\" + sub, out);
+    }
+}
+
+std::vector<std::string> dump(const platform::registry::Store& store) {
+    std::vector<std::string> out;
+    dump(store, "Classes", out);
+    return out;
+}
+
+TEST_F(QuillonHost, RegistersEveryClassOnceAndUnregistersThemAll) {
+    const pa::ServerLibrary& server = pa::loadServer(serverPath());
+    platform::registry::Store store;
+    platform::registry::Registration reg(store);
+    const std::vector<std::string> once = dump(store);
+    ASSERT_EQ(server.registerServer(), 0) << pa::lastServerError();
+    EXPECT_EQ(dump(store), once);
+
+    const std::string path = fs::weakly_canonical(serverPath()).string();
+    const auto control = reg.findClass(*reg.clsidFromProgId(kProgId));
+    ASSERT_TRUE(control);
+    EXPECT_EQ(control->name, "Marrel Session Control");
+    EXPECT_EQ(control->threadingModel, "Apartment");
+    EXPECT_EQ(control->toolboxBitmap, path + ", 1");
+    EXPECT_EQ(control->implementedCategories,
+              (std::vector<std::string>{pa::category::SafeForScripting,
+                                        pa::category::SafeForInitializing}));
+    EXPECT_EQ(reg.categoryDescription(pa::category::SafeForInitializing),
+              "Controls safely initializable from persistent data");
+    ASSERT_TRUE(control->versionInfo);
+    EXPECT_EQ(control->versionInfo->fileVersion, "1.22");
+    EXPECT_EQ(control->versionInfo->productName, "Marrel Session Control");
+    EXPECT_EQ(control->versionInfo->originalFilename, "QUILLON.OCX");
+    EXPECT_EQ(control->versionInfo->codePage, 1200);
+    const std::pair<const char*, const char*> others[] = {
+        {"QuillonLib.QuillonPropPage.1", "Marrel Session Property Page"},
+        {"QuillonLib.CTreeContextPPg", "Network Browser"},
+        {"QuillonLib.DriveMappings", "Drive Mappings"},
+    };
+    for (const auto& [progId, name] : others) {
+        const auto cls = reg.findClass(reg.clsidFromProgId(progId).value_or(""));
+        ASSERT_TRUE(cls) << progId;
+        EXPECT_EQ(cls->name, name);
+        EXPECT_EQ(cls->serverPath, path);
+        EXPECT_FALSE(cls->control);
+        EXPECT_FALSE(cls->versionInfo);
+    }
+
+    ASSERT_EQ(server.unregisterServer(), 0) << pa::lastServerError();
+    for (const char* progId : {kProgId, "QuillonLib.QuillonPropPage.1",
+                               "QuillonLib.CTreeContextPPg", "QuillonLib.DriveMappings"})
+        EXPECT_FALSE(reg.clsidFromProgId(progId)) << progId;
+    EXPECT_FALSE(store.keyExists("Classes\\CLSID\\" + control->clsid));
+    EXPECT_FALSE(pa::loadTypeLibrary(store, control->typeLibrary));
+    EXPECT_EQ(codeOf([&] { create(); }), pa::error::CannotCreateObject);
+    // The categories belong to every control that uses them.
+    EXPECT_TRUE(reg.categoryDescription(pa::category::SafeForScripting));
+
+    ASSERT_EQ(server.registerServer(), 0) << pa::lastServerError();
+    EXPECT_EQ(dump(store), once);
+}
+
+// A tree name longer than the client's buffer must not be cut down to a
+// tree that happens to exist under the shorter name.
+TEST_F(QuillonHost, OverlongTreeNamesAreRefusedNotCut) {
+    const std::string tree32 = "LONGTREE0123456789ABCDEFGHIJKLMN";
+    ASSERT_EQ(tree32.size(), 32u);
+    const testsupport::ScopedEnv network("KDCLIENT_NETWORK", networkVariant([&](nlohmann::json& n) {
+                                                                 n["trees"].push_back(tree32);
+                                                             }).string());
+    auto control = create();
+    EXPECT_EQ(control->call("DefaultFullNameFromTreeName", {Variant(tree32)}).toString(),
+              "KTR:\\\\" + tree32);
+    const auto error = errorOf(
+        [&] { control->call("DefaultFullNameFromTreeName", {Variant(tree32 + "EXTRA678")}); });
+    EXPECT_EQ(error.code(), 617);
+    EXPECT_EQ(error.description(), "Invalid directory name");
+    // Named as the tree to prefer, the long name is a tree the client does not know.
+    EXPECT_EQ(
+        codeOf([&] { control->put("DefaultFullName", Variant("KTR:\\\\" + tree32 + "X\\Org")); }),
+        622);
+}
+
+// DefaultFullName makes the tree the preferred one first; when the name then
+// proves unusable, the session's preferred tree is what it was.
+TEST_F(QuillonHost, AFailedDefaultFullNameKeepsThePreferredTree) {
+    struct DesignSite : platform::framework::ControlSite {
+        bool ambientUserMode() const override { return false; }
+    } design;
+    auto control = create();
+    control->put("DefaultFullName", Variant("KTR:\\\\ACME\\Org\\Unit"));
+    for (bool designMode : {false, true}) {
+        auto* base = dynamic_cast<platform::framework::ControlBase*>(control.get());
+        base->setClientSite(designMode ? &design : nullptr);
+        const int code =
+            codeOf([&] { control->put("DefaultFullName", Variant("KTR:\\\\LabTree\\Nobody")); });
+        EXPECT_EQ(code, designMode ? 0 : -601);
+        EXPECT_EQ(control->get("DefaultFullName").toString(), "KTR:\\\\ACME\\Org\\Unit")
+            << designMode;
+        EXPECT_EQ(
+            codeOf([&] { control->put("DefaultFullName", Variant("KTR:\\\\LabTree\\Lab\\x.y")); }),
+            608);
+        EXPECT_EQ(create()->get("DefaultFullName").toString(), "KTR:\\\\ACME\\Org\\Unit");
+        base->setClientSite(nullptr);
+    }
+}
+
+TEST_F(QuillonHost, AFailedDefaultFullNameLeavesNoPreferredTreeWhereNoneWas) {
+    auto control = create();
+    EXPECT_EQ(codeOf([&] { control->put("DefaultFullName", Variant("KTR:\\\\ACME\\Nobody")); }),
+              -601);
+    EXPECT_EQ(control->get("DefaultFullName").toString(), "");
+}
+
+// A server whose version cannot be read is reported by the client's own
+// error, not as a server that is no directory server.
+TEST_F(QuillonHost, AnUnreadableServerVersionIsTheClientsError) {
+    {
+        const testsupport::ScopedEnv withGone(
+            "KDCLIENT_NETWORK",
+            networkVariant([](nlohmann::json& n) {
+                n["servers"].push_back({{"name", "GONE"}, {"version", 5000}, {"tree", "ACME"}});
+            }).string());
+        ASSERT_EQ(kdclient("attach GONE"), 0);
+    }
+    // GONE has left the network; its connection is still in the session.
+    auto control = create();
+    const auto error = errorOf([&] {
+        control->call("Login",
+                      {Variant("KTR:\\\\ACME\\GONE"), Variant("a"), Variant("b"), Variant(false)});
+    });
+    EXPECT_EQ(error.code(), 606);
+    EXPECT_EQ(error.description(), "Unknown file server");
 }
 
 }  // namespace

@@ -46,7 +46,8 @@ KDRESULT kddirs_read_base_class(KDCONTEXT ctx, const char* objectName,
 KDRESULT kddirs_get_default_name_context(KDCONTEXT ctx, size_t size, char* nameContext);
 KDRESULT kddirs_set_default_name_context(KDCONTEXT ctx, const char* nameContext);
 
-/* The tree that new contexts start with. The tree must be known. */
+/* The tree that new contexts start with (a new context's tree name reports
+ * it). The tree must be known; "" forgets the choice. */
 KDRESULT kddirs_set_preferred_tree(const char* treeName);
 
 /* The dotted name of the user logged in to the context's tree;

@@ -431,6 +431,12 @@ TEST_F(ClientApi, DefaultNameContextsAndThePreferredTree) {
     EXPECT_STREQ(text, "CorpTree");
     ASSERT_EQ(kddirs_get_context(ctx, KD_CTX_KEY_NAME_CONTEXT, text), KD_SUCCESS);
     EXPECT_STREQ(text, "sales.acme");
+
+    // An empty name forgets the preferred tree again.
+    ASSERT_EQ(kddirs_set_preferred_tree(""), KD_SUCCESS);
+    ASSERT_EQ(kddirs_create_context(&ctx), KD_SUCCESS);
+    ASSERT_EQ(kddirs_get_context(ctx, KD_CTX_KEY_TREE_NAME, text), KD_SUCCESS);
+    EXPECT_STREQ(text, "");
 }
 
 TEST_F(ClientApi, WhoAmIAndNamesOfObjectIds) {
@@ -571,10 +577,9 @@ TEST(DemoNetwork, LoadsWithItsDirectoryAndListsItsServers) {
     ASSERT_EQ(kddirs_read_base_class(ctx, "WS042.Sales.Acme", cls), KD_SUCCESS)
         << kdclient_error_text();
     EXPECT_STREQ(cls, "Workstation");
-    for (const auto& [tree, object] : {std::pair{"CorpTree", "LASER1.IT.Acme"},
-                                       std::pair{"CorpTree", "COLOR1.Sales.Acme"},
-                                       std::pair{"LabTree", "LAB1.Lab"},
-                                       std::pair{"LabTree", "LABQ.Bench.Lab"}}) {
+    for (const auto& [tree, object] :
+         {std::pair{"CorpTree", "LASER1.IT.Acme"}, std::pair{"CorpTree", "COLOR1.Sales.Acme"},
+          std::pair{"LabTree", "LAB1.Lab"}, std::pair{"LabTree", "LABQ.Bench.Lab"}}) {
         ASSERT_EQ(kddirs_set_context(ctx, KD_CTX_KEY_TREE_NAME, tree), KD_SUCCESS);
         EXPECT_EQ(kddirs_read_base_class(ctx, object, cls), KD_SUCCESS) << object;
     }

@@ -73,6 +73,29 @@ TEST_F(RegistrationTest, ClassKeysReadBack) {
     EXPECT_EQ(found->implementedCategories, std::vector<std::string>{kCat});
 }
 
+TEST_F(RegistrationTest, VersionInformationKeptWithTheClass) {
+    ClassRegistration r = classA();
+    r.versionInfo = platform::registry::VersionInfo{"1.22", "1.22",     "A component", "Lib",
+                                                    "LibA", "LIBA.OCX", 0x0407,        1252};
+    reg.registerClass(r);
+    const std::string key = std::string("Classes\\CLSID\\") + kA + "\\VersionInfo";
+    EXPECT_EQ(store.value(key, "OriginalFilename"), "LIBA.OCX");
+    EXPECT_EQ(store.value(key, "Translation"), "040704E4");
+    EXPECT_EQ(reg.findClass(kA)->versionInfo, r.versionInfo);
+
+    // Registered again without it, the class has none.
+    reg.registerClass(classA());
+    EXPECT_FALSE(reg.findClass(kA)->versionInfo);
+    EXPECT_FALSE(store.keyExists(key));
+    // A damaged translation keeps the usual language and code page.
+    reg.registerClass(r);
+    store.setValue(key, "Translation", "xyz");
+    EXPECT_EQ(reg.findClass(kA)->versionInfo->language, 0x0409);
+    EXPECT_EQ(reg.findClass(kA)->versionInfo->codePage, 1200);
+    EXPECT_TRUE(reg.unregisterClass(kA));
+    EXPECT_FALSE(store.keyExists(key));
+}
+
 TEST_F(RegistrationTest, RegisteringTwiceLeavesOneSetOfKeys) {
     reg.registerClass(classA());
     const auto once = dump(store);

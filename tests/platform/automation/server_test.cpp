@@ -216,6 +216,11 @@ TEST_F(ServerTest, RegisteringTwiceAndUnregistering) {
     EXPECT_EQ(counter->version, "1.2");
     EXPECT_EQ(reg.categoryDescription(testserver::kSafeForScripting),
               "Controls that are safely scriptable");
+    // The toolbox bitmap names the library it is in.
+    EXPECT_EQ(counter->toolboxBitmap, fs::canonical(TEST_SERVER_PATH).string() + ", 3");
+    ASSERT_TRUE(counter->versionInfo);
+    EXPECT_EQ(counter->versionInfo->fileVersion, "2.5");
+    EXPECT_FALSE(reg.findClass(testserver::kBagClsid)->versionInfo);
 
     ASSERT_EQ(loadServer(TEST_SERVER_PATH).unregisterServer(), status::Ok);
     EXPECT_FALSE(reg.findClass(testserver::kCounterClsid));
@@ -311,6 +316,16 @@ TEST(Regsrv, FailuresSayWhyAndExitNonZero) {
 TEST(RegisterComponent, TheBuildRegisteredTheServer) {
     Store store(BUILD_REGISTERED_DB);
     EXPECT_EQ(Registration(store).clsidFromProgId("TestLib.Bag"), testserver::kBagClsid);
+}
+
+TEST(MiscStatus, BitsInWordsLowestFirst) {
+    EXPECT_EQ(describeMiscStatus(0x20591),
+              (std::vector<std::string>{"recompose on resize", "can't link inside", "inside-out",
+                                        "activate when visible", "invisible at run time",
+                                        "set client site first"}));
+    EXPECT_TRUE(describeMiscStatus(0).empty());
+    EXPECT_EQ(describeMiscStatus(0x80000001),
+              (std::vector<std::string>{"recompose on resize", "0x80000000"}));
 }
 
 }  // namespace

@@ -116,6 +116,9 @@ ServerDescription describeServer() {
     counter.control = true;
     counter.miscStatus = 0x20591;
     counter.implementedCategories = {testserver::kSafeForScripting};
+    counter.toolboxBitmap = 3;
+    counter.versionInfo = platform::registry::VersionInfo{"2.5",     "2.5",     "Test counter",
+                                                          "TestLib", "Counter", "TESTLIB.OCX"};
     d.classes.push_back(counter);
 
     ServerClass bag;

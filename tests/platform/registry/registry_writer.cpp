@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
         platform::registry::Store store(argv[1]);
         const int count = std::atoi(argv[3]);
         for (int i = 0; i < count; ++i)
-            store.setValue(argv[2], "v" + std::to_string(i), std::to_string(i));
+            store.setValue(argv[2], std::string("v").append(std::to_string(i)), std::to_string(i));
         // Read-modify-write of a shared counter: lost updates would show here.
         for (int i = 0; i < count; ++i) {
             store.atomically([&] {

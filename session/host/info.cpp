@@ -1,0 +1,143 @@
+// The registration report of quillon-host info.
+#include "session/host/info.h"
+
+#include <cstdio>
+#include <iomanip>
+#include <string>
+#include <vector>
+
+#include "platform/automation/create.h"
+#include "platform/automation/error.h"
+#include "platform/automation/server.h"
+#include "platform/automation/typelib.h"
+#include "platform/framework/control.h"
+#include "platform/registry/registration.h"
+#include "platform/registry/store.h"
+#include "session/host/latebound.h"
+
+namespace quillonhost {
+
+namespace {
+
+namespace reg = platform::registry;
+
+// "Label:" padded to one column, then the lines of the value.
+void field(std::ostream& out, const std::string& label, const std::vector<std::string>& lines) {
+    constexpr int kColumn = 22;
+    out << std::left << std::setw(kColumn) << (label + ":");
+    if (lines.empty()) out << "none\n";
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        out << (i ? std::string(kColumn, ' ') : std::string()) << lines[i] << '\n';
+}
+
+void field(std::ostream& out, const std::string& label, const std::string& value) {
+    field(out, label, value.empty() ? std::vector<std::string>{} : std::vector{value});
+}
+
+std::string hex(std::uint32_t value, int width = 0) {
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%0*X", width, value);
+    return buffer;
+}
+
+std::string joined(const std::vector<std::string>& words) {
+    std::string out;
+    for (const std::string& w : words) out += (out.empty() ? "" : ", ") + w;
+    return out;
+}
+
+// The pages a control names, each with its ProgID and name.
+std::vector<std::string> pageLines(reg::Store& store, const reg::Registration& registration,
+                                   std::string_view progId) {
+    const auto object = platform::automation::createObject(store, progId);
+    const auto* control = dynamic_cast<const platform::framework::ControlBase*>(object.get());
+    std::vector<std::string> lines;
+    if (!control) return lines;
+    for (const std::string& clsid : control->propertyPages()) {
+        std::string line = clsid;
+        if (const auto page = registration.findClass(clsid))
+            line += " " + page->progId + " (" + page->name + ")";
+        else
+            line += " (not registered)";
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+}  // namespace
+
+int printInfo(std::string_view progId, std::ostream& out, std::ostream& err) {
+    reg::Store store;
+    const reg::Registration registration(store);
+    const auto clsid = registration.clsidFromProgId(progId);
+    const auto cls = clsid ? registration.findClass(*clsid) : std::nullopt;
+    if (!cls) {
+        err << "quillon-host: " << progId << " is not registered in " << store.path().string()
+            << "\n";
+        return 1;
+    }
+
+    field(out, "ProgID", cls->progId.empty() ? std::string(progId) : cls->progId);
+    if (!cls->versionIndependentProgId.empty())
+        field(out, "Version-independent", cls->versionIndependentProgId);
+    field(out, "Name", cls->name);
+    field(out, "Class id", cls->clsid);
+    field(out, "Server", cls->serverPath);
+    field(out, "Threading", cls->threadingModel);
+    std::string typeLibrary;
+    if (!cls->typeLibrary.empty()) {
+        std::string name;
+        try {
+            if (const auto lib =
+                    platform::automation::loadTypeLibrary(store, cls->typeLibrary, cls->version))
+                name = lib->name + " ";
+        } catch (const std::runtime_error&) {
+            name = "(unreadable) ";
+        }
+        typeLibrary =
+            name + cls->typeLibrary + " version " + (cls->version.empty() ? "?" : cls->version);
+    }
+    field(out, "Type library", typeLibrary);
+    field(out, "Kind", cls->control ? "control" : cls->insertable ? "insertable object" : "object");
+    field(out, "Misc status",
+          cls->miscStatus
+              ? "0x" + hex(*cls->miscStatus) + " (" +
+                    joined(platform::automation::describeMiscStatus(*cls->miscStatus)) + ")"
+              : std::string());
+    field(out, "Toolbox bitmap", cls->toolboxBitmap);
+    std::vector<std::string> categories;
+    for (const std::string& catid : cls->implementedCategories)
+        categories.push_back(catid + " " + registration.categoryDescription(catid).value_or("?"));
+    field(out, "Categories", categories);
+
+    int status = 0;
+    std::vector<std::string> pages;
+    if (cls->control) {
+        try {
+            pages = pageLines(store, registration, progId);
+        } catch (const platform::automation::AutomationError& e) {
+            err << "quillon-host: the property pages of " << progId
+                << " are not known: " << errorLine(e.code(), e.description()) << "\n";
+            pages = {"not known (the object cannot be created)"};
+            status = 1;
+        }
+    }
+    field(out, "Property pages", pages);
+
+    if (const auto& v = cls->versionInfo) {
+        out << "Version information:\n";
+        field(out, "  File version", v->fileVersion);
+        field(out, "  Product version", v->productVersion);
+        field(out, "  File description", v->fileDescription);
+        field(out, "  Product name", v->productName);
+        field(out, "  Internal name", v->internalName);
+        field(out, "  Original file name", v->originalFilename);
+        field(out, "  Language",
+              hex(v->language, 4) + ", code page " + std::to_string(v->codePage));
+    } else {
+        field(out, "Version information", std::string());
+    }
+    return status;
+}
+
+}  // namespace quillonhost
