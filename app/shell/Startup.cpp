@@ -146,6 +146,9 @@ void frmMain::runStartup() {
     }
 
     RegistrySettings::RestoreAnchor(*this);
+    // A failure of an earlier step (a database build at step 3) would
+    // otherwise be hidden by the texts of the later ones.
+    if (!failureReason_.isEmpty()) setStatusText(failureReason_);
 }
 
 void frmMain::Form_Unload() {

@@ -179,6 +179,7 @@ TEST_F(DatabaseBuildTest, AContextThatNamesNoContainerKeepsTheOldDatabaseAndSays
         "The Workstation Database was not built: the search below KTR:\\\\Corp\\Acme\\Nope "
         "failed: "))
         << form->failureReason().toStdString();
+    EXPECT_EQ(form->statusText(), form->failureReason()) << "shown once start-up is through";
     EXPECT_TRUE(rec.messages->boxes.empty());
 }
 
