@@ -36,18 +36,11 @@ using benchtiming::Clock;
 using benchtiming::msSince;
 using benchtiming::stats;
 using benchtiming::Stats;
+using benchtiming::threadCpuMs;
 using platform::forms::KeyedList;
 using platform::forms::KeyedTree;
 
 namespace {
-
-// CPU time of this thread, which other work on a busy machine disturbs less
-// than the wall clock.
-double threadCpuMs() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
-}
 
 constexpr int kUserFields = 22;
 

@@ -35,6 +35,7 @@ using benchtiming::Clock;
 using benchtiming::msSince;
 using benchtiming::stats;
 using benchtiming::Stats;
+using benchtiming::threadCpuMs;
 
 int main(int argc, char** argv) {
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
@@ -83,11 +84,13 @@ int main(int argc, char** argv) {
         static_cast<double>(fs::file_size(file)) / 1e6, b.median, b.worst);
 
     form.cmbServerlist->setCurrentText("FS1");
-    std::vector<double> lookups, scans;
+    std::vector<double> lookups, lookupsCpu, scans;
     for (int run = 0; run < runs * 4; ++run) {
         start = Clock::now();
+        const double cpu = threadCpuMs();
         tvn::RemoteActions::StartRemoteAction(form, "KTR:\\\\Bench\\Probe");
         lookups.push_back(msSince(start));
+        lookupsCpu.push_back(threadCpuMs() - cpu);
         const std::string contents = tvn::readDatabase(form);
         start = Clock::now();
         const bool found =
@@ -98,12 +101,13 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    const Stats l = stats(lookups), s = stats(scans);
+    const Stats l = stats(lookups), c = stats(lookupsCpu), s = stats(scans);
     std::printf(
         "\n== the worst lookup: a user with two addresses that no workstation has\n"
-        "StartRemoteAction:     median %8.1f ms  worst %.1f ms   (target 20 ms)\n"
+        "StartRemoteAction:       median %6.1f ms  worst %.1f ms   (target 20 ms)\n"
+        "  its CPU time:          median %6.1f ms  worst %.1f ms\n"
         "one key, file in memory: median %6.1f ms  worst %.1f ms\n",
-        l.median, l.worst, s.median, s.worst);
+        l.median, l.worst, c.median, c.worst, s.median, s.worst);
     fs::remove_all(folder);
     return 0;
 }

@@ -86,6 +86,13 @@ TEST(AddressMatch, TheFirstLineWithTheAddressWinsInEitherField) {
     EXPECT_FALSE(findWorkstation("", "10.0.0.5"));
     // The two address fields are not read as one text.
     EXPECT_FALSE(findWorkstation("\"W\",\"TCP 10.0.0.5\",\"0\"\r\n", "10.0.0.50"));
+    // The key in a line that is not of the database's form, at the file's
+    // start, across a line end, and in the last line alone.
+    const std::string edges =
+        "10.0.0.6\r\n\"KTR:\\\\T\\O\\A\",\"TCP 10.0.0.\",\"\"\r\n6\",\"\",\"\"\r\n"
+        "\"KTR:\\\\T\\O\\B\",\"IPX 1:2:3\",\"TCP 10.0.0.6\"";
+    EXPECT_EQ(findWorkstation(edges, "10.0.0.6"), "KTR:\\\\T\\O\\B");
+    EXPECT_FALSE(findWorkstation(edges, "10.0.0.60"));
 }
 
 // ---- replacing the database ----
