@@ -5,6 +5,7 @@ find_package(Qt6 REQUIRED COMPONENTS Widgets)
 
 add_library(tvn_app STATIC
     actions/ActionCatalogue.cpp
+    actions/ActionMenu.cpp
     actions/DefaultAction.cpp
     actions/RemoteActions.cpp
     actions/UNCtoDOTConversion.cpp
@@ -12,8 +13,12 @@ add_library(tvn_app STATIC
     browser/AttributeView.cpp
     browser/TreeEvents.cpp
     browser/treeExp.cpp
+    lookup/DatabaseRecords.cpp
     lookup/KDDirCtrl.cpp
     lookup/NameSearch.cpp
+    lookup/ReplacementFile.cpp
+    lookup/ResultList.cpp
+    lookup/UserWorkstations.cpp
     lookup/WorkstationDatabase.cpp
     lookup/checkLogin.cpp
     shell/CommandLine.cpp

@@ -7,10 +7,12 @@ The output is deterministic (fixed seed, no dependence on hashing or the clock),
 running it again reproduces the committed files byte for byte. Edit this script,
 not the LDIF.
 
-Address values must keep two properties that the workstation lookup relies on:
-every IPX node is 12 upper-case hex digits and unique, and every IP address has
-three-digit octets after the first (10.1xx.1xx.1xx), so one address can never be a
-substring of another and a lookup key matches its own workstation only.
+Every IPX node is 12 upper-case hex digits and unique, and so is every IP
+address, so that a user's address names one workstation. The random IP addresses
+have three-digit octets after the first (10.1xx.1xx.1xx); two fixed workstations in
+Acme/IT, WS118 at 10.101.140.50 and WS119 at 10.101.140.5, show that the lookup
+matches whole addresses: the user ProkschW at 10.101.140.5 is at WS119, although
+WS118's address begins with his.
 
 Usage: scripts/gen-demo-directory.py [output-folder]   (default: demo/)
 """
@@ -260,7 +262,7 @@ SURNAMES = [
 ]
 
 # Surnames of users that exist once, on purpose; the random pool never uses them.
-RESERVED_PREFIXES = ("Mil", "Voss", "Okafor", "Lindqvist", "Brandau", "Admin",
+RESERVED_PREFIXES = ("Mil", "Voss", "Okafor", "Lindqvist", "Brandau", "Admin", "Proksch",
                      "Ferreira", "Novak")
 
 TITLES = {
@@ -417,9 +419,13 @@ def add_workstations(gen, tree, c, count):
     return made
 
 
-def make_workstation(gen, tree, c, cn, kinds, note=None):
+def make_workstation(gen, tree, c, cn, kinds, note=None, addrs=None):
+    """A workstation with addresses of the given kinds, or with the given addresses."""
     dn = f"cn={cn}," + dn_of(tree, c.path)
-    addrs = gen.addresses(c.site, kinds)
+    if addrs is None:
+        addrs = gen.addresses(c.site, kinds)
+    else:
+        gen.ips.update(a.split(" ", 1)[1] for a in addrs if a.startswith("TCP "))
     attrs = [("cn", cn), ("description", note or gen.rnd.choice(WS_NOTES)),
              ("l", f"{c.site.location}, room {gen.rnd.randrange(1, 4)}."
                    f"{gen.rnd.randrange(1, 40):02d}")]
@@ -674,6 +680,17 @@ def build_corp(gen):
           "Terminal at the entrance of hall 3")
     alias(["Acme", "Sales", "North"], "Vossbeck", users["VossbeckT"],
           "Regional cover for the north")
+
+    # Last, so that the random data above stays as it was: two workstations whose
+    # IP addresses differ by a last digit, the longer one first in the directory,
+    # and a user at the shorter one. A lookup of 10.101.140.5 must not take
+    # WS118 at 10.101.140.50.
+    make_workstation(gen, tree, it, "WS118", None, "Desktop PC",
+                     ["TCP 10.101.140.50"])
+    make_workstation(gen, tree, it, "WS119", None, "Desktop PC",
+                     ["TCP 10.101.140.5"])
+    make_user(gen, tree, it, "ProkschW", "Wolfram", "Proksch", ["TCP 10.101.140.5"],
+              title="Network Engineer", note="Sits next to WS118; works at WS119.")
     return tree
 
 

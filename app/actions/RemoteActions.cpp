@@ -1,17 +1,26 @@
-// The console launcher.
+// The console launcher and the action dispatch.
 #include "app/actions/RemoteActions.h"
 
 #include <QComboBox>
 #include <QLineEdit>
 
+#include <optional>
+
 #include "app/actions/ActionCatalogue.h"
 #include "app/actions/UNCtoDOTConversion.h"
+#include "app/lookup/DatabaseRecords.h"
+#include "app/lookup/KDDirCtrl.h"
+#include "app/lookup/UserWorkstations.h"
 #include "app/shell/NameHistory.h"
 #include "app/shell/RuntimeError.h"
 #include "app/shell/Validation.h"
 #include "app/shell/frmMain.h"
+#include "platform/forms/keyedlist.h"
+#include "platform/forms/services.h"
 
 namespace tvn::RemoteActions {
+
+namespace pointer = platform::forms::pointer;
 
 namespace {
 
@@ -79,16 +88,80 @@ void startConsole(frmMain& form, const QString& commandLine) {
         form.showConsoleFilesMissing();
 }
 
-void launchWorkstation(frmMain& form, const QString& workstation) {
+void launch(frmMain& form, const QString& workstation, const QString& historyKey,
+            const QString& historyImage) {
     QString target = workstation;
-    QString key = form.chosenKey;
-    QString image = form.chosenImage;
-    startConsole(form, BuildConsoleCommand(form, target, key, image));
+    QString key = historyKey;
+    QString image = historyImage;
+    const QString line = BuildConsoleCommand(form, target, key, image);
+    if (line.isEmpty() && form.cmbServerlist->currentText().isEmpty())
+        form.setStatusText("Please choose a server where you have installed Harbex files!");
+    startConsole(form, line);
 }
 
-void StartRemoteAction(frmMain&, QString) {
-    // Acting on a chosen object (and resolving a user to a workstation) is
-    // not built yet; the action menus and the tree start nothing.
+void launchWorkstation(frmMain& form, const QString& workstation) {
+    launch(form, workstation, form.chosenKey, form.chosenImage);
+}
+
+void StartRemoteAction(frmMain& form, QString TargetPath) {
+    const auto done = [&] { form.setMousePointer(pointer::kDefault); };
+    const auto failed = [&](const std::exception_ptr& failure) {
+        form.reportFailure(QString::fromStdString(errorDescription(failure)));
+        done();
+    };
+
+    std::optional<KDDirEntry> entry;
+    bool user = false;
+    try {
+        entry.emplace(need(form.KDDirWSAddress.get())->OpenEntry(TargetPath));
+        user = entry->LayoutName() == "User";
+    } catch (...) {
+        if (errorNumber(std::current_exception()) != err::kNoSuchObject)
+            return failed(std::current_exception());
+        form.setStatusText("Object does not exist!");
+        return done();
+    }
+    // A workstation, or an alias whose entry is not a user.
+    if (!user) {
+        launchWorkstation(form, TargetPath);
+        return done();
+    }
+
+    QStringList addresses;
+    try {
+        addresses = networkAddresses(*entry);
+    } catch (...) {
+        return failed(std::current_exception());
+    }
+    if (addresses.value(0).isEmpty()) {
+        form.setStatusText("User not logged in!");
+        return done();
+    }
+
+    if (addresses.size() == 1) {
+        const auto key = WorkstationDatabase::lookupKey(addresses[0].toStdString());
+        const std::optional<std::string> database = openDatabase(form);
+        if (!database) return;
+        if (const auto workstation = key ? workstationFor(*database, *key) : std::nullopt)
+            launchWorkstation(form, *workstation);
+        else
+            form.setStatusText(
+                "Couldn't find workstation in database - Update the Workstation Database!");
+        return done();
+    }
+
+    // Several addresses: the administrator picks the workstation from the list.
+    form.lstMultiple->clearItems();
+    const std::optional<std::string> database = openDatabase(form);
+    if (!database) return;
+    for (const QString& address : addresses) {
+        const auto key = WorkstationDatabase::lookupKey(address.toStdString());
+        if (!key || *key == WorkstationDatabase::kServerNode) continue;
+        form.lstMultiple->setColumnHeader(1, "Workstation(s) currently in use ...");
+        addWorkstationItem(form, *database, *key, address);
+    }
+    form.setStatusText("");
+    done();
 }
 
 }  // namespace tvn::RemoteActions

@@ -1,7 +1,8 @@
-// Console command lines and their start. For one target workstation the
-// builder writes the command line of the default action for the console on
-// the chosen server, records the chosen object in the name history, and the
-// caller starts the line without waiting for it.
+// Console command lines, their start and the action dispatch. For one target
+// workstation the builder writes the command line of the default action for
+// the console on the chosen server, records the chosen object in the name
+// history, and the caller starts the line without waiting for it. A chosen
+// user is first resolved to a workstation.
 #pragma once
 
 #include <QString>
@@ -35,11 +36,22 @@ QString BuildConsoleCommand(frmMain& form, QString& TargetPath, QString& History
 void startConsole(frmMain& form, const QString& commandLine);
 
 // Builds and starts the default action's command line for a workstation (a
-// full name), with the chosen object (key and image of the window) as the
+// full name), with historyKey and historyImage as the history entry. Without
+// a chosen server nothing starts and the status bar says so.
+void launch(frmMain& form, const QString& workstation, const QString& historyKey,
+            const QString& historyImage);
+// The same with the chosen object (key and image of the window) as the
 // history entry.
 void launchWorkstation(frmMain& form, const QString& workstation);
 
-// Runs the default action for the object TargetPath (a full name).
+// Runs the default action for the object TargetPath (a full name). A
+// workstation (or an alias that is not a user) is launched at once. A user is
+// resolved through the workstation database: one address starts the action
+// on its workstation, several fill the result list with the workstations in
+// use for the administrator to pick from. What does not happen is said in
+// the status bar ("Object does not exist!", "User not logged in!",
+// "Couldn't find workstation in database - Update the Workstation
+// Database!"), a missing database by a message.
 void StartRemoteAction(frmMain& form, QString TargetPath);
 
 }  // namespace RemoteActions

@@ -1,6 +1,8 @@
 // What the administrator does in the trees: choosing a node (a container
 // becomes the search context, a user or workstation the target and its
-// attributes are shown), keys, the right button and the two commands of the
+// attributes are shown), keys, a double click or Enter (the default action on
+// a user, alias or workstation), the right button (the action menu on a user
+// or workstation, the tree menu on a container) and the two commands of the
 // tree menu (reading a container again, fixing the search anchor). No
 // failure leaves a handler; a lost directory connection while a node is
 // chosen ends the program with a message.
@@ -10,6 +12,7 @@
 #include <QPushButton>
 #include <QTreeWidgetItem>
 
+#include "app/actions/RemoteActions.h"
 #include "app/actions/UNCtoDOTConversion.h"
 #include "app/browser/AttributeView.h"
 #include "app/browser/treeExp.h"
@@ -31,6 +34,11 @@ namespace {
 
 bool isTarget(const QString& image) {
     return image == "User" || image == "Workstation";
+}
+
+void showDotted(frmMain& form, const QTreeWidgetItem* node) {
+    QString dotted = KeyedTree::keyOf(node);
+    form.ImageCombo1->setEditText(UNCtoDOTConversion::ConvertUNCtoDOT(dotted));
 }
 
 }  // namespace
@@ -55,8 +63,7 @@ void frmMain::TreeViewRC_NodeClick(QTreeWidgetItem* Node) {
             treeFlag = true;
             historyFlag = false;
             resultListFlag = false;
-            QString dotted = KeyedTree::keyOf(Node);
-            ImageCombo1->setEditText(UNCtoDOTConversion::ConvertUNCtoDOT(dotted));
+            showDotted(*this, Node);
         }
         // Other classes (an alias) change nothing.
     });
@@ -77,7 +84,21 @@ void frmMain::TreeViewRC_DblClick() {
     treeFlag = true;
     historyFlag = false;
     resultListFlag = false;
-    // Starting the default action on the node is not built yet.
+    const QTreeWidgetItem* node = TreeViewRC->selectedNode();
+    if (!node) return;
+    const QString image = KeyedTree::imageOf(node);
+    if (image == "User" || image == "Alias") {
+        setMousePointer(pointer::kHourglass);
+        chosenKey = KeyedTree::keyOf(node);
+        chosenImage = "User";
+        setStatusText("Connecting ...");
+        RemoteActions::StartRemoteAction(*this, KeyedTree::tagOf(node));
+    } else if (image == "Workstation") {
+        setStatusText("Connecting ...");
+        chosenKey = KeyedTree::keyOf(node);
+        chosenImage = "Workstation";
+        RemoteActions::launchWorkstation(*this, chosenKey);
+    }
 }
 
 void frmMain::TreeViewRC_MouseDown(int Button, int, double X, double Y) {
@@ -88,9 +109,22 @@ void frmMain::TreeViewRC_MouseDown(int Button, int, double X, double Y) {
     QTreeWidgetItem* node = TreeViewRC->nodeAt(at);
     if (!node) return;
     TreeViewRC->selectNode(node);
-    // A user or workstation gets the action menu, which is not built yet.
-    if (isContainerClass(KeyedTree::imageOf(node)))
+    const QString image = KeyedTree::imageOf(node);
+    if (isTarget(image)) {
+        showDefaultActionCaption();
+        treeFlag = true;
+        historyFlag = false;
+        resultListFlag = false;
+        showDotted(*this, node);
+        // The object's container becomes the context of the next search.
+        if (const QTreeWidgetItem* parent = node->parent()) {
+            currentContext = KeyedTree::keyOf(parent);
+            setStatusText("Context: " + currentContext);
+        }
+        svc_.menus->popup(*mnuMain, *TreeViewRC->viewport(), at, 2);
+    } else if (isContainerClass(image)) {
         svc_.menus->popup(*mnuTreeManipulate, *TreeViewRC->viewport(), at, 2);
+    }
 }
 
 void frmMain::mnuRefreshTreeBranch_Click() {

@@ -1,7 +1,8 @@
-// The name search: the main button cmdRC acts on the current target or
-// searches the typed name below the current context (or the fixed anchor),
-// and the directory control's answer lists several hits or acts on a single
-// one at once.
+// The name search: the main button cmdRC acts on the current target (the
+// tree's node, the history's entry or the result list's item) or searches the
+// typed name below the current context (or the fixed anchor), and the
+// directory control's answer lists several hits, acts on a single
+// workstation at once or lists the workstations of a single user.
 #include <QCheckBox>
 #include <QPushButton>
 #include <QRadioButton>
@@ -40,15 +41,11 @@ void frmMain::cmdRC_Click() {
         if (item < 0) return;
         chosenKey = ImageCombo1->keyAt(item);
         chosenImage = ImageCombo1->imageAt(item);
-        // A workstation needs no resolving: it goes to the launcher at once.
-        if (chosenImage == "Workstation")
-            RemoteActions::launchWorkstation(*this, chosenKey);
-        else
-            RemoteActions::StartRemoteAction(*this, chosenKey);
+        RemoteActions::StartRemoteAction(*this, chosenKey);
         return;
     }
     if (resultListFlag == true) {
-        // Acting on the selected result is not built yet.
+        lstMultiple_DblClick();
         return;
     }
 
@@ -117,8 +114,8 @@ void frmMain::KDDirUser_SearchCompleted(const platform::automation::Variant& Res
             resumeNext([&] { RemoteActions::launchWorkstation(*this, theEntry().EntryPath()); });
             setMousePointer(pointer::kDefault);
         } else {
-            resumeNext(
-                [&] { checkLogin(*this, KeyedTree::tagOf(need(TreeViewRC->selectedNode()))); });
+            // The hit itself, which the tree has selected when it could show it.
+            resumeNext([&] { checkLogin(*this, theEntry().EntryPath()); });
         }
         setMousePointer(pointer::kDefault);
         return;

@@ -8,6 +8,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <csignal>
+#include <cstdio>
 
 #include "app/shell/CommandLine.h"
 #include "app/shell/Paths.h"
@@ -76,6 +77,9 @@ int runProgram(int argc, char** argv, const std::function<void(frmMain&)>& runni
     form.commandLine = CommandLine::processCommandLineText(QApplication::arguments());
     switch (form.Form_Load()) {
         case frmMain::LoadResult::EndProgram:
+            return 1;
+        case frmMain::LoadResult::Failed:
+            std::fprintf(stderr, "tvn: %s\n", form.failureReason().toLocal8Bit().constData());
             return 1;
         case frmMain::LoadResult::Closed:
             // The help window may still be open; without one the run is over.

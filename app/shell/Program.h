@@ -1,6 +1,7 @@
 // The program's run: the main window is loaded with the process's command
 // line, shown unless start-up closed it or ended the program, and the program
-// runs until its last window closes. A request to end the session (SIGTERM)
+// runs until its last window closes. An unattended run that failed ends at
+// once with its reason on standard error and exit status 1. A request to end the session (SIGTERM)
 // closes the windows as the user would, so the settings are saved.
 #pragma once
 

@@ -1,7 +1,9 @@
 // Start-up and shutdown of the main window. Start-up runs its steps in a
 // fixed order and stops at the first failure; only a directory control that
 // cannot work without the network client (error 7) is reported, and it ends
-// the program. Shutdown saves the settings only when this run loaded them.
+// the program. An unattended run (a database build with /autoclose) reports
+// every failure and ends with it instead, without a box. Shutdown saves the
+// settings only when this run loaded them.
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QGroupBox>
@@ -34,16 +36,37 @@ ObjectFactory createByProgId() {
 }
 
 frmMain::LoadResult frmMain::Form_Load() {
+    // Known before any step runs, so that no failure of any step shows a box
+    // that nobody would close.
+    const CommandLineOptions asked =
+        CommandLine::parseOptions(CommandLine::GetCommandLine(commandLine));
+    unattended_ = !asked.buildContext.isEmpty() && asked.autoClose;
     try {
         runStartup();
     } catch (...) {
-        if (errorNumber(std::current_exception()) == err::kOutOfMemory) {
+        const std::exception_ptr failure = std::current_exception();
+        if (unattended()) {
+            reportFailure("Start-up failed: " + QString::fromStdString(errorDescription(failure)));
+        } else if (errorNumber(failure) == err::kOutOfMemory) {
             svc_.msgBox("Sorry! This application works with Marrel Kalder Client only!",
                         platform::forms::msgbox::kOkOnly);
             return LoadResult::EndProgram;
         }
     }
+    if (unattended() && !failureReason_.isEmpty()) return LoadResult::Failed;
     return unloaded_ ? LoadResult::Closed : LoadResult::Show;
+}
+
+void frmMain::reportFailure(const QString& reason) {
+    QString line = reason;
+    line.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    line.replace(u'\n', u' ');
+    line.replace(u'\r', u' ');
+    if (failureReason_.isEmpty()) failureReason_ = line;
+    if (unattended())
+        Form_Unload();
+    else
+        setStatusText(line);
 }
 
 std::unique_ptr<KDDirCtrl> frmMain::createDirectoryControl(const QString& classFilter) {
@@ -68,6 +91,8 @@ void frmMain::runStartup() {
     KDDirUser->onSearchCompleted(
         [this](const pa::Variant& results) { KDDirUser_SearchCompleted(results); });
     KDDirWSdb = createDirectoryControl("Workstation");
+    KDDirWSdb->onSearchCompleted(
+        [this](const pa::Variant& results) { KDDirWSdb_SearchCompleted(results); });
     KDDirWS = createDirectoryControl("Country, Organization, Organizational Unit");
     KDDirWSAddress = createDirectoryControl("User");
 
@@ -121,6 +146,9 @@ void frmMain::runStartup() {
     }
 
     RegistrySettings::RestoreAnchor(*this);
+    // A failure of an earlier step (a database build at step 3) would
+    // otherwise be hidden by the texts of the later ones.
+    if (!failureReason_.isEmpty()) setStatusText(failureReason_);
 }
 
 void frmMain::Form_Unload() {

@@ -20,6 +20,7 @@
 
 #include "app/actions/ActionCatalogue.h"
 #include "app/lookup/KDDirCtrl.h"
+#include "app/lookup/WorkstationDatabase.h"
 #include "app/shell/Paths.h"
 #include "app/shell/RuntimeError.h"
 #include "app/shell/frmHelpWindow.h"
@@ -270,10 +271,12 @@ void frmMain::buildMenus() {
     mnuDefaultAction = new QMenu("DefaultAction", this);
     mnuDefaultAction->setObjectName("mnuDefaultAction");
     for (const Action& action : actionCatalogue()) {
-        mnuMain->addAction(action.caption)->setObjectName(action.actionMenuItem);
+        const QString code = action.code;
+        QAction* run = mnuMain->addAction(action.caption);
+        run->setObjectName(action.actionMenuItem);
+        connect(run, &QAction::triggered, this, [this, code] { mnuAction_Click(code); });
         QAction* item = mnuDefaultAction->addAction(action.caption);
         item->setObjectName(action.defaultMenuItem);
-        const QString code = action.code;
         connect(item, &QAction::triggered, this, [this, code] { mnuDefaultAction_Click(code); });
     }
 }
@@ -294,6 +297,7 @@ void frmMain::connectHandlers() {
     connect(Command1, &QPushButton::pressed, this, &frmMain::Command1_MouseDown);
     connect(cmdRC, &QPushButton::clicked, this, &frmMain::cmdRC_Click);
     connect(cmdPurgeH, &QPushButton::clicked, this, &frmMain::cmdPurgeH_Click);
+    connect(cmdBuildWSdb, &QPushButton::clicked, this, &frmMain::cmdBuildWSdb_Click);
     connect(ImageCombo1, &QComboBox::activated, this, &frmMain::ImageCombo1_Click);
     ImageCombo1->installEventFilter(this);
 
@@ -311,6 +315,13 @@ void frmMain::connectHandlers() {
             &frmMain::mnuSearchAnchor_Click);
     connect(cmbKTRInfoLayout, &QComboBox::currentIndexChanged, this,
             &frmMain::cmbKTRInfoLayout_Click);
+
+    using L = forms::KeyedList;
+    connect(lstMultiple, &L::click, this, &frmMain::lstMultiple_Click);
+    connect(lstMultiple, &L::itemClick, this, &frmMain::lstMultiple_ItemClick);
+    connect(lstMultiple, &L::dblClick, this, &frmMain::lstMultiple_DblClick);
+    connect(lstMultiple, &L::keyPress, this, &frmMain::lstMultiple_KeyPress);
+    connect(lstMultiple, &L::mouseDown, this, &frmMain::lstMultiple_MouseDown);
 }
 
 QAction* frmMain::menuItem(const QString& name) const {

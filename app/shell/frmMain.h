@@ -55,6 +55,7 @@ namespace tvn {
 
 class KDDirCtrl;
 class frmHelpWindow;
+struct DatabaseBuild;
 
 // Creates an automation object by ProgID; raises the automation error of a
 // failed creation. The program uses the registry's classes; tests may pass
@@ -83,11 +84,21 @@ public:
         Show,        // show the window (also after a start-up that stopped early)
         Closed,      // start-up closed the main window; other windows may remain
         EndProgram,  // end at once, without closing events
+        Failed,      // an unattended run failed: end with failureReason()
     };
     LoadResult Form_Load();
     // The shutdown sequence; runs once, whoever closes the window.
     void Form_Unload();
     bool isUnloaded() const { return unloaded_; }
+    // A database build with /autoclose: nobody watches the window, so no box
+    // is shown and a failure ends the run.
+    bool unattended() const { return unattended_; }
+    // The one place where the reason of a failed start-up or database build
+    // goes: status panel 2, or, in an unattended run, the end of the run with
+    // the reason (the program prints it and exits non-zero). Line breaks in
+    // the reason become blanks; the first reason of the run is kept.
+    void reportFailure(const QString& reason);
+    const QString& failureReason() const { return failureReason_; }
 
     // ---- layout ----
     // Places the window by its outer frame, in twips. Before the window is
@@ -130,6 +141,23 @@ public:
     // ---- name search ----
     void cmdRC_Click();
     void KDDirUser_SearchCompleted(const platform::automation::Variant& Results);
+    // The result list: a click anywhere, a click on an item (or moving to it
+    // with the keys), a double click on an item, a typed key (Enter is 13)
+    // and every mouse press, before the list selects anything.
+    void lstMultiple_Click();
+    void lstMultiple_ItemClick(QTreeWidgetItem* Item);
+    void lstMultiple_DblClick();
+    void lstMultiple_KeyPress(int KeyAscii);
+    void lstMultiple_MouseDown(int Button, int Shift, double X, double Y);
+
+    // ---- remote actions ----
+    // The Click of an action-menu item, by the item's action code: runs that
+    // action once on the current target; the default action stays.
+    void mnuAction_Click(const QString& code);
+
+    // ---- workstation database ----
+    void cmdBuildWSdb_Click();
+    void KDDirWSdb_SearchCompleted(const platform::automation::Variant& Results);
 
     // ---- directory trees and attributes ----
     void TreeViewRC_Expand(QTreeWidgetItem* Node);
@@ -242,6 +270,8 @@ public:
     int mintCurFrame = 0;
     int mintCurFrameSettings = 0;
     bool settingsLoaded = false;
+    // The database being built while its search runs.
+    std::unique_ptr<DatabaseBuild> databaseBuild;
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -270,6 +300,8 @@ private:
     bool moving_ = false;
     std::optional<std::pair<double, double>> pendingOuterSize_;
     bool unloaded_ = false;
+    bool unattended_ = false;
+    QString failureReason_;
     std::unique_ptr<platform::registry::Store> store_;
     std::unique_ptr<platform::registry::Settings> settings_;
 };

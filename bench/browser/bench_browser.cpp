@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "../directorycontrol.h"
+#include "../timing.h"
 #include "app/browser/AttributeView.h"
 #include "app/browser/treeExp.h"
 #include "app/lookup/KDDirCtrl.h"
@@ -30,32 +32,15 @@
 
 namespace fs = std::filesystem;
 namespace pa = platform::automation;
-using Clock = std::chrono::steady_clock;
+using benchtiming::Clock;
+using benchtiming::msSince;
+using benchtiming::stats;
+using benchtiming::Stats;
+using benchtiming::threadCpuMs;
 using platform::forms::KeyedList;
 using platform::forms::KeyedTree;
 
 namespace {
-
-double msSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-// CPU time of this thread, which other work on a busy machine disturbs less
-// than the wall clock.
-double threadCpuMs() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
-}
-
-struct Stats {
-    double median;
-    double worst;
-};
-Stats stats(std::vector<double> times) {
-    std::sort(times.begin(), times.end());
-    return {times[times.size() / 2], times.back()};
-}
 
 constexpr int kUserFields = 22;
 
@@ -127,13 +112,7 @@ int main(int argc, char** argv) {
     fs::create_directories(folder);
     const fs::path ldif = folder / "browser.ldif";
     writeDirectory(ldif);
-    setenv("REGISTRY_DB", (folder / "registry.db").c_str(), 1);
-    setenv("KDDIR_SOURCE", ldif.c_str(), 1);
-    if (!getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    if (pa::loadServer(KDDIR_LIBRARY).registerServer() != 0) {
-        std::fprintf(stderr, "bench_browser: cannot register the directory control\n");
-        return 1;
-    }
+    if (!useDirectoryControl(folder, ldif, "bench_browser")) return 1;
 
     QApplication app(argc, argv);
     tvn::frmMain form(platform::forms::Services::qt("Tolvane", QApplication::applicationDirPath()));

@@ -15,21 +15,19 @@
 #include <string>
 #include <vector>
 
+#include "../timing.h"
 #include "generator.h"
 #include "outside/directory/ldif.h"
 
 namespace fs = std::filesystem;
+using benchtiming::Clock;
+using benchtiming::msSince;
 using outside::directory::Directory;
 using outside::directory::EntryId;
 using outside::directory::Scope;
 using outside::directory::SearchQuery;
-using Clock = std::chrono::steady_clock;
 
 namespace {
-
-double msSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
 
 // Live heap bytes (malloc and operator new alike), so libldap's transient
 // allocations count only if they are kept.

@@ -2,8 +2,11 @@
 #include "platform/forms/keyedlist.h"
 
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QMouseEvent>
 
 #include "platform/forms/imagelist.h"
+#include "platform/forms/mouse.h"
 #include "platform/forms/twips.h"
 
 namespace platform::forms {
@@ -17,6 +20,7 @@ KeyedList::KeyedList(const QStringList& headers, QWidget* parent) : QTreeWidget(
     setAllColumnsShowFocus(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     header()->setStretchLastSection(false);
+    connect(this, &QTreeWidget::itemDoubleClicked, this, &KeyedList::dblClick);
 }
 
 void KeyedList::checkColumn(int column) const {
@@ -78,6 +82,40 @@ bool KeyedList::isChecked(const QTreeWidgetItem* item) {
 }
 void KeyedList::setChecked(QTreeWidgetItem* item, bool checked) {
     item->setCheckState(0, checked ? Qt::Checked : Qt::Unchecked);
+}
+
+void KeyedList::mousePressEvent(QMouseEvent* e) {
+    const QPoint p = e->position().toPoint();
+    emit mouseDown(buttonCode(e->button()), shiftCode(e->modifiers()), toTwips(p.x()),
+                   toTwips(p.y()));
+    if (e->button() == Qt::RightButton) return;
+    QTreeWidget::mousePressEvent(e);
+    if (e->button() == Qt::LeftButton)
+        if (QTreeWidgetItem* item = itemAtPoint(p)) emit itemClick(item);
+}
+
+void KeyedList::mouseReleaseEvent(QMouseEvent* e) {
+    QTreeWidget::mouseReleaseEvent(e);
+    if (e->button() == Qt::LeftButton && viewport()->rect().contains(e->position().toPoint()))
+        emit click();
+}
+
+void KeyedList::mouseDoubleClickEvent(QMouseEvent* e) {
+    // The right button's second press is a press like its first.
+    if (e->button() == Qt::RightButton) {
+        mousePressEvent(e);
+        return;
+    }
+    QTreeWidget::mouseDoubleClickEvent(e);
+}
+
+void KeyedList::keyPressEvent(QKeyEvent* e) {
+    QTreeWidgetItem* before = currentItem();
+    const std::optional<int> typed = keyAsciiOf(*e);
+    QTreeWidget::keyPressEvent(e);
+    if (typed) emit keyPress(*typed);
+    QTreeWidgetItem* after = currentItem();
+    if (after && after != before) emit itemClick(after);
 }
 
 }  // namespace platform::forms

@@ -223,13 +223,9 @@ void KeyedTree::setTag(QTreeWidgetItem* node, const QString& tag) {
 
 void KeyedTree::keyPressEvent(QKeyEvent* e) {
     QTreeWidgetItem* before = currentItem();
-    const bool enter = e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
-    const QString typed = e->text();
+    const std::optional<int> typed = keyAsciiOf(*e);
     QTreeWidget::keyPressEvent(e);
-    if (enter)
-        emit keyPress(13);
-    else if (!typed.isEmpty())
-        emit keyPress(typed.front().unicode());
+    if (typed) emit keyPress(*typed);
     QTreeWidgetItem* after = currentItem();
     if (after && after != before) emit nodeClick(after);
 }

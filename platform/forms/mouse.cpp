@@ -1,5 +1,7 @@
-// Mouse codes of Qt mouse events.
+// Mouse and key codes of Qt input events.
 #include "platform/forms/mouse.h"
+
+#include <QKeyEvent>
 
 namespace platform::forms {
 
@@ -17,6 +19,12 @@ int shiftCode(Qt::KeyboardModifiers modifiers) {
     if (modifiers & Qt::ControlModifier) code |= mouse::kCtrlKey;
     if (modifiers & Qt::AltModifier) code |= mouse::kAltKey;
     return code;
+}
+
+std::optional<int> keyAsciiOf(const QKeyEvent& e) {
+    if (e.key() == Qt::Key_Return || e.key() == Qt::Key_Enter) return 13;
+    if (e.text().isEmpty()) return std::nullopt;
+    return e.text().front().unicode();
 }
 
 }  // namespace platform::forms

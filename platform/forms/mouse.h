@@ -1,8 +1,12 @@
 // Mouse buttons and modifier keys as the program's mouse handlers receive
-// them: bit sets with 1 left, 2 right, 4 middle, and 1 Shift, 2 Ctrl, 4 Alt.
+// them: bit sets with 1 left, 2 right, 4 middle, and 1 Shift, 2 Ctrl, 4 Alt;
+// and the character code that key handlers receive.
 #pragma once
 
 #include <Qt>
+#include <optional>
+
+class QKeyEvent;
 
 namespace platform::forms {
 
@@ -17,5 +21,8 @@ inline constexpr int kAltKey = 4;
 
 int buttonCode(Qt::MouseButtons buttons);
 int shiftCode(Qt::KeyboardModifiers modifiers);
+// The code a key press types: 13 for Enter, the character's code for a key
+// that types one, nothing for keys that type nothing (arrows, F1).
+std::optional<int> keyAsciiOf(const QKeyEvent& e);
 
 }  // namespace platform::forms

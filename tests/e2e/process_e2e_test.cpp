@@ -1,17 +1,23 @@
 // tvn as a process, offscreen, on the demo directory and network with the
 // real directory control and session control registered in the test's own
 // registry: what a run leaves in the store, the help path that leaves it
-// alone, the history from one run to the next, and both console generations.
+// alone, the history from one run to the next, both console generations, and
+// unattended database builds (the file they write, the reasons they end
+// with, a build killed midway).
 // A run is ended as a session end would end it (SIGTERM), which closes the
 // windows as the user would. Two runs that write the store at the same
 // moment, and runs killed while they save, leave a sound store.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTest>
 #include <filesystem>
+#include <map>
+#include <sstream>
 
 #include <random>
 #include <set>
@@ -43,6 +49,76 @@ bool catchesTerm(qint64 pid) {
     return false;
 }
 
+// The database a build below contextDn writes for an LDIF directory: each
+// workstation below it in the directory's order (parents before children,
+// children in the order of the file), with its first two addresses.
+std::string expectedDatabase(const fs::path& ldif, const std::string& contextDn) {
+    struct Entry {
+        std::string dn;
+        bool workstation = false;
+        std::vector<std::string> addresses;
+    };
+    std::string text = testsupport::readFile(ldif);
+    for (size_t at; (at = text.find("\n ")) != std::string::npos;) text.erase(at, 2);
+    std::vector<Entry> entries;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.starts_with("dn: "))
+            entries.push_back({line.substr(4), false, {}});
+        else if (entries.empty())
+            continue;
+        else if (line == "objectClass: ktrWorkstation")
+            entries.back().workstation = true;
+        else if (line.starts_with("rjNetworkAddress: "))
+            entries.back().addresses.push_back(line.substr(18));
+    }
+    std::map<std::string, std::vector<const Entry*>> children;
+    for (const Entry& e : entries)
+        if (const size_t comma = e.dn.find(','); comma != std::string::npos)
+            children[e.dn.substr(comma + 1)].push_back(&e);
+    // cn=WS1,ou=Sales,o=Acme,dc=Tree is KTR:\\Tree\Acme\Sales\WS1.
+    auto fullName = [](const std::string& dn) {
+        std::vector<std::string> values;
+        std::istringstream parts(dn);
+        for (std::string part; std::getline(parts, part, ',');)
+            values.push_back(part.substr(part.find('=') + 1));
+        std::string name = "KTR:\\\\" + values.back();
+        for (size_t i = values.size() - 1; i-- > 0;) name += "\\" + values[i];
+        return name;
+    };
+    std::string out;
+    std::function<void(const std::string&)> walk = [&](const std::string& dn) {
+        for (const Entry* e : children[dn]) {
+            if (e->workstation) {
+                const auto address = [&](size_t i) {
+                    return i < e->addresses.size() ? e->addresses[i] : std::string();
+                };
+                // Appended piece by piece: g++ 12 at -O3 takes the
+                // concatenated temporaries for overlapping copies.
+                for (const std::string& piece :
+                     {std::string("\""), fullName(e->dn), std::string("\",\""), address(0),
+                      std::string("\",\""), address(1), std::string("\"\r\n")})
+                    out += piece;
+            }
+            walk(e->dn);
+        }
+    };
+    walk(contextDn);
+    return out;
+}
+
+// The platform's form of a local folder, through the unmapped drive Z:.
+QString onDriveZ(const fs::path& local) {
+    return "Z:" + QString::fromStdString(local.string()).replace('/', '\\');
+}
+
+struct Ended {
+    int exitCode;
+    bool crashed;
+    QString standardError;
+    qint64 milliseconds;
+};
+
 class TvnProcess : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -59,6 +135,8 @@ protected:
         env.insert("UNC_ROOT", QString::fromStdString(network.string()));
         env.insert("CONSOLE_LOG", QString::fromStdString(consoleLog.string()));
         if (!drive.isEmpty()) env.insert("TVN_DRIVE", drive);
+        if (!environmentOverride.first.isEmpty())
+            env.insert(environmentOverride.first, environmentOverride.second);
         return env;
     }
 
@@ -85,6 +163,24 @@ protected:
         ASSERT_TRUE(process.waitForFinished(30000));
         EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    }
+
+    // Runs tvn to its end; a file-size limit (bytes) applies to it when given.
+    Ended runTvn(const QStringList& arguments, rlim_t fileSizeLimit = RLIM_INFINITY) {
+        QProcess process;
+        process.setProcessEnvironment(environment());
+        process.setChildProcessModifier([fileSizeLimit] {
+            struct rlimit limit {};
+            getrlimit(RLIMIT_FSIZE, &limit);
+            limit.rlim_cur = fileSizeLimit;
+            setrlimit(RLIMIT_FSIZE, &limit);
+        });
+        QElapsedTimer timer;
+        timer.start();
+        process.start(TVN_PROGRAM, arguments);
+        EXPECT_TRUE(process.waitForFinished(30000)) << "tvn did not end";
+        return {process.exitCode(), process.exitStatus() == QProcess::CrashExit,
+                QString::fromLocal8Bit(process.readAllStandardError()), timer.elapsed()};
     }
 
     QStringList report(const QString& drive) {
@@ -114,6 +210,7 @@ protected:
     fs::path network = makeConsoleNetwork(CONSOLE_PROGRAM);
     fs::path consoleLog = testsupport::freshDir("consoles") / "console.log";
     fs::path directory = testsupport::sourceDir() / "demo" / "directory.ldif";
+    std::pair<QString, QString> environmentOverride;
 };
 
 }  // namespace
@@ -150,10 +247,69 @@ TEST_F(TvnProcess, HelpLeavesTheStoreByteForByteUnchanged) {
     EXPECT_EQ(section("Settings\\CorpTree"), (Pairs{{"Width", "9000"}}));
 }
 
-TEST_F(TvnProcess, ABuildWithAutoCloseEndsByItselfAndSavesNothing) {
+TEST_F(TvnProcess, AnUnattendedBuildWritesTheDatabaseOfTheContextAndSavesNothing) {
+    const fs::path folder = testsupport::freshDir("database");
     const std::string before = storeBytes();
-    runToEnd(TVN_PROGRAM, {"/dbbuild=KTR:\\\\CorpTree\\Acme", "/autoclose"});
+    runToEnd(TVN_PROGRAM,
+             {"/dbbuild=KTR:\\\\CorpTree\\Acme", "/autoclose", "/dbpath=" + onDriveZ(folder)});
     EXPECT_TRUE(storeBytes() == before);
+    const std::string expected = expectedDatabase(directory, "o=Acme,dc=CorpTree");
+    EXPECT_EQ(std::count(expected.begin(), expected.end(), '\n'), 151);
+    EXPECT_TRUE(testsupport::readFile(folder / "CorpTree.lst") == expected);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+}
+
+TEST_F(TvnProcess, AnUnattendedBuildThatFailsEndsAtOnceWithItsReason) {
+    const fs::path folder = testsupport::freshDir("database");
+    testsupport::writeFile(folder / "CorpTree.lst", "old\r\n");
+    const QString dbpath = "/dbpath=" + onDriveZ(folder);
+    const std::pair<QStringList, QString> cases[] = {
+        {{"/dbbuild=KTR:\\\\NoTree\\Acme", "/autoclose", dbpath},
+         "tvn: The Workstation Database was not built: the search below "
+         "KTR:\\\\NoTree\\Acme failed: "},
+        {{"/tree=KTR:\\\\NoTree", "/dbbuild=KTR:\\\\NoTree", "/autoclose", dbpath},
+         "tvn: Start-up failed: "},
+        {{"/dbbuild=KTR:\\\\CorpTree", "/autoclose", "/dbpath=" + onDriveZ(folder / "gone")},
+         "tvn: The path specified for using the Workstation Database could not be found: "},
+    };
+    for (const auto& [arguments, reason] : cases) {
+        const Ended run = runTvn(arguments);
+        EXPECT_FALSE(run.crashed);
+        EXPECT_EQ(run.exitCode, 1) << arguments.join(' ').toStdString();
+        EXPECT_TRUE(run.standardError.contains(reason)) << run.standardError.toStdString();
+        EXPECT_LT(run.milliseconds, 10000);
+    }
+    EXPECT_EQ(testsupport::readFile(folder / "CorpTree.lst"), "old\r\n");
+
+    // Without a directory source the client message is not shown either.
+    environmentOverride = {"KDDIR_SOURCE", ""};
+    const Ended run = runTvn({"/dbbuild=KTR:\\\\CorpTree", "/autoclose", dbpath});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.standardError.contains("tvn: Start-up failed: "))
+        << run.standardError.toStdString();
+}
+
+TEST_F(TvnProcess, ABuildKilledMidwayLeavesTheOldDatabaseAndTheNextCleansUp) {
+    const fs::path folder = testsupport::freshDir("database");
+    testsupport::writeFile(folder / "CorpTree.lst", "old\r\n");
+    const QStringList build = {"/dbbuild=KTR:\\\\CorpTree", "/autoclose",
+                               "/dbpath=" + onDriveZ(folder)};
+    // The file-size limit ends the process while it writes the new file.
+    const Ended killed = runTvn(build, 4096);
+    EXPECT_TRUE(killed.crashed || killed.exitCode != 0);
+    EXPECT_EQ(testsupport::readFile(folder / "CorpTree.lst"), "old\r\n");
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(folder))
+        left.push_back(entry.path().filename().string());
+    std::sort(left.begin(), left.end());
+    ASSERT_EQ(left.size(), 2u) << "the killed build's file";
+    EXPECT_TRUE(left[1].starts_with("CorpTree.lst.tvn-")) << left[1];
+
+    const Ended next = runTvn(build);
+    EXPECT_EQ(next.exitCode, 0) << next.standardError.toStdString();
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+    EXPECT_TRUE(testsupport::readFile(folder / "CorpTree.lst") ==
+                expectedDatabase(directory, "dc=CorpTree"));
 }
 
 TEST_F(TvnProcess, TheHistoryWrittenByOneRunIsListedByTheNext) {

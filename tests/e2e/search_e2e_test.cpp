@@ -3,6 +3,7 @@
 // network root holding the console stand-in, and the console's log.
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QTest>
@@ -34,8 +35,9 @@ protected:
     }
     // Loads the window; the session control is not registered here, so
     // start-up stops (silently) when it would fill the server list.
-    void load() {
+    void load(const QString& commandLine = {}) {
         form = std::make_unique<tvn::frmMain>(services);
+        form->commandLine = commandLine;
         ASSERT_EQ(form->Form_Load(), tvn::frmMain::LoadResult::Show);
         form->currentContext = "KTR:\\\\CorpTree";
         form->cmbServerlist->setCurrentText("FS1");
@@ -78,6 +80,60 @@ TEST_F(EndToEnd, ASingleWorkstationHitStartsTheConsole) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return consoleLog().size() == 2; }, 10000));
     EXPECT_EQ(consoleLog()[1],
               "drevmin.exe\t-wWS042.Sales.Acme\t-nCorpTree\t-cInventory\t-d10.0.0.5");
+}
+
+TEST_F(EndToEnd, AUserFoundByNameIsResolvedThroughTheBuiltDatabase) {
+    const fs::path db = testsupport::freshDir("database");
+    load("/dbbuild=KTR:\\\\CorpTree /dbpath=" +
+         QString::fromStdString(db.string()).replace('/', '\\'));
+    ASSERT_TRUE(fs::exists(db / "CorpTree.lst"));
+    search("VossbeckT");
+    ASSERT_EQ(form->lstMultiple->count(), 1);
+    EXPECT_EQ(form->lstMultiple->itemAt(0)->text(0), "WS042.Sales.Acme");
+    search("ProkschW");
+    ASSERT_EQ(form->lstMultiple->count(), 1);
+    EXPECT_EQ(form->lstMultiple->itemAt(0)->text(0), "WS119.IT.Acme")
+        << "10.101.140.5, not WS118 at 10.101.140.50";
+    form->lstMultiple->itemAt(0)->setSelected(true);
+    form->lstMultiple_DblClick();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !consoleLog().isEmpty(); }, 10000));
+    EXPECT_EQ(consoleLog(),
+              QStringList{"vorplin.exe\t-wWS119.IT.Acme\t-nCorpTree\t-cRemote Control"});
+    EXPECT_EQ(form->ImageCombo1->keyAt(0), "KTR:\\\\CorpTree\\Acme\\IT\\ProkschW");
+    EXPECT_TRUE(rec.messages->boxes.empty());
+}
+
+// The users of the demo README's table, searched from the tree root after the
+// database was built from it.
+TEST_F(EndToEnd, TheDemoUsersResolveAsTheReadmeSays) {
+    const fs::path db = testsupport::freshDir("database");
+    load("/dbbuild=KTR:\\\\CorpTree /dbpath=" +
+         QString::fromStdString(db.string()).replace('/', '\\'));
+    auto listed = [&](const QString& name) {
+        form->resultListFlag = false;
+        search(name);
+        QStringList texts;
+        for (int i = 0; i < form->lstMultiple->count(); ++i)
+            texts << form->lstMultiple->itemAt(i)->text(0);
+        return texts;
+    };
+    EXPECT_EQ(listed("VossbeckT"), QStringList{"WS042.Sales.Acme"});
+    EXPECT_EQ(listed("OkaforN"), (QStringList{"WS110.IT.Acme", "WS111.IT.Acme"}));
+    EXPECT_EQ(listed("LindqvistE"), QStringList{"User not logged in!"});
+    EXPECT_EQ(listed("BrandauK"),
+              QStringList{"Workstation not in database: IPX 0000AC11:00805FDED8EC:4003"});
+    EXPECT_EQ(listed("FerreiraJ"),
+              (QStringList{"WS112.IT.Acme", "Workstation not in database: TCP 10.101.199.199"}));
+    EXPECT_EQ(listed("ProkschW"), QStringList{"WS119.IT.Acme"});
+    EXPECT_EQ(listed("Admin").size(), 2) << "with the alias Administrator";
+    form->CheckAlias->setChecked(false);
+    EXPECT_TRUE(listed("Admin").isEmpty()) << "the file server node is not looked up";
+    EXPECT_EQ(form->lstMultiple->columnHeader(1), "Workstation(s) currently in use ...");
+    form->CheckAlias->setChecked(true);
+    EXPECT_TRUE(listed("SalesDemoPC").isEmpty()) << "an alias is not resolved";
+    EXPECT_EQ(form->chosenImage, "Alias");
+    EXPECT_EQ(listed("Mil").size(), 9) << "eight users and the alias MillerA";
+    EXPECT_TRUE(consoleLog().isEmpty());
 }
 
 TEST_F(EndToEnd, SeveralHitsAreListed) {

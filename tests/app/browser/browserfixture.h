@@ -10,25 +10,14 @@
 #include <memory>
 #include <stdexcept>
 
-#include "formfixture.h"
-#include "platform/automation/create.h"
+#include "directoryfixture.h"
 #include "platform/forms/keyedtree.h"
-#include "testsupport/testsupport.h"
 
-class BrowserTest : public FormTest {
+class BrowserTest : public DirectoryTest {
 protected:
-    static void SetUpTestSuite() {
-        ASSERT_EQ(platform::automation::loadServer(KDDIR_LIBRARY).registerServer(), 0);
-    }
     void SetUp() override {
-        FormTest::SetUp();
-        objects.realDirectory = true;
+        DirectoryTest::SetUp();
         useDirectory(testsupport::dataDir() / "browser" / "directory.ldif");
-    }
-
-    void useDirectory(const std::filesystem::path& file) {
-        source_.reset();
-        source_ = std::make_unique<testsupport::ScopedEnv>("KDDIR_SOURCE", file.string());
     }
     // A copy of the test directory, in use from now on, that a test may
     // change or remove.
@@ -70,7 +59,4 @@ protected:
     static void rightPress(platform::forms::KeyedTree& tree, QPoint at) {
         QTest::mousePress(tree.viewport(), Qt::RightButton, {}, at);
     }
-
-private:
-    std::unique_ptr<testsupport::ScopedEnv> source_;
 };

@@ -1,6 +1,6 @@
 // The name search: what the main button asks the directory for, and what the
-// answer does (several hits listed, one workstation acted on at once, the
-// directory's failures).
+// answer does (several hits listed, one workstation acted on at once, one
+// user resolved, the directory's failures).
 #include <QCheckBox>
 #include <QComboBox>
 #include <QPushButton>
@@ -112,12 +112,15 @@ TEST_F(SearchTest, ASingleWorkstationOnAServerWithoutConsolesSendsToTheSettings)
     EXPECT_EQ(form->MousePointer(), pointer::kDefault);
 }
 
-TEST_F(SearchTest, ASingleUserStartsNothingYet) {
+TEST_F(SearchTest, ASingleUserIsResolvedNotStarted) {
     const std::string user1 = "KTR:\\\\CorpTree\\Acme\\Sales\\VossbeckT";
     user().results = hits({user1});
     address().entries[user1] = "User";
+    address().values[user1]["Network Address"] = {pa::Variant(std::string())};
     search("Vossbeck");
     EXPECT_TRUE(rec.programs->started.isEmpty());
+    ASSERT_EQ(form->lstMultiple->count(), 1);
+    EXPECT_EQ(form->lstMultiple->itemAt(0)->text(0), "User not logged in!");
     EXPECT_EQ(form->chosenImage, "User");
     EXPECT_EQ(form->MousePointer(), pointer::kDefault);
 }

@@ -166,6 +166,7 @@ TEST_F(NameBoxTest, TheBoxSelectsItsWholeTextWhenItGetsTheFocus) {
 }
 
 TEST_F(NameBoxTest, TheButtonStartsTheDefaultActionOnAChosenWorkstationWithoutSearching) {
+    directory(4).entries[kWS042.toStdString()] = "Workstation";  // KDDirWSAddress
     choose(0);
     form->cmdRC_Click();
     EXPECT_TRUE(directory(1).searches.empty());

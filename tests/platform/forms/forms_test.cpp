@@ -206,6 +206,61 @@ TEST(KeyedList, HeadersWidthsAndItems) {
     EXPECT_NO_THROW(list.addItem("KTR:\\\\T\\A\\Smith", "Smith.A", "User"));
 }
 
+TEST(KeyedList, ReportsPressesItemClicksClicksDoubleClicksAndKeys) {
+    KeyedList list({"Search Results"});
+    list.addItem("a", "a");
+    list.addItem("b", "b");
+    list.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
+    QSignalSpy presses(&list, &KeyedList::mouseDown);
+    QSignalSpy items(&list, &KeyedList::itemClick);
+    QSignalSpy clicks(&list, &KeyedList::click);
+    QSignalSpy doubles(&list, &KeyedList::dblClick);
+    QSignalSpy keys(&list, &KeyedList::keyPress);
+    // Every press is reported before the list selects anything.
+    QObject::connect(&list, &KeyedList::mouseDown,
+                     [&] { EXPECT_EQ(list.selectedItem(), nullptr); });
+
+    const QPoint a = list.visualItemRect(list.item("a")).center();
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, a);
+    ASSERT_EQ(presses.size(), 1);
+    EXPECT_EQ(presses[0][0].toInt(), mouse::kLeftButton);
+    ASSERT_EQ(items.size(), 1);
+    EXPECT_EQ(items[0][0].value<QTreeWidgetItem*>(), list.item("a"));
+    EXPECT_EQ(clicks.size(), 1);
+    EXPECT_EQ(list.itemAtPoint(a), list.item("a"));
+    list.clearSelection();
+
+    // The right button is left to the owner: the list chooses nothing itself.
+    QTest::mouseClick(list.viewport(), Qt::RightButton, {},
+                      list.visualItemRect(list.item("b")).center());
+    EXPECT_EQ(presses.size(), 2);
+    EXPECT_EQ(presses[1][0].toInt(), mouse::kRightButton);
+    EXPECT_EQ(list.selectedItem(), nullptr);
+    EXPECT_EQ(items.size(), 1);
+    EXPECT_EQ(clicks.size(), 1);
+
+    // A click beside the items is a click, not an item's.
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
+                      QPoint(5, list.viewport()->height() - 2));
+    EXPECT_EQ(clicks.size(), 2);
+    EXPECT_EQ(items.size(), 1);
+
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, a);
+    QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, a);
+    QTest::mouseRelease(list.viewport(), Qt::LeftButton, {}, a);
+    EXPECT_EQ(doubles.size(), 1);
+
+    QTest::keyClick(&list, Qt::Key_Down);
+    ASSERT_EQ(items.size(), 3) << "moving to an item with the keys chooses it";
+    EXPECT_EQ(items[2][0].value<QTreeWidgetItem*>(), list.item("b"));
+    QTest::keyClick(&list, Qt::Key_Return);
+    QTest::keyClick(&list, 'x');
+    ASSERT_EQ(keys.size(), 2) << "moving types nothing";
+    EXPECT_EQ(keys[0][0].toInt(), 13);
+    EXPECT_EQ(keys[1][0].toInt(), 'x');
+}
+
 TEST(ImageCombo, DuplicateKeysAndUnknownPicturesLeaveTheListAlone) {
     const ImageList images = ImageList::classImages();
     ImageCombo combo;

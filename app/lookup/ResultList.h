@@ -1,0 +1,18 @@
+// The items of the result list lstMultiple that cannot be acted on: the
+// message items of a user's resolution, which have no key.
+#pragma once
+
+class QTreeWidgetItem;
+
+namespace tvn {
+class frmMain;
+
+// An address that no workstation of the database has: the item
+// "Workstation not in database: " + the address.
+bool isMessageItem(const QTreeWidgetItem* item);
+
+// Whether the item has no object to act on; if so, the status bar says why
+// (update the database, or the item's own text: "User not logged in!").
+bool refuseKeylessItem(frmMain& form, const QTreeWidgetItem* item);
+
+}  // namespace tvn

@@ -1,0 +1,123 @@
+// A user's addresses, the database read for a lookup, and the items of the
+// workstations in use.
+#include "app/lookup/UserWorkstations.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+#include "app/actions/UNCtoDOTConversion.h"
+#include "app/lookup/DatabaseRecords.h"
+#include "app/lookup/KDDirCtrl.h"
+#include "app/lookup/WorkstationDatabase.h"
+#include "app/shell/Paths.h"
+#include "app/shell/RuntimeError.h"
+#include "app/shell/frmMain.h"
+#include "platform/forms/keyedlist.h"
+#include "platform/forms/services.h"
+#include "platform/forms/tabstrip.h"
+
+namespace tvn {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+RuntimeError readError(int number, const fs::path& file, int error) {
+    return RuntimeError(number, "Cannot read " + file.string() + ": " + std::strerror(error));
+}
+
+void showDatabaseMissing(frmMain& form, int number) {
+    form.services().msgBox(
+        QString(number == err::kPathNotFound ? "Could not find path of Workstation Database File!"
+                                             : "Could not find Workstation Database File!") +
+            "\r\n\r\nThe Workstation Database File needs to be placed in\r\n"
+            "the same directory as the application's executable!\r\n\r\n"
+            "Please create a new Workstation Database File",
+        platform::forms::msgbox::kCritical, "Warning!");
+    form.TabStrip->select(2);
+    form.TabStripSettings->select(4);
+    form.setStatusText("");
+}
+
+}  // namespace
+
+QStringList networkAddresses(const KDDirEntry& user) {
+    try {
+        return user.GetFieldValue("Network Address");
+    } catch (...) {
+        if (errorNumber(std::current_exception()) != err::kNoSuchFieldType) throw;
+        return {QString()};
+    }
+}
+
+std::string readDatabase(const frmMain& form) {
+    const fs::path file = localPath(databaseFileName(form));
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        const int error = errno;
+        std::error_code ec;
+        const bool folderExists = fs::is_directory(file.parent_path(), ec);
+        if (error == ENOENT && folderExists) throw readError(err::kFileNotFound, file, error);
+        if (error == ENOENT || error == ENOTDIR) throw readError(err::kPathNotFound, file, error);
+        throw readError(err::kPathFileAccess, file, error);
+    }
+    std::string contents;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && st.st_size > 0) contents.reserve(static_cast<size_t>(st.st_size));
+    char chunk[1 << 16];
+    while (true) {
+        const ssize_t got = ::read(fd, chunk, sizeof chunk);
+        if (got == 0) break;
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            const int error = errno;
+            ::close(fd);
+            throw readError(err::kPathFileAccess, file, error);
+        }
+        contents.append(chunk, static_cast<size_t>(got));
+    }
+    ::close(fd);
+    return contents;
+}
+
+std::optional<std::string> openDatabase(frmMain& form) {
+    try {
+        return readDatabase(form);
+    } catch (...) {
+        const auto failure = std::current_exception();
+        const int number = errorNumber(failure);
+        if (number == err::kFileNotFound || number == err::kPathNotFound)
+            showDatabaseMissing(form, number);
+        else
+            form.reportFailure("Could not read the Workstation Database File: " +
+                               QString::fromStdString(errorDescription(failure)));
+        form.setMousePointer(platform::forms::pointer::kDefault);
+        return std::nullopt;
+    }
+}
+
+std::optional<QString> workstationFor(std::string_view database, std::string_view key) {
+    const auto found = WorkstationDatabase::findWorkstation(database, key);
+    if (!found) return std::nullopt;
+    return QString::fromUtf8(found->data(), static_cast<qsizetype>(found->size()));
+}
+
+void addWorkstationItem(frmMain& form, std::string_view database, std::string_view key,
+                        const QString& addressValue) {
+    platform::forms::KeyedList& list = *form.lstMultiple;
+    if (const std::optional<QString> workstation = workstationFor(database, key)) {
+        if (list.item(*workstation)) return;
+        QString dotted = *workstation;
+        UNCtoDOTConversion::ConvertUNCtoDOT(dotted);
+        list.addItem(*workstation, dotted, "Workstation");
+    } else {
+        list.addItem({}, "Workstation not in database: " + addressValue, "Workstation");
+    }
+}
+
+}  // namespace tvn

@@ -1,0 +1,36 @@
+// What the benchmarks measure time with: the steady clock and the thread's
+// CPU time in milliseconds, and the median and worst of several runs.
+#pragma once
+
+#include <time.h>
+
+#include <algorithm>
+#include <chrono>
+#include <vector>
+
+namespace benchtiming {
+
+using Clock = std::chrono::steady_clock;
+
+inline double msSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// CPU time of this thread, which other work on a busy machine disturbs less
+// than the wall clock.
+inline double threadCpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+}
+
+struct Stats {
+    double median;
+    double worst;
+};
+inline Stats stats(std::vector<double> times) {
+    std::sort(times.begin(), times.end());
+    return {times[times.size() / 2], times.back()};
+}
+
+}  // namespace benchtiming

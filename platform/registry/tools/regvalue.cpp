@@ -1,0 +1,49 @@
+// regvalue: reads or writes one value of the registry store named by
+// REGISTRY_DB (or the user's own), for scripts that prepare a store.
+//   regvalue <key> <name>                        prints the value (exit 1: none)
+//   regvalue [--if-absent] <key> <name> <data>   writes it; --if-absent leaves
+//                                                a value that exists as it is
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "platform/registry/store.h"
+
+namespace {
+
+int usage() {
+    std::fprintf(stderr,
+                 "usage: regvalue <key> <name>\n"
+                 "       regvalue [--if-absent] <key> <name> <data>\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    bool ifAbsent = false;
+    std::vector<std::string> words;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--if-absent") == 0)
+            ifAbsent = true;
+        else
+            words.emplace_back(argv[i]);
+    }
+    if (words.size() < 2 || words.size() > 3 || (ifAbsent && words.size() != 3)) return usage();
+    try {
+        platform::registry::Store store;
+        const auto value = store.value(words[0], words[1]);
+        if (words.size() == 2) {
+            if (!value) return 1;
+            std::printf("%s\n", value->c_str());
+            return 0;
+        }
+        if (!(ifAbsent && value)) store.setValue(words[0], words[1], words[2]);
+        return 0;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "regvalue: %s\n", e.what());
+        return 1;
+    }
+}

@@ -1,0 +1,256 @@
+// Building the workstation database on the real directory control: a new
+// file or the old lines first, the lines and the count, the refusals before
+// any search (a missing folder ends the program, a write-protected folder or
+// database is refused), builds that fail midway, and unattended builds that
+// end with their reason instead of a box.
+#include <sys/stat.h>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTreeWidgetItem>
+
+#include "app/lookup/WorkstationDatabase.h"
+#include "lookupfixture.h"
+#include "platform/forms/keyedtree.h"
+#include "platform/forms/services.h"
+
+namespace fs = std::filesystem;
+namespace pa = platform::automation;
+using tvn::frmMain;
+namespace pointer = platform::forms::pointer;
+
+namespace {
+
+const std::string kSales =
+    "\"KTR:\\\\Corp\\Acme\\Sales\\WS01\",\"IPX 0000AC10:00C04F6C8C59:4003\",\"\"\r\n"
+    "\"KTR:\\\\Corp\\Acme\\Sales\\WS02\",\"IPX 0000AC10:00A0C9112233:4003\",\"TCP "
+    "10.0.0.7\"\r\n";
+
+const QString kPathMessage =
+    "The path specified for using the Workstation \r\nDatabase could not be found!\r\n\r\n"
+    "Please check your command line settings\r\nand restart Tolvane!\r\n\r\n"
+    "Tolvane will now be closed!";
+
+class DatabaseBuildTest : public LookupTest {
+protected:
+    // Chooses a container in the database tree, as the administrator would.
+    void chooseContext(const QString& path) {
+        platform::forms::KeyedTree& tree = *form->TreeViewWS;
+        QString walked = key();
+        for (const QString& level : path.split('\\')) {
+            tree.node(walked)->setExpanded(true);
+            walked += "\\" + level;
+        }
+        tree.selectNode(tree.node(walked));
+    }
+    void build(bool append = false) {
+        form->optDBfile[append ? 0 : 1]->setChecked(true);
+        QTest::mouseClick(form->cmdBuildWSdb, Qt::LeftButton);
+    }
+    // What is in the database folder besides the database.
+    std::vector<std::string> leftOver() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dbDir))
+            if (entry.path() != dbFile()) names.push_back(entry.path().filename().string());
+        return names;
+    }
+};
+
+}  // namespace
+
+// ---- new file and append ----
+
+TEST_F(DatabaseBuildTest, ANewFileListsEveryWorkstationBelowTheContextWithItsAddresses) {
+    writeDatabase("\"KTR:\\\\Corp\\Old\\WS99\",\"TCP 10.9.9.99\",\"\"\r\n");
+    open();
+    chooseContext("Acme");
+    rec.pointer->history.clear();
+    build();
+    EXPECT_EQ(database(), fullDatabase());
+    EXPECT_EQ(form->statusText(), "Found: 5 Workstation(s)");
+    EXPECT_EQ(rec.pointer->history, (std::vector<int>{pointer::kHourglass, pointer::kDefault}));
+    EXPECT_TRUE(leftOver().empty());
+    EXPECT_TRUE(rec.messages->boxes.empty());
+}
+
+TEST_F(DatabaseBuildTest, AppendKeepsTheOldLinesFirstAndListsAnUnchangedWorkstationAgain) {
+    const std::string old = "\"KTR:\\\\Corp\\Old\\WS99\",\"TCP 10.9.9.99\",\"\"\r\n";
+    writeDatabase(old);
+    open();
+    chooseContext("Acme\\Sales");
+    build(true);
+    build(true);
+    EXPECT_EQ(database(), old + kSales + kSales);
+    build(false);
+    EXPECT_EQ(database(), kSales) << "overwriting starts afresh";
+}
+
+TEST_F(DatabaseBuildTest, ExactlyOneAndNoWorkstationFound) {
+    open();
+    chooseContext("Acme\\Lab");
+    build();
+    EXPECT_EQ(database(), "\"KTR:\\\\Corp\\Acme\\Lab\\LAB01\",\"TCP 10.0.0.9\",\"\"\r\n");
+    EXPECT_EQ(form->statusText(), "Found: 1 Workstation(s)");
+
+    chooseContext("Acme\\Empty");
+    build(true);
+    EXPECT_EQ(form->statusText(), "Found: 0 Workstation(s)");
+    EXPECT_TRUE(fs::exists(dbFile())) << "appending nothing keeps the old lines";
+    build(false);
+    EXPECT_EQ(form->statusText(), "Found: 0 Workstation(s)");
+    EXPECT_FALSE(fs::exists(dbFile())) << "a new database of nothing is no file";
+    EXPECT_TRUE(leftOver().empty());
+}
+
+TEST_F(DatabaseBuildTest, AFileLeftByAKilledBuildIsRemovedByTheNext) {
+    testsupport::writeFile(dbDir / "Corp.lst.tvn-k1ll3d", "\"KTR:\\\\Corp\\Acme\\Sales\\WS01\",");
+    open();
+    chooseContext("Acme\\Sales");
+    build();
+    EXPECT_TRUE(leftOver().empty());
+    EXPECT_EQ(database(), kSales);
+}
+
+// ---- refused before any search ----
+
+TEST_F(DatabaseBuildTest, AMissingDatabaseFolderShowsThePathMessageAndEndsTheProgram) {
+    dbDir /= "gone";
+    ASSERT_EQ(load("/dbpath=" + platformForm(dbDir) + " /dbbuild=KTR:\\\\Corp\\Acme"),
+              frmMain::LoadResult::Closed);
+    ASSERT_EQ(rec.messages->boxes.size(), 1u);
+    EXPECT_EQ(rec.messages->boxes[0].text, kPathMessage);
+    EXPECT_EQ(rec.messages->boxes[0].title, "Warning!");
+    EXPECT_EQ(rec.messages->boxes[0].style, 16);
+    EXPECT_TRUE(form->isUnloaded());
+    EXPECT_FALSE(form->settingsLoaded) << "start-up went no further";
+    EXPECT_EQ(objects.callsOf(2, "StartSearch"), 0u);
+
+    // From the button of a running window, too.
+    rec.messages->boxes.clear();
+    open();
+    form->dbDirectory += "\\nowhere";
+    build();
+    ASSERT_EQ(rec.messages->boxes.size(), 1u);
+    EXPECT_EQ(rec.messages->boxes[0].text, kPathMessage);
+    EXPECT_TRUE(form->isUnloaded());
+    EXPECT_FALSE(form->isVisible());
+}
+
+TEST_F(DatabaseBuildTest, NoWriteRightsShowTheMessageAndKeepTheOldDatabase) {
+    const std::string old = "\"KTR:\\\\Corp\\Old\\WS99\",\"TCP 10.9.9.99\",\"\"\r\n";
+    writeDatabase(old);
+    open();
+    chooseContext("Acme\\Sales");
+    const QString expected =
+        "You don't have sufficient write rights\r\nto the directory:\r\n\r\n" + form->dbDirectory;
+    struct Case {
+        fs::path path;
+        fs::perms perms;
+        bool append;
+    };
+    for (const Case& c :
+         {Case{dbFile(), fs::perms(0444), false}, Case{dbFile(), fs::perms(0444), true},
+          Case{dbDir, fs::perms(0555), false}, Case{dbDir, fs::perms(0555), true}}) {
+        const fs::perms before = fs::status(c.path).permissions();
+        fs::permissions(c.path, c.perms);
+        rec.messages->boxes.clear();
+        build(c.append);
+        fs::permissions(c.path, before);
+        ASSERT_EQ(rec.messages->boxes.size(), 1u) << c.path << " append " << c.append;
+        EXPECT_EQ(rec.messages->boxes[0].text, expected);
+        EXPECT_EQ(rec.messages->boxes[0].style, 16);
+        EXPECT_EQ(form->statusText(), "");
+        EXPECT_EQ(form->MousePointer(), pointer::kDefault);
+        EXPECT_EQ(database(), old);
+        EXPECT_TRUE(leftOver().empty());
+    }
+    EXPECT_EQ(objects.callsOf(2, "StartSearch"), 0u) << "no search ran";
+    EXPECT_FALSE(form->isUnloaded());
+}
+
+// ---- failing midway ----
+
+TEST_F(DatabaseBuildTest, AContextThatNamesNoContainerKeepsTheOldDatabaseAndSaysWhy) {
+    writeDatabase(kSales);
+    ASSERT_EQ(load("/dbpath=" + platformForm(dbDir) + " /dbbuild=KTR:\\\\Corp\\Acme\\Nope"),
+              frmMain::LoadResult::Show);
+    EXPECT_EQ(database(), kSales);
+    EXPECT_TRUE(leftOver().empty());
+    EXPECT_TRUE(form->failureReason().startsWith(
+        "The Workstation Database was not built: the search below KTR:\\\\Corp\\Acme\\Nope "
+        "failed: "))
+        << form->failureReason().toStdString();
+    EXPECT_EQ(form->statusText(), form->failureReason()) << "shown once start-up is through";
+    EXPECT_TRUE(rec.messages->boxes.empty());
+}
+
+TEST(DatabaseBuild, AWorkstationThatCannotBeReadIsSkippedAndCounted) {
+    fakes::Recorders rec;
+    fakes::FakeObjects objects;
+    objects.servers = std::vector<std::string>{"FS1"};
+    const std::string ws1 = "KTR:\\\\CorpTree\\Acme\\WS1";
+    objects.prepare = [&](fakes::FakeDirectory& d) {
+        d.results = pa::Variant::fromStrings({ws1, "KTR:\\\\CorpTree\\Acme\\Gone"});
+        d.entries[ws1] = "Workstation";
+        d.values[ws1]["RJ:Network Address"] = {pa::Variant(std::string("TCP 10.0.0.1"))};
+    };
+    const fs::path dir = testsupport::freshDir("db");
+    frmMain form(rec.services(), objects.factory());
+    form.commandLine = "/dbpath=" + LookupTest::platformForm(dir);
+    ASSERT_EQ(form.Form_Load(), frmMain::LoadResult::Show);
+    form.cmdBuildWSdb_Click();
+    EXPECT_EQ(form.statusText(), "Found: 2 Workstation(s), 1 skipped");
+    EXPECT_EQ(testsupport::readFile(dir / "CorpTree.lst"),
+              "\"KTR:\\\\CorpTree\\Acme\\WS1\",\"TCP 10.0.0.1\",\"\"\r\n");
+}
+
+// ---- unattended ----
+
+TEST_F(DatabaseBuildTest, AnUnattendedBuildEndsWithoutABoxAndWithAReasonWhenItFails) {
+    const std::string old = "\"KTR:\\\\Corp\\Old\\WS99\",\"TCP 10.9.9.99\",\"\"\r\n";
+    writeDatabase(old);
+    const QString db = "/dbpath=" + platformForm(dbDir);
+    struct Case {
+        QString options;
+        QString reason;
+    };
+    for (const Case& c : {
+             Case{"/dbpath=" + platformForm(dbDir / "gone") + " /dbbuild=KTR:\\\\Corp\\Acme",
+                  "The path specified for using the Workstation Database could not be found: "},
+             Case{db + " /dbbuild=KTR:\\\\Corp\\Nope", "The Workstation Database was not built: "},
+             Case{db + " /tree=KTR:\\\\Nope /dbbuild=KTR:\\\\Nope\\Acme", "Start-up failed: "},
+         }) {
+        rec.messages->boxes.clear();
+        ASSERT_EQ(load(c.options + " /autoclose"), frmMain::LoadResult::Failed)
+            << c.options.toStdString();
+        EXPECT_TRUE(form->failureReason().startsWith(c.reason))
+            << form->failureReason().toStdString();
+        EXPECT_FALSE(form->failureReason().contains('\n'));
+        EXPECT_TRUE(rec.messages->boxes.empty());
+        EXPECT_TRUE(form->isUnloaded());
+        EXPECT_EQ(database(), old);
+    }
+
+    fs::permissions(dbFile(), fs::perms(0444));
+    ASSERT_EQ(load(db + " /dbbuild=KTR:\\\\Corp\\Acme /autoclose"), frmMain::LoadResult::Failed);
+    fs::permissions(dbFile(), fs::perms(0644));
+    EXPECT_TRUE(form->failureReason().startsWith(
+        "You don't have sufficient write rights to the directory " + platformForm(dbDir)));
+    EXPECT_TRUE(rec.messages->boxes.empty());
+
+    ASSERT_EQ(load(db + " /dbbuild=KTR:\\\\Corp\\Acme\\Sales /autoclose"),
+              frmMain::LoadResult::Closed);
+    EXPECT_EQ(database(), kSales);
+    EXPECT_TRUE(form->failureReason().isEmpty());
+}
+
+TEST(DatabaseBuild, AnUnattendedRunWithoutTheClientEndsWithItsReasonInsteadOfTheBox) {
+    fakes::Recorders rec;
+    fakes::FakeObjects objects;
+    objects.failAt = 0;
+    objects.failWith = 7;
+    frmMain form(rec.services(), objects.factory());
+    form.commandLine = "/dbbuild=KTR:\\\\CorpTree\\Acme /autoclose";
+    EXPECT_EQ(form.Form_Load(), frmMain::LoadResult::Failed);
+    EXPECT_TRUE(rec.messages->boxes.empty());
+    EXPECT_EQ(form.failureReason(), "Start-up failed: cannot create");
+}
