@@ -17,9 +17,8 @@ foreach(component package IN ZIP_LISTS doc_components doc_packages)
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${package} COMPONENT ${component})
 endforeach()
 
-# The maintainer scripts register in the machine's class store what they
-# name with their installed paths.
-set(TVN_REGSRV ${CMAKE_INSTALL_FULL_BINDIR}/regsrv)
+# The maintainer scripts register the components in the machine's class
+# store by their installed paths.
 set(TVN_COMPONENTS "${TVN_INSTALL_FULL_LIBDIR}/libkddir.so ${TVN_INSTALL_FULL_LIBDIR}/libquillon.so")
 foreach(script postinst prerm postrm)
     configure_file(${script}.in ${CMAKE_CURRENT_BINARY_DIR}/debian/${script} @ONLY
@@ -31,7 +30,6 @@ set(CPACK_PACKAGE_NAME tolvane)
 set(CPACK_PACKAGE_VENDOR "Tolvane team")
 set(CPACK_PACKAGE_CONTACT ${TVN_MAINTAINER})
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION}.0)
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "administrator's tool for remote management of workstations")
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
 set(CPACK_STRIP_FILES ON)
 set(CPACK_COMPONENTS_ALL tolvane demo)
@@ -47,16 +45,17 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${TVN_INSTALL_FULL_LIBDIR})
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS OFF)
 
 set(CPACK_DEBIAN_TOLVANE_PACKAGE_NAME tolvane)
+# The first line of a description is the package's synopsis.
 set(CPACK_COMPONENT_TOLVANE_DESCRIPTION
     "administrator's tool for remote management of workstations
- Tolvane finds the workstation of a user or a workstation name in the
- directory and starts a remote-management console against it. It shows
- chosen directory attributes, keeps a history and per-user settings.
- .
- The package holds the programs tvn, quillon-host, kddir-check, regsrv and
- kdclient, the directory control, the Quillon session control and the login
- libraries. The controls are registered in the machine's class store
- /var/lib/tolvane/classes.db for all users.")
+Tolvane finds the workstation of a user or a workstation name in the
+directory and starts a remote-management console against it. It shows
+chosen directory attributes, keeps a history and per-user settings.
+
+The package holds the programs tvn, quillon-host, kddir-check, regsrv and
+kdclient, the directory control, the Quillon session control and the login
+libraries. The controls are registered in the machine's class store
+/var/lib/tolvane/classes.db for all users.")
 set(CPACK_DEBIAN_TOLVANE_PACKAGE_CONTROL_EXTRA
     ${CMAKE_CURRENT_BINARY_DIR}/debian/postinst
     ${CMAKE_CURRENT_BINARY_DIR}/debian/prerm
@@ -67,10 +66,10 @@ set(CPACK_DEBIAN_DEMO_PACKAGE_NAME tolvane-demo)
 set(CPACK_DEBIAN_DEMO_PACKAGE_SECTION misc)
 set(CPACK_COMPONENT_DEMO_DESCRIPTION
     "demonstration network and directory for Tolvane
- A directory with two trees of users and workstations, a network of file
- servers, the network client's session and a console stand-in that records
- the command lines it is started with. The tolvane-demo command runs the
- installed Tolvane against them.")
+A directory with two trees of users and workstations, a network of file
+servers, the network client's session and a console stand-in that records
+the command lines it is started with. The tolvane-demo command runs the
+installed Tolvane against them.")
 set(CPACK_DEBIAN_DEMO_PACKAGE_DEPENDS "tolvane (= ${PROJECT_VERSION}.0-1)")
 
 include(CPack)
