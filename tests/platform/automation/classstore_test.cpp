@@ -6,8 +6,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
-
 #include "errorcode.h"
 #include "platform/automation/automation.h"
 #include "platform/registry/classes.h"
@@ -25,18 +23,17 @@ using platform::registry::RegistryError;
 using platform::registry::Store;
 namespace fs = std::filesystem;
 
-std::pair<int, std::string> shell(const std::string& command) {
-    std::string output;
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (!pipe) return {-1, {}};
-    char buffer[256];
-    while (fgets(buffer, sizeof buffer, pipe)) output += buffer;
-    const int status = pclose(pipe);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
-}
-
-std::string quoted(const std::string& text) {
-    return "'" + text + "'";
+// A command run by a user who is not the store's owner: "nobody" when the
+// tests run as root, else the tests' own user (the store made read-only).
+testsupport::ProgramRun asAnotherUser(std::vector<std::string> command) {
+    std::string program = "setpriv";
+    if (geteuid() == 0) {
+        command.insert(command.begin(), {"--reuid=65534", "--regid=65534", "--clear-groups"});
+    } else {
+        program = command.front();
+        command.erase(command.begin());
+    }
+    return testsupport::runProgram(program, command);
 }
 
 class ClassStoreTest : public ::testing::Test {
@@ -48,15 +45,16 @@ protected:
     testsupport::ScopedEnv machineEnv{"MACHINE_REGISTRY_DB", machine.string()};
 
     // regsrv as a separate process, as an administrator runs it.
-    std::pair<int, std::string> regsrv(const std::string& options) {
-        return shell(quoted(REGSRV_PATH) + " " + options + " " + quoted(TEST_SERVER_PATH));
+    testsupport::ProgramRun regsrv(std::vector<std::string> options) {
+        options.push_back(TEST_SERVER_PATH);
+        return testsupport::runProgram(REGSRV_PATH, options);
     }
 };
 
 TEST_F(ClassStoreTest, AMachineRegistrationIsFoundWithoutAnyOfTheUsers) {
-    auto [status, output] = regsrv("--machine");
-    ASSERT_EQ(status, 0) << output;
-    EXPECT_NE(output.find(machine.string()), std::string::npos) << output;
+    const auto run = regsrv({"--machine"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find(machine.string()), std::string::npos) << run.out;
     EXPECT_EQ(fs::status(machine).permissions() & fs::perms::others_read, fs::perms::others_read);
 
     Ref<Object> counter = createObject("TestLib.Counter");
@@ -70,7 +68,7 @@ TEST_F(ClassStoreTest, AMachineRegistrationIsFoundWithoutAnyOfTheUsers) {
 }
 
 TEST_F(ClassStoreTest, AUsersRegistrationOverridesTheMachines) {
-    ASSERT_EQ(regsrv("--machine").first, 0);
+    ASSERT_EQ(regsrv({"--machine"}).status, 0);
     {
         // The machine's class now points to a library that is gone.
         Store store(machine);
@@ -80,7 +78,7 @@ TEST_F(ClassStoreTest, AUsersRegistrationOverridesTheMachines) {
     }
     EXPECT_NE(codeOf([] { createObject("TestLib.Counter"); }), 0);
 
-    ASSERT_EQ(regsrv("").first, 0);  // the user's own registration
+    ASSERT_EQ(regsrv({}).status, 0);  // the user's own registration
     Ref<Object> counter = createObject("TestLib.Counter");
     EXPECT_EQ(counter->get("Name").toString(), "counter");
     const ClassStores stores = ClassStores::openDefault();
@@ -89,10 +87,10 @@ TEST_F(ClassStoreTest, AUsersRegistrationOverridesTheMachines) {
 }
 
 TEST_F(ClassStoreTest, UnregisteringFromTheMachineLeavesTheUsersAlone) {
-    ASSERT_EQ(regsrv("--machine").first, 0);
-    ASSERT_EQ(regsrv("").first, 0);
-    auto [status, output] = regsrv("--machine /u");
-    ASSERT_EQ(status, 0) << output;
+    ASSERT_EQ(regsrv({"--machine"}).status, 0);
+    ASSERT_EQ(regsrv({}).status, 0);
+    const auto run = regsrv({"--machine", "/u"});
+    ASSERT_EQ(run.status, 0) << run.err;
     {
         Store store(machine, std::chrono::seconds(1), Store::Access::ReadOnly);
         EXPECT_FALSE(Registration(store).clsidFromProgId("TestLib.Counter"));
@@ -127,19 +125,11 @@ std::string checksAsAnotherUser(const fs::path& machine) {
     } catch (const std::exception& e) {
         check(false, std::string("the store cannot be read: ") + e.what());
     }
-    auto [status, output] = shell("env -u MACHINE_REGISTRY_DB " + quoted(REGSRV_PATH) +
-                                  " --machine /u " + quoted(TEST_SERVER_PATH));
-    check(status == 1 && output.find("only root may write") != std::string::npos,
-          "regsrv --machine without root: " + std::to_string(status) + " " + output);
-    std::tie(status, output) =
-        shell(quoted(REGSRV_PATH) + " --machine /u " + quoted(TEST_SERVER_PATH));
-    check(status == 1 && output.find("cannot write the machine's class store") != std::string::npos,
-          "regsrv --machine on a store of root's: " + std::to_string(status) + " " + output);
     return failed;
 }
 
 TEST_F(ClassStoreTest, AUserCanReadTheMachineStoreButNotWriteIt) {
-    ASSERT_EQ(regsrv("--machine").first, 0);
+    ASSERT_EQ(regsrv({"--machine"}).status, 0);
     const bool root = geteuid() == 0;
     if (root) {
         // "nobody" must reach the store through the private home.
@@ -175,6 +165,18 @@ TEST_F(ClassStoreTest, AUserCanReadTheMachineStoreButNotWriteIt) {
     int status = 0;
     waitpid(child, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << failed;
+
+    // regsrv run by that user: refused before anything is loaded for the
+    // system's store, refused by the file for a store named in the environment.
+    auto run = asAnotherUser(
+        {"env", "-u", "MACHINE_REGISTRY_DB", REGSRV_PATH, "--machine", "/u", TEST_SERVER_PATH});
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_NE(run.err.find("only root may write the machine's class store"), std::string::npos)
+        << run.err;
+    run = asAnotherUser({REGSRV_PATH, "--machine", "/u", TEST_SERVER_PATH});
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_NE(run.err.find("cannot write the machine's class store"), std::string::npos) << run.err;
+
     EXPECT_EQ(testsupport::readFile(machine), before);
 
     if (root)
