@@ -4,12 +4,13 @@
 # components registered in the machine's class store of that tree (as the
 # package's postinst does), a fresh user store, the installed demo data. The
 # dynamic loader's log (LD_DEBUG=libs) must not name the build folder, nor
-# may any RUNPATH.
-#   install_test.sh BUILD_DIR PREFIX LIBDIR
+# may any RUNPATH, nor may the log name the source folder.
+#   install_test.sh BUILD_DIR PREFIX LIBDIR SOURCE_DIR
 set -euo pipefail
 build="$(cd "$1" && pwd)"
 prefix="$2"
 libdir="$3"
+source="$(cd "$4" && pwd)"
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/tvn-install-XXXXXX")"
 trap 'rm -rf "$work"' EXIT
@@ -74,16 +75,16 @@ done
 [ ! -e "$REGISTRY_DB" ] || fail "registering for the machine wrote the user's store"
 
 # Runs an installed program with the loader's log; fails when the log names
-# the build folder.
+# the build or the source folder.
 traced() {
     local name="$1"
     shift
     local status=0
     LD_DEBUG=libs LD_DEBUG_OUTPUT="$work/$name.ld" "$@" >"$work/$name.out" 2>"$work/$name.err" ||
         status=$?
-    if grep -l -F "$build" "$work/$name.ld".* >/dev/null 2>&1; then
-        grep -h -F "$build" "$work/$name.ld".* | head -5 >&2
-        fail "$name used the build folder"
+    if grep -h -F -e "$build" -e "$source" "$work/$name.ld".* >"$work/$name.leak"; then
+        head -5 "$work/$name.leak" >&2
+        fail "$name used the build or the source folder"
     fi
     return $status
 }
@@ -120,4 +121,16 @@ grep -q "^Server: *$lib/libquillon.so" "$work/info.out" || {
     cat "$work/info.out" >&2
     fail "the session control is not registered with its installed path"
 }
+# The demo command on the installed tree: its own state, the components of
+# the machine's class store.
+export XDG_STATE_HOME="$work/state"
+traced demo "$root/bin/tolvane-demo" --shell -c 'quillon-host call QuillonLib.QuillonCtrl.1 ServerNames' || {
+    cat "$work/demo.err" >&2
+    fail "tolvane-demo --shell"
+}
+grep -q "^FS1$" "$work/demo.out" || fail "the demo's session control did not list FS1"
+for tree in CorpTree LabTree; do
+    [ -s "$work/state/tolvane-demo/$tree.lst" ] || fail "tolvane-demo built no database of $tree"
+done
+
 echo "installed tree in $root: all checks passed"
