@@ -44,8 +44,8 @@ std::string configuredSource() {
 
 DirectoryPtr loadSource(const std::string& source) {
     const dir::LoadResult result = dir::DirectoryCache::instance().get(source);
-    if (!result.ok())
-        raise(code::SourceLost, "Lost the directory source: " + result.error.describe());
+    // The code says the source is lost; the text says where and why.
+    if (!result.ok()) raise(code::SourceLost, result.error.describe());
     return result.directory;
 }
 

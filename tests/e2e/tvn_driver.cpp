@@ -5,16 +5,23 @@
 //   search=<name>   types the name into the name box and presses the main button
 //   report=<file>   writes what the window shows (tree, console generation,
 //                   default action, visible actions, history) to a file
+//   window=<file>   writes the caption, status panel 2 and the result list's
+//                   header and length to a file
+//   await=<file>    waits (serving events) until the file exists
+//   stay            leaves the window open instead: the run ends as a session
+//                   end or the user ends it
 #include <QAction>
 #include <QFile>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QTest>
 #include <QTextStream>
 
 #include "app/shell/Program.h"
 #include "app/shell/frmMain.h"
 #include "platform/forms/imagecombo.h"
+#include "platform/forms/keyedlist.h"
 
 namespace {
 
@@ -41,8 +48,24 @@ void report(tvn::frmMain& form, const QString& file) {
              << " | " << form.ImageCombo1->imageAt(i) << "\n";
 }
 
+// Written under another name and renamed, so that a reader waiting for the
+// file never sees half of it.
+void window(tvn::frmMain& form, const QString& file) {
+    QFile out(file + ".part");
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) return;
+    QTextStream text(&out);
+    text << "caption=" << form.windowTitle() << "\n";
+    text << "status=" << form.statusText() << "\n";
+    text << "results=" << form.lstMultiple->columnHeader(1) << " | " << form.lstMultiple->count()
+         << "\n";
+    text.flush();
+    out.close();
+    QFile::rename(file + ".part", file);
+}
+
 void drive(tvn::frmMain& form) {
     const QStringList steps = qEnvironmentVariable("TVN_DRIVE").split(';', Qt::SkipEmptyParts);
+    bool stay = false;
     for (const QString& step : steps) {
         const QString value = step.section('=', 1);
         if (step.startsWith("search=")) {
@@ -50,9 +73,15 @@ void drive(tvn::frmMain& form) {
             form.cmdRC_Click();
         } else if (step.startsWith("report=")) {
             report(form, value);
+        } else if (step.startsWith("window=")) {
+            window(form, value);
+        } else if (step.startsWith("await=")) {
+            if (!QTest::qWaitFor([&] { return QFile::exists(value); }, 60000)) break;
+        } else if (step == "stay") {
+            stay = true;
         }
     }
-    form.close();
+    if (!stay) form.close();
 }
 
 }  // namespace
