@@ -143,9 +143,8 @@ void KDDirCtrl::StartSearch(const QString& pattern, const QString& classes, int 
 void KDDirCtrl::onSearchCompleted(SearchCompleted handler) {
     searchCompleted_ = std::move(handler);
     if (cookie_) return;
-    const pa::DispId id = kSearchCompletedDispId;
-    cookie_ = pa::advise(*control_, [this, id](pa::DispId event, const pa::Args& args) {
-        if (event == id && searchCompleted_)
+    cookie_ = pa::advise(*control_, [this](pa::DispId event, const pa::Args& args) {
+        if (event == kSearchCompletedDispId && searchCompleted_)
             searchCompleted_(args.empty() ? pa::Variant() : args.front());
     });
 }

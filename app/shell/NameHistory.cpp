@@ -45,7 +45,10 @@ void LoadHistory(frmMain& form) {
         const qsizetype separator = stored.lastIndexOf(u';');
         if (separator < 0) continue;
         const QString fullName = stored.left(separator);
-        resumeNext([&] { addEntry(form, fullName, fullName, stored.mid(separator + 1)); });
+        // Named explicitly: clang 14 cannot capture a structured binding.
+        resumeNext([&, &stored = stored] {
+            addEntry(form, fullName, fullName, stored.mid(separator + 1));
+        });
     }
 }
 

@@ -48,24 +48,14 @@ QString numberText(double value) {
     return QString::number(value, 'g', 15);
 }
 
-// A stored measure, or the default when the stored text is no number the
-// save could have written.
 double measure(frmMain& form, const char* key, double defaultValue, double minimum) {
-    bool ok = false;
-    const double value = setting(form, kSettings, key, numberText(defaultValue)).toDouble(&ok);
-    if (!ok || !std::isfinite(value) || value < minimum || std::fabs(value) > kMeasureLimit)
-        return defaultValue;
-    return value;
+    return storedMeasure(setting(form, kSettings, key, numberText(defaultValue)), defaultValue,
+                         minimum);
 }
 
-// A stored 0 or 1 (an option index, a check value), rounded as written by
-// hand; anything else gives the default.
 int zeroOrOne(frmMain& form, const char* key, int defaultValue) {
-    bool ok = false;
-    const double value = setting(form, kSettings, key, QString::number(defaultValue)).toDouble(&ok);
-    if (!ok || !std::isfinite(value)) return defaultValue;
-    const long rounded = std::lround(value);
-    return rounded == 0 || rounded == 1 ? static_cast<int>(rounded) : defaultValue;
+    return storedZeroOrOne(setting(form, kSettings, key, QString::number(defaultValue)),
+                           defaultValue);
 }
 
 // Runs a step of the load that may fail on its own, but not because the
@@ -89,7 +79,8 @@ int selectedIndex(const std::array<Button*, N>& options) {
 void checkStoredAttributes(frmMain& form, int list) {
     KeyedList* items = form.lstKTRInfoSelect[list];
     for (const auto& [key, value] : allSettings(form, kAttributeSections[list])) {
-        resumeNext([&] {
+        // Named explicitly: clang 14 cannot capture a structured binding.
+        resumeNext([&, &key = key] {
             for (int row = 0; row < items->count(); ++row) {
                 if (items->itemAt(row)->text(0) == key) {
                     KeyedList::setChecked(items->itemAt(row), true);
@@ -146,6 +137,22 @@ void saveAll(frmMain& form) {
 }
 
 }  // namespace
+
+double storedMeasure(const QString& text, double defaultValue, double minimum) {
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    if (!ok || !std::isfinite(value) || value < minimum || std::fabs(value) > kMeasureLimit)
+        return defaultValue;
+    return value;
+}
+
+int storedZeroOrOne(const QString& text, int defaultValue) {
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    if (!ok || !std::isfinite(value)) return defaultValue;
+    const long rounded = std::lround(value);
+    return rounded == 0 || rounded == 1 ? static_cast<int>(rounded) : defaultValue;
+}
 
 QString sectionOf(const frmMain& form, const QString& base) {
     return base + "\\" + form.treeName;

@@ -25,6 +25,13 @@ namespace RegistrySettings {
 
 inline constexpr const char* kApplication = "Tolvane";
 
+// A stored measure in twips, or the default when the text is no number the
+// save could have written (not finite, below minimum, beyond a million).
+double storedMeasure(const QString& text, double defaultValue, double minimum);
+// A stored 0 or 1 (an option index, a check value), rounded as written by
+// hand; anything else gives the default.
+int storedZeroOrOne(const QString& text, int defaultValue);
+
 // "<base>\<tree name>" for the tree of the run.
 QString sectionOf(const frmMain& form, const QString& base);
 

@@ -64,8 +64,9 @@ void frmMain::showEvent(QShowEvent* e) {
         if (!pendingOuterSize_ || isMinimized()) return;
         const auto [width, height] = *pendingOuterSize_;
         pendingOuterSize_.reset();
-        resumeNext([&] { Twips(this).setWidth(width); });
-        resumeNext([&] { Twips(this).setHeight(height); });
+        // Passed explicitly: clang 14 cannot capture a structured binding.
+        resumeNext([this, width = width] { Twips(this).setWidth(width); });
+        resumeNext([this, height = height] { Twips(this).setHeight(height); });
     });
 }
 

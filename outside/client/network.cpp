@@ -124,7 +124,7 @@ Network Network::parse(std::string_view text, const fs::path& baseDir, const std
     json doc;
     try {
         doc = json::parse(text);
-    } catch (const json::parse_error& e) {
+    } catch (const json::exception& e) {  // a parse error, or a number like 1e400
         in.fail("", std::string("not valid JSON (") + e.what() + ")");
     }
     in.onlyKeys(doc, "", {"servers", "trees", "accounts", "directory", "root", "primaryServer"});

@@ -272,7 +272,8 @@ void Client::mapDrive(uint16_t drive, uint32_t number, std::string_view volumePa
     if (!existingFolder(*root, folders))
         throw ClientError(KD_ERR_INVALID_PATH, inQuotes(volumePath) + " does not exist on " +
                                                    server.name + " (" + root->string() + ")");
-    store_.update([&](SessionState& s) {
+    // Named explicitly: clang 14 cannot capture a structured binding.
+    store_.update([&, &folders = folders](SessionState& s) {
         if (!s.findConnection(number))
             throw ClientError(KD_ERR_INVALID_CONNECTION,
                               "connection " + std::to_string(number) + " is not open");

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <nlohmann/json.hpp>
+#include <vector>
 
 #include "kdtypes.h"
 #include "outside/client/errors.h"
@@ -128,6 +129,25 @@ json toJson(const SessionState& s) {
             {"preferredTree", s.preferredTree}};
 }
 
+// Every number of the session state is a count or an identifier: a whole
+// number from 0 to 4294967295. Anything else (a sign, a fraction, 1e99) is
+// damage, which the JSON library would otherwise convert without a word, or
+// beyond the target's range with undefined behaviour. Walked without
+// recursion, as a damaged file may nest arrays deeply.
+void requireWholeNumbers(const json& document) {
+    std::vector<const json*> todo{&document};
+    while (!todo.empty()) {
+        const json& j = *todo.back();
+        todo.pop_back();
+        if (j.is_number() && (!j.is_number_unsigned() || j.get<std::uint64_t>() > UINT32_MAX)) {
+            throw std::runtime_error("the number " + j.dump() +
+                                     " is no whole number from 0 to 4294967295");
+        }
+        if (j.is_structured())
+            for (const json& item : j) todo.push_back(&item);
+    }
+}
+
 SessionState fromJson(const json& j) {
     SessionState s;
     j.at("nextConnection").get_to(s.nextConnection);
@@ -240,6 +260,7 @@ SessionState SessionStore::read() const {
     ::close(fd);
     try {
         const json j = json::parse(text);
+        requireWholeNumbers(j);
         if (j.at("version").get<int>() != 1) throw std::runtime_error("unknown version");
         return fromJson(j);
     } catch (const std::exception& e) {

@@ -49,6 +49,15 @@ DirectoryBuilder::DirectoryBuilder(Schema schema, std::string source)
         throw EntryError("the schema has too many classes");
     }
     valueStart_.push_back(0);
+    // The classes of the objects the tree ends in, and those derived from them.
+    leafClass_.assign(schema_.classCount(), false);
+    for (const char* name : {"User", "Workstation", "Alias"}) {
+        const auto leaf = schema_.findClass(name);
+        if (!leaf) continue;
+        for (ClassId c = 0; c < schema_.classCount(); ++c) {
+            if (schema_.inherits(c, *leaf)) leafClass_[c] = true;
+        }
+    }
 }
 
 DirectoryBuilder::~DirectoryBuilder() = default;
@@ -205,7 +214,8 @@ void DirectoryBuilder::addEntry(std::string_view dn, std::span<const Attribute> 
         types_.push_back(attributeId(attribute.type));
         if (types_.back() == schema_.objectClassAttribute()) objectClasses = attribute.values;
     }
-    ClassId cls = objectClasses.empty() ? schema_.topClass() : classFor(objectClasses);
+    if (objectClasses.empty()) throw EntryError("the entry " + quoted(dn) + " has no objectClass");
+    ClassId cls = classFor(objectClasses);
 
     EntryId parent = kNoEntry;
     std::size_t chainHit = chain_.size();
@@ -221,9 +231,19 @@ void DirectoryBuilder::addEntry(std::string_view dn, std::span<const Attribute> 
     }
     const bool root = parent == kNoEntry;
     if (root) {
+        // An entry whose parent is missing may be a tree root only when it is
+        // a container: a user, workstation or alias without its parent is
+        // what a file cut short or put together wrongly leaves.
+        if (leafClass_[cls]) {
+            throw EntryError(parentDn.empty()
+                                 ? "the entry " + quoted(dn) + " is a " +
+                                       schema_.objectClass(cls).name +
+                                       " and cannot be the root of a tree"
+                                 : "the parent entry " + quoted(parentDn) + " is missing");
+        }
         cls = schema_.topClass();
-    } else if (objectClasses.empty()) {
-        throw EntryError("the entry " + quoted(dn) + " has no objectClass");
+    } else if (schema_.objectClass(cls).kind == ObjectClass::Kind::Abstract) {
+        throw EntryError("the entry " + quoted(dn) + " has no structural class");
     }
 
     const std::string folded = foldCase(name);

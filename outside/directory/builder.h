@@ -4,9 +4,12 @@
 // later an LDAP reader) only parse; every rule about what makes a directory
 // lives here.
 //
-// Rules: an entry's parent must come before it; an entry none of whose
-// ancestors is present is the root of a tree, named by its RDN value and of
-// class "Top" whatever its objectClass; two entries below one parent may not
+// Rules: every entry lists its objectClass; an entry's parent must come
+// before it; an entry none of whose ancestors is present is the root of a
+// tree, named by its RDN value and of class "Top" whatever its objectClass,
+// but only when that objectClass is a container (no user, workstation or
+// alias class, nor one derived from them); below a root an entry needs a
+// class that is not abstract; two entries below one parent may not
 // share a relative name (full names must stay unique), nor two trees a name;
 // every listed objectClass must be in the schema, and the entry's class is the
 // most derived of them (the last listed if several are, auxiliary classes
@@ -96,6 +99,7 @@ private:
     std::vector<std::pair<std::string, AttributeId>> typeCache_;
     std::unordered_map<std::string, ClassId> classCache_;
     std::vector<AttributeId> types_;  // of the entry being added
+    std::vector<bool> leafClass_;     // per class: a user, workstation or alias class
 };
 
 }  // namespace outside::directory

@@ -38,7 +38,7 @@ DirectoryCache& DirectoryCache::instance() {
     return cache;
 }
 
-LoadResult DirectoryCache::get(const std::filesystem::path& path) {
+LoadResult DirectoryCache::get(const std::filesystem::path& path, const LoadLimits& limits) {
     std::error_code error;
     const std::filesystem::path canonical = std::filesystem::canonical(path, error);
     if (error) return lost(path, "cannot open: " + error.message());
@@ -60,9 +60,12 @@ LoadResult DirectoryCache::get(const std::filesystem::path& path) {
     const Stamp stamp{
         st.st_dev, st.st_ino, st.st_size,
         static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec};
+    // The loader refuses it with the reason; such a result is not kept.
+    if (static_cast<std::uint64_t>(st.st_size) > limits.maxSourceBytes)
+        return loadLdif(canonical, limits);
     if (slot->stamp && *slot->stamp == stamp) return slot->result;
 
-    LoadResult result = loadLdif(canonical);
+    LoadResult result = loadLdif(canonical, limits);
     if (result.status() == LoadStatus::SourceLost) return result;
     slot->stamp = stamp;
     slot->result = result;

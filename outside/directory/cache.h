@@ -23,7 +23,9 @@ public:
     // The current directory of the file at path. Safe to call from any
     // thread; callers asking for the same file while it loads wait for that
     // one load, callers asking for other files do not.
-    LoadResult get(const std::filesystem::path& path);
+    // A file larger than limits allow is refused (as a lost source) even
+    // when it was loaded before under a larger limit.
+    LoadResult get(const std::filesystem::path& path, const LoadLimits& limits = {});
 
     // Forgets every source (directories handed out stay valid).
     void clear();

@@ -1,18 +1,22 @@
-// The LDIF source: libldap reads the records (ldif_read_record) and parses
-// them (ldap_parse_ldif_record); this file checks what libldap does not,
-// turns the records into schema and entries, and points errors at lines.
+// The LDIF source: our own reader splits the file into records, libldap
+// parses each record (ldap_parse_ldif_record); this file checks what libldap
+// does not, turns the records into schema and entries, and points errors at
+// lines.
 #include "outside/directory/ldif.h"
 
 #include <cstdio>  // first: <ldif.h> uses FILE without including it
 
+#include <fcntl.h>
 #include <ldap.h>
 #include <ldif.h>
 #include <strings.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 
 #include "outside/directory/builder.h"
 
@@ -21,19 +25,6 @@ namespace {
 
 struct Failure {
     LoadError error;
-};
-
-struct LdifFile {
-    LDIFFP* fp = nullptr;
-    ~LdifFile() {
-        if (fp) ldif_close(fp);
-    }
-};
-
-struct RecordBuffer {
-    char* text = nullptr;
-    int size = 0;
-    ~RecordBuffer() { ber_memfree(text); }
 };
 
 struct ParsedRecord {
@@ -106,19 +97,31 @@ std::vector<LogicalLine> logicalLines(std::string_view record, unsigned long fir
     return out;
 }
 
+// Gathers the lines of a source into records and reads them. The source is
+// fed in pieces as it is read; records end at blank lines, and comment lines
+// before a record belong to it (as libldap's own record reader takes them,
+// whose record parser reads each one). Nothing here opens a file: an
+// "include:" line is refused where a record would begin, and a ":<" value
+// before it reaches the parser.
 class Reader {
 public:
-    explicit Reader(const std::filesystem::path& path) : name_(path.string()) {}
-    std::shared_ptr<const Directory> read();
+    explicit Reader(std::string name) : name_(std::move(name)) {}
+    // The size of the whole source, when known: room is made for it.
+    void expectBytes(std::size_t bytes) { expectedBytes_ = bytes; }
+    void feed(std::string_view bytes);
+    std::shared_ptr<const Directory> finish();
 
-private:
     [[noreturn]] void fail(LoadStatus status, unsigned long line,
                            const std::string& message) const {
         throw Failure{LoadError{status, name_, line, message}};
     }
+
+private:
     [[noreturn]] void bad(unsigned long line, const std::string& message) const {
         fail(LoadStatus::BadData, line, message);
     }
+    void line(std::string_view text);
+    void endRecord();
     void record(std::string_view text, unsigned long first, bool firstRecord);
     void checkLines(std::string_view text, unsigned long first) const;
     [[noreturn]] void malformed() const;
@@ -127,44 +130,83 @@ private:
     bool isSubschema(std::string_view dn) const;
 
     std::string name_;
+    std::size_t expectedBytes_ = 0;
     std::unique_ptr<DirectoryBuilder> builder_;
-    std::string raw_;  // the record being read, as the file has it
+    // Gathering: the unfinished last line of the bytes fed so far, the lines
+    // of the record so far, and where it stands.
+    std::string partial_;
+    std::string gathered_;
+    unsigned long lineCount_ = 0;
+    unsigned long gatheredFirst_ = 0;
+    bool inRecord_ = false;
+    bool topComment_ = false;
+    bool firstRecord_ = true;
+    // The record being read.
+    std::string raw_;
     unsigned long first_ = 0;
-    std::size_t fileSize_ = 0;
     std::vector<std::string_view> values_;
     std::vector<DirectoryBuilder::Attribute> attributes_;
 };
 
-std::shared_ptr<const Directory> Reader::read() {
-    LdifFile file;
-    file.fp = ldif_open(name_.c_str(), "r");
-    if (!file.fp)
-        fail(LoadStatus::SourceLost, 0, std::string("cannot open: ") + std::strerror(errno));
-    struct stat st {};
-    if (fstat(fileno(file.fp->fp), &st) != 0 || !S_ISREG(st.st_mode)) {
-        fail(LoadStatus::SourceLost, 0, "not a readable file");
+void Reader::feed(std::string_view bytes) {
+    while (!bytes.empty()) {
+        const auto end = bytes.find('\n');
+        if (end == std::string_view::npos) {
+            partial_.append(bytes);
+            return;
+        }
+        if (partial_.empty()) {
+            line(bytes.substr(0, end));
+        } else {
+            partial_.append(bytes.substr(0, end));
+            line(partial_);
+            partial_.clear();
+        }
+        bytes.remove_prefix(end + 1);
     }
-    fileSize_ = static_cast<std::size_t>(st.st_size);
-    std::setvbuf(file.fp->fp, nullptr, _IOFBF, 1 << 16);
+}
 
-    RecordBuffer buffer;
-    unsigned long line = 0;
-    bool firstRecord = true;
-    while (true) {
-        const unsigned long before = line;
-        const int found = ldif_read_record(file.fp, &line, &buffer.text, &buffer.size);
-        if (found < 0 || file.fp->prev) bad(before + 1, "\"include:\" lines are not allowed");
-        if (found == 0) break;
-        const std::string_view text(buffer.text);
-        // The line count includes the blank line that ended the record, unless
-        // the file ended it.
-        const auto physical =
-            static_cast<unsigned long>(std::count(text.begin(), text.end(), '\n'));
-        const unsigned long first = line - physical + (std::feof(file.fp->fp) ? 1 : 0);
-        record(text, first, firstRecord);
-        firstRecord = false;
+// One physical line, without its line end.
+void Reader::line(std::string_view text) {
+    ++lineCount_;
+    if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+    if (text.find('\0') != std::string_view::npos) bad(lineCount_, "a NUL byte in the line");
+    if (text.empty()) {
+        if (inRecord_) {
+            endRecord();
+        } else {
+            gathered_.clear();  // comments before a blank line belong to no record
+            topComment_ = false;
+        }
+        return;
     }
-    if (std::ferror(file.fp->fp)) fail(LoadStatus::SourceLost, line, "read error");
+    if (!inRecord_) {
+        if (text.front() == '#') {
+            topComment_ = true;
+        } else if (!(topComment_ && text.front() == ' ')) {
+            inRecord_ = true;
+            if (startsWithIgnoringCase(text, "include:"))
+                bad(lineCount_, "\"include:\" lines are not allowed");
+        }
+    }
+    if (gathered_.empty()) gatheredFirst_ = lineCount_;
+    gathered_.append(text).push_back('\n');
+}
+
+void Reader::endRecord() {
+    record(gathered_, gatheredFirst_, firstRecord_);
+    firstRecord_ = false;
+    gathered_.clear();
+    inRecord_ = false;
+    topComment_ = false;
+}
+
+std::shared_ptr<const Directory> Reader::finish() {
+    if (!partial_.empty()) {
+        line(partial_);
+        partial_.clear();
+    }
+    if (inRecord_) endRecord();
     if (!builder_) bad(0, "no subschema entry (dn: cn=Subschema)");
     return builder_->finish();
 }
@@ -314,7 +356,7 @@ void Reader::readSchema(std::string_view dn) {
             std::make_unique<DirectoryBuilder>(Schema::parse(attributeTypes, objectClasses), name_);
         // An entry takes at least ~100 bytes of LDIF, and keeps less text
         // than the file spends on it.
-        builder_->reserve(fileSize_ / 100, fileSize_);
+        builder_->reserve(expectedBytes_ / 100, expectedBytes_);
     } catch (const SchemaError& error) {
         const auto& list = error.list == "attributeTypes" ? attributeTypes : objectClasses;
         bad(error.index < list.size() ? lineOf(error.list, list[error.index]) : first_,
@@ -332,9 +374,93 @@ std::string LoadError::describe() const {
     return out.append(": ").append(message);
 }
 
-LoadResult loadLdif(const std::filesystem::path& path) {
+namespace {
+
+std::string bytesText(std::uint64_t bytes) {
+    return std::to_string(bytes) + " bytes";
+}
+
+struct FileDescriptor {
+    int fd = -1;
+    ~FileDescriptor() {
+        if (fd >= 0) ::close(fd);
+    }
+};
+
+// Reads the file into the reader. It is opened without waiting (a FIFO or a
+// device would block open() or never end) and must be a regular file before
+// a byte is read.
+void readFile(Reader& reader, const std::filesystem::path& path, const LoadLimits& limits) {
+    FileDescriptor file;
+    do {
+        file.fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    } while (file.fd < 0 && errno == EINTR);
+    if (file.fd < 0)
+        reader.fail(LoadStatus::SourceLost, 0, std::string("cannot open: ") + std::strerror(errno));
+    struct stat st {};
+    if (::fstat(file.fd, &st) != 0)
+        reader.fail(LoadStatus::SourceLost, 0, std::string("cannot read: ") + std::strerror(errno));
+    if (!S_ISREG(st.st_mode)) reader.fail(LoadStatus::SourceLost, 0, "not a regular file");
+    const auto tooLarge = [&](std::uint64_t size) {
+        std::string message = "the file is larger than the limit of " +
+                              bytesText(limits.maxSourceBytes) + " (" + bytesText(size);
+        if (size != static_cast<std::uint64_t>(st.st_size)) message += " read so far";
+        message += ")";
+        if (!limits.limitName.empty()) message += "; the limit is " + limits.limitName;
+        reader.fail(LoadStatus::SourceLost, 0, message);
+    };
+    const auto size = static_cast<std::uint64_t>(st.st_size);
+    if (size > limits.maxSourceBytes) tooLarge(size);
+    reader.expectBytes(static_cast<std::size_t>(size));
+
+    // A file that grows while it is read is cut off at the limit.
+    std::vector<char> buffer(1 << 20);
+    std::uint64_t total = 0;
+    while (true) {
+        const ssize_t n = ::read(file.fd, buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0)
+            reader.fail(LoadStatus::SourceLost, 0,
+                        std::string("read error: ") + std::strerror(errno));
+        if (n == 0) break;
+        total += static_cast<std::uint64_t>(n);
+        if (total > limits.maxSourceBytes) tooLarge(total);
+        reader.feed({buffer.data(), static_cast<std::size_t>(n)});
+    }
+}
+
+// libldap complains about malformed text on stderr; our errors name the
+// file and the line instead. The complaints that go through liblber's log
+// function are dropped here; the line that the record parser prints itself
+// cannot be stopped from a library (kddir-check keeps it out of its output).
+void quietLibldap() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        static const BER_LOG_PRINT_FN drop = [](const char*) {};
+        ber_set_option(nullptr, LBER_OPT_LOG_PRINT_FN, reinterpret_cast<const void*>(drop));
+    });
+}
+
+}  // namespace
+
+LoadResult loadLdif(const std::filesystem::path& path, const LoadLimits& limits) {
+    quietLibldap();
     try {
-        return LoadResult{Reader(path).read(), {}};
+        Reader reader(path.string());
+        readFile(reader, path, limits);
+        return LoadResult{reader.finish(), {}};
+    } catch (const Failure& failure) {
+        return LoadResult{nullptr, failure.error};
+    }
+}
+
+LoadResult loadLdifText(std::string_view text, const std::string& name) {
+    quietLibldap();
+    try {
+        Reader reader(name);
+        reader.expectBytes(text.size());
+        reader.feed(text);
+        return LoadResult{reader.finish(), {}};
     } catch (const Failure& failure) {
         return LoadResult{nullptr, failure.error};
     }

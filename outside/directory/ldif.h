@@ -1,18 +1,26 @@
-// Reading a directory from an LDIF file (RFC 2849) with libldap's LDIF
-// reader. The file holds its schema in a subschema entry ("dn: cn=Subschema",
-// attributes objectClasses and attributeTypes) that comes before every other
-// entry; the entries follow, each after its parent (see builder.h for the
-// rules they must keep). Only plain entries are read: change records,
-// "include:" lines and values taken from URLs (":<") are refused, so that a
-// data file never makes us read another file.
+// Reading a directory from an LDIF file (RFC 2849). The file holds its schema
+// in a subschema entry ("dn: cn=Subschema", attributes objectClasses and
+// attributeTypes) that comes before every other entry; the entries follow,
+// each after its parent (see builder.h for the rules they must keep).
+//
+// Only plain entries are read: change records, "include:" lines and values
+// taken from URLs (":<") are refused, so that a data file never makes us read
+// another file. The file itself must be a regular file no larger than the
+// limit; a FIFO or a device is refused before anything is read from it, so a
+// load never blocks.
 #pragma once
 
 #include <filesystem>
+#include <string>
+#include <string_view>
 
 #include "outside/directory/load.h"
 
 namespace outside::directory {
 
-LoadResult loadLdif(const std::filesystem::path& path);
+LoadResult loadLdif(const std::filesystem::path& path, const LoadLimits& limits = {});
+
+// The same from text in memory; name stands for the file in messages.
+LoadResult loadLdifText(std::string_view text, const std::string& name);
 
 }  // namespace outside::directory

@@ -3,6 +3,7 @@
 // one that holds bad data, and points at the line that is wrong.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -24,6 +25,15 @@ struct LoadError {
 
     // "source:line: message", or "source: message" without a line.
     std::string describe() const;
+};
+
+// What a source may cost before it is read at all. A file larger than
+// maxSourceBytes is refused with an error that names limitName (how the
+// limit is set), so that an administrator knows what to raise.
+struct LoadLimits {
+    static constexpr std::uint64_t kDefaultMaxSourceBytes = std::uint64_t{2} << 30;  // 2 GiB
+    std::uint64_t maxSourceBytes = kDefaultMaxSourceBytes;
+    std::string limitName;
 };
 
 struct LoadResult {

@@ -52,9 +52,31 @@ std::string extensionName(LDAPSchemaExtensionItem** ext) {
     return {};
 }
 
-std::string parseError(std::string_view what, int code, const char* where) {
+// libldap's parser can step one byte past the end of a definition that
+// stops short ("SYNTAX )", "X-"), and then goes on with whatever lies there.
+// The copy it reads ends in spare NULs, so that it finds the end again.
+constexpr std::size_t kSpareNuls = 8;
+
+std::string forParser(std::string_view definition) {
+    std::string text(definition);
+    text.append(kSpareNuls, '\0');
+    return text;
+}
+
+// libldap's error position may lie past the end of the definition, or
+// elsewhere altogether, so it is used only while it points into the text.
+std::string parseError(std::string_view what, int code, const std::string& text,
+                       const char* where) {
     std::string message = "malformed " + std::string(what) + ": " + ldap_scherr2str(code);
-    if (where && *where) message += " at \"" + std::string(where).substr(0, 40) + "\"";
+    const std::size_t size = text.size() - kSpareNuls;
+    const auto begin = reinterpret_cast<std::uintptr_t>(text.data());
+    const auto at = reinterpret_cast<std::uintptr_t>(where);
+    if (where && at >= begin && at < begin + size) {
+        message += " at \"" +
+                   text.substr(at - begin, std::min<std::size_t>(40, size - (at - begin))) + "\"";
+    } else if (where && at >= begin + size && at <= begin + text.size()) {
+        message += " at the end";
+    }
     return message;
 }
 
@@ -71,12 +93,13 @@ Schema Schema::parse(const std::vector<std::string_view>& attributeTypes,
                      const std::vector<std::string_view>& objectClasses) {
     Schema schema;
     for (std::size_t i = 0; i < attributeTypes.size(); ++i) {
-        const std::string text(attributeTypes[i]);
+        const std::string text = forParser(attributeTypes[i]);
         int code = 0;
         const char* where = nullptr;
         std::unique_ptr<LDAPAttributeType, AttributeTypeFree> at(
             ldap_str2attributetype(text.c_str(), &code, &where, kParseFlags));
-        if (!at) throw SchemaError(parseError("attribute type", code, where), "attributeTypes", i);
+        if (!at)
+            throw SchemaError(parseError("attribute type", code, text, where), "attributeTypes", i);
         AttributeType type;
         type.oid = at->at_oid ? at->at_oid : "";
         type.ldapNames = strings(at->at_names);
@@ -89,35 +112,55 @@ Schema Schema::parse(const std::vector<std::string_view>& attributeTypes,
     // Classes are registered before any SUP is resolved: a superclass may be
     // defined after the classes that name it.
     std::vector<std::unique_ptr<LDAPObjectClass, ObjectClassFree>> parsed;
+    std::vector<std::string> extensions;
     for (std::size_t i = 0; i < objectClasses.size(); ++i) {
-        const std::string text(objectClasses[i]);
+        const std::string text = forParser(objectClasses[i]);
         int code = 0;
         const char* where = nullptr;
         parsed.emplace_back(ldap_str2objectclass(text.c_str(), &code, &where, kParseFlags));
-        const LDAPObjectClass* oc = parsed.back().get();
-        if (!oc) throw SchemaError(parseError("object class", code, where), "objectClasses", i);
+        if (!parsed.back())
+            throw SchemaError(parseError("object class", code, text, where), "objectClasses", i);
+        extensions.push_back(extensionName(parsed.back()->oc_extensions));
+    }
+    // Tree roots are of class "Top": LDAP's `top`, unless a class of the
+    // schema carries that name itself. Then that class is the roots' class,
+    // and `top` is known by its LDAP name only.
+    const auto claimsTop =
+        std::find_if(extensions.begin(), extensions.end(),
+                     [](const std::string& name) { return foldCase(name) == "top"; });
+    const bool topClaimed = claimsTop != extensions.end();
+    for (std::size_t i = 0; i < parsed.size(); ++i) {
+        const LDAPObjectClass* oc = parsed[i].get();
         ObjectClass cls;
         cls.oid = oc->oc_oid ? oc->oc_oid : "";
         cls.ldapNames = strings(oc->oc_names);
-        const std::string extension = extensionName(oc->oc_extensions);
-        cls.name = directoryName(extension, cls.ldapNames, cls.oid);
-        if (extension.empty() && lowerAscii(cls.name) == "top") cls.name = "Top";
+        cls.name = directoryName(extensions[i], cls.ldapNames, cls.oid);
+        if (extensions[i].empty() && lowerAscii(cls.name) == "top") {
+            if (topClaimed) {
+                cls.named = false;
+            } else {
+                cls.name = "Top";
+            }
+        }
         cls.kind = oc->oc_kind == LDAP_SCHEMA_ABSTRACT    ? ObjectClass::Kind::Abstract
                    : oc->oc_kind == LDAP_SCHEMA_AUXILIARY ? ObjectClass::Kind::Auxiliary
                                                           : ObjectClass::Kind::Structural;
         schema.addClass(std::move(cls), i);
     }
-    if (const auto declared = schema.classByLdapName("top")) {
-        schema.top_ = *declared;
-    } else {
+    const auto declaredTop = schema.classByLdapName("top");
+    if (!declaredTop) {
         ObjectClass top;
-        top.name = "Top";
+        top.name = topClaimed ? "top" : "Top";
         top.oid = "2.5.6.0";
         top.ldapNames = {"top"};
         top.kind = ObjectClass::Kind::Abstract;
         top.declared = false;
+        top.named = !topClaimed;
         schema.top_ = schema.addClass(std::move(top), 0);
+    } else {
+        schema.top_ = *declaredTop;
     }
+    if (topClaimed) schema.top_ = static_cast<ClassId>(claimsTop - extensions.begin());
     const auto attributeNamed = [&schema](const char* name) {
         if (auto id = schema.attributeByLdapName(name)) return *id;
         return schema.addUndeclaredAttribute(name);
@@ -149,13 +192,14 @@ Schema Schema::parse(const std::vector<std::string_view>& attributeTypes,
 
 namespace {
 
-// Files an attribute type or class under its LDAP names, OID and directory
-// name; each must be new.
+// Files an attribute type or class under its LDAP names, OID and (when it
+// is known by it) its directory name; each must be new.
 template <class Element>
-std::uint32_t addElement(std::vector<Element>& elements, Element element,
+std::uint32_t addElement(std::vector<Element>& elements, Element element, bool named,
                          std::unordered_map<std::string, std::uint32_t>& byLdapName,
                          std::unordered_map<std::string, std::uint32_t>& byName,
-                         const std::string& kind, const char* list, std::size_t index) {
+                         const std::string& kind, const std::string& kinds, const char* list,
+                         std::size_t index) {
     const auto id = static_cast<std::uint32_t>(elements.size());
     std::vector<std::string> keys = element.ldapNames;
     if (!element.oid.empty()) keys.push_back(element.oid);
@@ -164,8 +208,8 @@ std::uint32_t addElement(std::vector<Element>& elements, Element element,
             throw SchemaError(kind + " '" + key + "' is defined twice", list, index);
         }
     }
-    if (!byName.emplace(foldCase(element.name), id).second) {
-        throw SchemaError("two " + kind + "s are named '" + element.name + "'", list, index);
+    if (named && !byName.emplace(foldCase(element.name), id).second) {
+        throw SchemaError("two " + kinds + " are named '" + element.name + "'", list, index);
     }
     elements.push_back(std::move(element));
     return id;
@@ -174,13 +218,14 @@ std::uint32_t addElement(std::vector<Element>& elements, Element element,
 }  // namespace
 
 AttributeId Schema::addAttribute(AttributeType type, std::size_t index) {
-    return addElement(attributes_, std::move(type), attributeByLdapName_, attributeByName_,
-                      "attribute type", "attributeTypes", index);
+    return addElement(attributes_, std::move(type), true, attributeByLdapName_, attributeByName_,
+                      "attribute type", "attribute types", "attributeTypes", index);
 }
 
 ClassId Schema::addClass(ObjectClass cls, std::size_t index) {
-    return addElement(classes_, std::move(cls), classByLdapName_, classByName_, "object class",
-                      "objectClasses", index);
+    const bool named = cls.named;
+    return addElement(classes_, std::move(cls), named, classByLdapName_, classByName_,
+                      "object class", "object classes", "objectClasses", index);
 }
 
 AttributeId Schema::addUndeclaredAttribute(std::string_view ldapName) {

@@ -3,7 +3,8 @@
 // The directory's own name of a class or attribute is the value of its
 // X-KTR-NAME extension; an element without one is known by its first LDAP
 // name, except the class `top`, which every tree root has and which is known
-// as "Top".
+// as "Top" (unless a class of its own carries that name: then that one is the
+// tree roots' class).
 #pragma once
 
 #include <cstdint>
@@ -44,6 +45,9 @@ struct ObjectClass {
     // order, every attribute once. `objectClass` is no field.
     std::vector<AttributeId> fields;
     bool declared = true;
+    // False for LDAP's `top` when another class carries the name "Top": it is
+    // then found by its LDAP name only and is no layout of the directory.
+    bool named = true;
 };
 
 // A definition that cannot be used. `list` is "attributeTypes" or
@@ -81,6 +85,7 @@ public:
     // True when derived is base or inherits from it, directly or not.
     bool inherits(ClassId derived, ClassId base) const;
 
+    // The class of every tree root, named "Top".
     ClassId topClass() const { return top_; }
     AttributeId objectClassAttribute() const { return objectClassAttribute_; }
 

@@ -2,12 +2,9 @@
 // the directory data of the configured source.
 #include "outside/kddir/kddirctrl.h"
 
-#include <cstdlib>
-
 #include "outside/directory/cache.h"
 #include "outside/directory/fullname.h"
 #include "outside/kddir/objects.h"
-#include "platform/registry/store.h"
 #include "platform/text/casefold.h"
 
 namespace outside::kddir {
@@ -32,18 +29,8 @@ std::string trim(std::string_view text) {
 
 }  // namespace
 
-std::string configuredSource() {
-    if (const char* env = std::getenv("KDDIR_SOURCE"); env && *env) return env;
-    try {
-        platform::registry::Store store;
-        return store.value(kSourceKey, kSourceValue).value_or("");
-    } catch (const platform::registry::RegistryError&) {
-        return {};
-    }
-}
-
-DirectoryPtr loadSource(const std::string& source) {
-    const dir::LoadResult result = dir::DirectoryCache::instance().get(source);
+DirectoryPtr loadSource(const std::string& source, const dir::LoadLimits& limits) {
+    const dir::LoadResult result = dir::DirectoryCache::instance().get(source, limits);
     // The code says the source is lost; the text says where and why.
     if (!result.ok()) raise(code::SourceLost, result.error.describe());
     return result.directory;
@@ -85,19 +72,21 @@ void KDDirCtrl::describe(MapBuilder<KDDirCtrl>& b) {
     b.property(10, "FieldTypes", &KDDirCtrl::fieldTypes).help("The field types of the schema.");
 }
 
-KDDirCtrl::KDDirCtrl() : source_(configuredSource()), events_({kEventsIid, "_DKDDirCtrlEvents"}) {
+KDDirCtrl::KDDirCtrl()
+    : source_(configuredSource()),
+      limits_(configuredLimits().limits),
+      events_({kEventsIid, "_DKDDirCtrlEvents"}) {
     if (source_.empty())
         raise(code::NoClient,
               "No directory client is configured: set KDDIR_SOURCE or the registry value " +
                   std::string(kSourceKey) + "\\" + kSourceValue);
-    if (source_.starts_with("ldap://") || source_.starts_with("ldaps://"))
-        raise(code::SourceLost,
-              "LDAP directory sources are not supported by this control: " + source_);
+    if (const std::string why = unsupportedSource(source_); !why.empty())
+        raise(code::SourceLost, why);
     data();
 }
 
 DirectoryPtr KDDirCtrl::data() {
-    return loadSource(source_);
+    return loadSource(source_, limits_);
 }
 
 dir::EntryId KDDirCtrl::entryOf(const dir::Directory& directory, std::string_view fullName) const {

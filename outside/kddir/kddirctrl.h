@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "outside/directory/directory.h"
+#include "outside/kddir/source.h"
 #include "platform/automation/automation.h"
 
 namespace outside::kddir {
@@ -31,21 +32,15 @@ inline constexpr const char* kProgId = "KDDirLib.KDDirCtrl.1";
 inline constexpr const char* kClsid = "{6A1E3C20-5B7D-4C1E-9E52-0D4B7A11C001}";
 inline constexpr const char* kEventsIid = "{6A1E3C20-5B7D-4C1E-9E52-0D4B7A11C002}";
 inline constexpr const char* kLibraryId = "{6A1E3C20-5B7D-4C1E-9E52-0D4B7A11C000}";
-// Where the source is configured when KDDIR_SOURCE is not set.
-inline constexpr const char* kSourceKey = "Software\\KDDirLib\\KDDirCtrl";
-inline constexpr const char* kSourceValue = "Source";
 
 inline constexpr platform::automation::DispId kSearchCompleted = 1;
 
 using DirectoryPtr = std::shared_ptr<const outside::directory::Directory>;
 
-// The configured source: KDDIR_SOURCE, else the registry value; empty when
-// neither names one.
-std::string configuredSource();
-
 // Loads the current data of a source through the process-wide cache;
-// raises 600 when the source cannot be read or no longer holds a directory.
-DirectoryPtr loadSource(const std::string& source);
+// raises 600 when the source cannot be read, is too large or no longer holds
+// a directory.
+DirectoryPtr loadSource(const std::string& source, const outside::directory::LoadLimits& limits);
 
 // Class names as the control takes them: "User, Alias, Workstation".
 std::vector<outside::directory::ClassId> parseClassList(const outside::directory::Directory& dir,
@@ -81,6 +76,7 @@ private:
     outside::directory::EntryId contextEntry(const outside::directory::Directory& dir);
 
     std::string source_;
+    outside::directory::LoadLimits limits_;
     std::string classFilter_;
     std::string context_;  // empty: the root of the first tree
     platform::automation::EventSource events_;

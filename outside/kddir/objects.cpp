@@ -155,8 +155,11 @@ Variant entriesBelow(const DirectoryPtr& dir, dir::EntryId parent,
 Variant layoutsOf(const DirectoryPtr& dir) {
     auto layouts = make<Collection>();
     const auto& schema = dir->schema();
-    for (dir::ClassId id = 0; id < schema.classCount(); ++id)
-        layouts->append(schema.objectClass(id).name, Variant(make<Layout>(dir, id)));
+    for (dir::ClassId id = 0; id < schema.classCount(); ++id) {
+        // LDAP's top is no layout when a class of the schema is named "Top".
+        if (schema.objectClass(id).named)
+            layouts->append(schema.objectClass(id).name, Variant(make<Layout>(dir, id)));
+    }
     return Variant(layouts);
 }
 

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "platform/registry/numbers.h"
 #include "platform/text/casefold.h"
 
 namespace platform::registry {
@@ -105,11 +106,7 @@ long versionOrder(std::string_view version) {
 }
 
 std::optional<std::uint32_t> parseNumber(const std::optional<std::string>& text, int base = 10) {
-    if (!text) return std::nullopt;
-    std::uint32_t value = 0;
-    auto [end, ec] = std::from_chars(text->data(), text->data() + text->size(), value, base);
-    if (ec != std::errc() || end != text->data() + text->size()) return std::nullopt;
-    return value;
+    return text ? wholeNumber<std::uint32_t>(*text, base) : std::nullopt;
 }
 
 // The value names of version information, in the order they are written.

@@ -5,9 +5,13 @@
 // unattended database builds (the file they write, the reasons they end
 // with, a build killed midway).
 // A run is ended as a session end would end it (SIGTERM), which closes the
-// windows as the user would.
+// windows as the user would. Two runs that write the store at the same
+// moment, and runs killed while they save, leave a sound store.
+#include <random>
+#include <set>
 #include <sstream>
 
+#include "savekill.h"
 #include "tvnprocess.h"
 
 using namespace e2e;
@@ -212,4 +216,62 @@ TEST_F(TvnProcess, TheOlderConsoleDirectoryOffersRemoteControlOnly) {
     EXPECT_EQ(
         store.value("Software\\Application Settings\\Tolvane\\Settings\\CorpTree", "Remote Action"),
         "RC");
+}
+
+TEST_F(TvnProcess, TwoRunsAddingHistoryAndSavingAtOnceLoseNothing) {
+    save("Settings\\CorpTree", "HB Server", "FS1");
+    const fs::path sync = testsupport::freshDir("sync");
+    const QString gate = QString::fromStdString((sync / "gate").string());
+    const std::vector<std::vector<std::string>> names = {
+        {"WS030", "WS031", "WS032", "WS033", "WS034", "WS035", "WS036", "WS037", "WS038", "WS039"},
+        {"WS070", "WS071", "WS072", "WS073", "WS074", "WS075", "WS076", "WS077", "WS078", "WS079"}};
+    std::vector<std::unique_ptr<QProcess>> runs;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        // Each run searches (which adds to the history) and saves its
+        // settings in turn, then ends (and saves again).
+        QString drive = "ready=" + QString::fromStdString((sync / std::to_string(i)).string()) +
+                        ";wait=" + gate;
+        for (const std::string& name : names[i])
+            drive += ";search=" + QString::fromStdString(name) + ";save";
+        runs.push_back(std::make_unique<QProcess>());
+        runs.back()->setProcessEnvironment(environment(drive));
+        runs.back()->start(TVN_DRIVER, {});
+    }
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return fs::exists(sync / "0") && fs::exists(sync / "1"); }, 60000));
+    testsupport::writeFile(sync / "gate", "");
+    for (auto& run : runs) {
+        ASSERT_TRUE(run->waitForFinished(120000));
+        EXPECT_EQ(run->exitCode(), 0) << run->readAllStandardError().toStdString();
+    }
+
+    EXPECT_EQ(savekill::integrity(platform::registry::Store::defaultPath()), "ok");
+    std::set<std::string> history;
+    for (const auto& [key, value] : section("History\\CorpTree")) history.insert(key);
+    for (const auto& list : names) {
+        for (const std::string& name : list) {
+            const std::string key = "KTR:\\\\CorpTree\\Acme\\" +
+                                    std::string(name < "WS070" ? "Sales" : "Marketing") + "\\" +
+                                    name + ";Workstation";
+            EXPECT_TRUE(history.count(key)) << key;
+        }
+    }
+    EXPECT_EQ(history.size(), 20u);
+    EXPECT_EQ(section("Settings\\CorpTree").size(), 16u);
+}
+
+TEST_F(TvnProcess, ARunKilledWhileSavingLeavesASoundStoreWithWholeValues) {
+    std::mt19937 random(std::random_device{}());
+    const fs::path ready = testsupport::freshDir("ready") / "saving";
+    for (int kill = 0; kill < 5; ++kill) {
+        const std::chrono::milliseconds delay(std::uniform_int_distribution<int>(0, 150)(random));
+        ASSERT_EQ(savekill::killWhileSaving(TVN_DRIVER, environment(), ready, delay), "");
+        ASSERT_EQ(savekill::integrity(platform::registry::Store::defaultPath()), "ok")
+            << "kill " << kill << " after " << delay.count() << " ms";
+        const savekill::Saved saved = savekill::savedValues("Settings\\CorpTree");
+        ASSERT_EQ(saved.problem, "") << "kill " << kill << " after " << delay.count() << " ms";
+        EXPECT_GE(saved.oldest, 1);
+    }
+    // The next run starts on what the killed one left.
+    EXPECT_TRUE(report("").contains("tree=CorpTree"));
 }

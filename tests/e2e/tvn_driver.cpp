@@ -7,21 +7,32 @@
 //                   default action, visible actions, history) to a file
 //   window=<file>   writes the caption, status panel 2 and the result list's
 //                   header and length to a file
-//   await=<file>    waits (serving events) until the file exists
+//   await=<file>    waits (serving events, up to a minute) until the file exists
 //   stay            leaves the window open instead: the run ends as a session
 //                   end or the user ends it
+//   save            saves the settings, as shutdown does
+//   ready=<file>    creates the file (the run has come this far)
+//   wait=<file>     waits (up to a minute, serving no events) until the file exists
+//   saveloop=<file> saves the settings again and again, each time with new
+//                   values of the keys in savedvalues.h, and creates the file
+//                   once the first save is done; never ends (the test kills it)
 #include <QAction>
+#include <QComboBox>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
 #include <QTextStream>
+#include <QThread>
 
 #include "app/shell/Program.h"
+#include "app/shell/RegistrySettings.h"
 #include "app/shell/frmMain.h"
 #include "platform/forms/imagecombo.h"
 #include "platform/forms/keyedlist.h"
+#include "savedvalues.h"
 
 namespace {
 
@@ -63,6 +74,28 @@ void window(tvn::frmMain& form, const QString& file) {
     QFile::rename(file + ".part", file);
 }
 
+void touch(const QString& file) {
+    QFile out(file);
+    out.open(QIODevice::WriteOnly);
+}
+
+// Polls rather than waits on a signal: the file comes from another process.
+void waitFor(const QString& file) {
+    QDeadlineTimer deadline(60000);
+    while (!QFile::exists(file) && !deadline.hasExpired()) QThread::msleep(5);
+}
+
+[[noreturn]] void saveForEver(tvn::frmMain& form, const QString& ready) {
+    for (long generation = 1;; ++generation) {
+        form.cmbServerlist->setEditText(
+            QString::fromStdString(savedvalues::value(savedvalues::kKeys[0], generation)));
+        form.txtInvServer->setText(
+            QString::fromStdString(savedvalues::value(savedvalues::kKeys[1], generation)));
+        tvn::RegistrySettings::SaveSettings(form);
+        if (generation == 1) touch(ready);
+    }
+}
+
 void drive(tvn::frmMain& form) {
     const QStringList steps = qEnvironmentVariable("TVN_DRIVE").split(';', Qt::SkipEmptyParts);
     bool stay = false;
@@ -79,6 +112,14 @@ void drive(tvn::frmMain& form) {
             if (!QTest::qWaitFor([&] { return QFile::exists(value); }, 60000)) break;
         } else if (step == "stay") {
             stay = true;
+        } else if (step == "save") {
+            tvn::RegistrySettings::SaveSettings(form);
+        } else if (step.startsWith("ready=")) {
+            touch(value);
+        } else if (step.startsWith("wait=")) {
+            waitFor(value);
+        } else if (step.startsWith("saveloop=")) {
+            saveForEver(form, value);
         }
     }
     if (!stay) form.close();

@@ -1,6 +1,8 @@
 // Private homes and paths for the test executables.
 #include "testsupport/testsupport.h"
 
+#include <sys/wait.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -41,7 +43,9 @@ void tearDownPrivateHome() {
     g_home.clear();
 }
 
-fs::path home() { return g_home; }
+fs::path home() {
+    return g_home;
+}
 
 fs::path freshDir(const std::string& hint) {
     fs::path dir = g_home / (hint + "-" + std::to_string(++g_counter));
@@ -49,10 +53,18 @@ fs::path freshDir(const std::string& hint) {
     return dir;
 }
 
-fs::path sourceDir() { return TVN_SOURCE_DIR; }
-fs::path dataDir() { return TVN_TEST_DATA_DIR; }
-fs::path binDir() { return TVN_BIN_DIR; }
-fs::path libDir() { return TVN_LIB_DIR; }
+fs::path sourceDir() {
+    return TVN_SOURCE_DIR;
+}
+fs::path dataDir() {
+    return TVN_TEST_DATA_DIR;
+}
+fs::path binDir() {
+    return TVN_BIN_DIR;
+}
+fs::path libDir() {
+    return TVN_LIB_DIR;
+}
 
 void writeFile(const fs::path& path, const std::string& contents) {
     if (path.has_parent_path()) fs::create_directories(path.parent_path());
@@ -67,6 +79,31 @@ std::string readFile(const fs::path& path) {
     std::ostringstream buffer;
     buffer << in.rdbuf();
     return buffer.str();
+}
+
+namespace {
+
+// One word for the shell, whatever it holds.
+std::string quoted(const std::string& word) {
+    std::string out = "'";
+    for (char c : word) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+}  // namespace
+
+ProgramRun runProgram(const fs::path& program, const std::vector<std::string>& arguments) {
+    const fs::path dir = freshDir("run");
+    std::string command = quoted(program.string());
+    for (const std::string& argument : arguments) command.append(" ").append(quoted(argument));
+    command.append(" >").append(quoted((dir / "out").string()));
+    command.append(" 2>").append(quoted((dir / "err").string()));
+    ProgramRun run;
+    const int raw = std::system(command.c_str());
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    run.out = readFile(dir / "out");
+    run.err = readFile(dir / "err");
+    return run;
 }
 
 ScopedEnv::ScopedEnv(const char* name, const std::string& value) : name_(name) {

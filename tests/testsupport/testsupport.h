@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -27,6 +28,16 @@ std::filesystem::path libDir();   // shared libraries of the build
 // Whole-file helpers for fixtures written by tests.
 void writeFile(const std::filesystem::path& path, const std::string& contents);
 std::string readFile(const std::filesystem::path& path);
+
+// A program run to its end through the shell, with what it printed: its exit
+// status (-1 when it did not exit), standard output and standard error.
+struct ProgramRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+ProgramRun runProgram(const std::filesystem::path& program,
+                      const std::vector<std::string>& arguments);
 
 // Sets or clears one environment variable for the rest of the scope.
 class ScopedEnv {

@@ -107,6 +107,22 @@ TEST(SessionFile, ADamagedFileIsReportedAndKeptUntilReset) {
     EXPECT_TRUE(store.read().connections.empty());
 }
 
+TEST(SessionFile, NumbersThatAreNoCountOrIdentifierAreDamage) {
+    const auto file = testsupport::freshDir("state") / "session.json";
+    const SessionStore store(file);
+    store.update([](SessionState& s) { s.nextConnection = 4294967295u; });
+    EXPECT_EQ(store.read().nextConnection, 4294967295u);
+    const std::string good = testsupport::readFile(file);
+    // Found by fuzzing: 2e99 for a 32-bit field was converted with undefined
+    // behaviour; a sign or a fraction was taken silently.
+    for (const char* bad : {"4294967296", "2e99", "-1", "1.5", "1e0"}) {
+        std::string text = good;
+        text.replace(text.find("4294967295"), 10, bad);
+        testsupport::writeFile(file, text);
+        EXPECT_EQ(codeOf([&] { store.read(); }), KD_ERR_CLIENT_UNAVAILABLE) << bad;
+    }
+}
+
 TEST(SessionFile, AChangeThatThrowsStoresNothing) {
     const SessionStore store(testsupport::freshDir("state") / "session.json");
     store.update([](SessionState& s) { s.preferredTree = "Kept"; });

@@ -1,9 +1,14 @@
-// Shared pieces of the directory tests: fixture paths and a small schema for
-// LDIF written by the tests themselves.
+// Shared pieces of the directory tests: fixture paths, a small schema for
+// LDIF written by the tests themselves, and the check of refused records.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
+#include <vector>
+
+#include "outside/directory/ldif.h"
 
 #include "testsupport/testsupport.h"
 
@@ -33,6 +38,25 @@ inline std::filesystem::path writeLdif(const std::string& text,
     const auto path = testsupport::freshDir("ldif") / name;
     testsupport::writeFile(path, text);
     return path;
+}
+
+// A record the loader must refuse: appended to kHeader, it fails as bad data
+// at this line with a message holding these words.
+struct Refused {
+    std::string text;
+    unsigned long line;
+    const char* words;
+};
+
+inline void expectRefused(const std::vector<Refused>& cases) {
+    for (const Refused& c : cases) {
+        const auto result = outside::directory::loadLdif(writeLdif(kHeader + c.text));
+        ASSERT_FALSE(result.ok()) << c.text;
+        EXPECT_EQ(result.status(), outside::directory::LoadStatus::BadData) << c.text;
+        EXPECT_EQ(result.error.line, c.line) << c.text << " -> " << result.error.message;
+        EXPECT_NE(result.error.message.find(c.words), std::string::npos)
+            << c.text << " -> " << result.error.message;
+    }
 }
 
 }  // namespace directorytest

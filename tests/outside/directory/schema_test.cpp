@@ -101,6 +101,21 @@ TEST(Schema, WithoutTopDefinedTopStillExists) {
     EXPECT_FALSE(schema.objectClass(schema.topClass()).declared);
 }
 
+TEST(Schema, AClassNamedTopTakesThePlaceOfLdapsTop) {
+    const Schema schema = Schema::parse(
+        {}, {"( 2.5.6.0 NAME 'top' ABSTRACT )", "( 1.1.9 NAME 'ktrTree' SUP top X-KTR-NAME 'Top' )",
+             "( 1.1.2 NAME 'ktrUser' SUP top X-KTR-NAME 'User' )"});
+    EXPECT_EQ(schema.topClass(), *schema.classByLdapName("ktrTree"));
+    EXPECT_EQ(schema.findClass("top"), schema.topClass());
+    const ObjectClass& ldapTop = schema.objectClass(*schema.classByLdapName("top"));
+    EXPECT_FALSE(ldapTop.named);
+    EXPECT_TRUE(schema.inherits(*schema.findClass("User"), *schema.classByLdapName("top")));
+    // Two classes that both claim the name still clash.
+    EXPECT_THROW(Schema::parse({}, {"( 1.1 NAME 'a' X-KTR-NAME 'Top' )",
+                                    "( 1.2 NAME 'b' X-KTR-NAME 'top' )"}),
+                 SchemaError);
+}
+
 TEST(Schema, RefusesDefinitionsItCannotUse) {
     struct Case {
         std::vector<std::string_view> attributes;
@@ -135,7 +150,11 @@ TEST(Schema, RefusesDefinitionsItCannotUse) {
          {"( 1.1 NAME 'a' X-KTR-NAME 'User' )", "( 1.2 NAME 'b' X-KTR-NAME 'user' )"},
          "objectClasses",
          1,
-         "named 'user'"},
+         "two object classes are named 'user'"},
+        // libldap points its error one past the end of these: the message
+        // must not read there (AddressSanitizer builds catch it).
+        {{"( 1.2.3 NAME 'x' X-"}, {}, "attributeTypes", 0, "malformed attribute type"},
+        {{}, {"( 1.2.3 NAME 'x' X-"}, "objectClasses", 0, "malformed object class"},
     };
     for (const Case& c : cases) {
         try {

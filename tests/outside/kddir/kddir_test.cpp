@@ -3,6 +3,7 @@
 // the class filter, entries and their fields, searches with their event,
 // layouts and field types, and the control's error codes.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <thread>
@@ -272,4 +273,51 @@ TEST_F(KDDirControl, ALostSourceRaises600AndAChangedOneIsReloaded) {
     // A file that no longer holds a directory counts as lost, too.
     testsupport::writeFile(copy, "this is not LDIF\n");
     EXPECT_EQ(codeOf([&] { first->get("CurrentEntry"); }), 600);
+}
+
+TEST_F(KDDirControl, ASourceOverTheRegistryLimitOrNotAFileRaises600AtOnce) {
+    platform::registry::Store store;
+    const auto limited = [&](const std::string& value) {
+        store.setValue("Software\\KDDirLib\\KDDirCtrl", "MaxSourceBytes", value);
+        try {
+            create();
+        } catch (const AutomationError& e) {
+            return std::to_string(e.code()) + " " + e.description();
+        }
+        return std::string("created");
+    };
+    const std::string refused = limited("1000");
+    EXPECT_EQ(refused.rfind("600 ", 0), 0u) << refused;
+    EXPECT_NE(refused.find("larger than the limit of 1000 bytes"), std::string::npos) << refused;
+    EXPECT_NE(refused.find("Software\\KDDirLib\\KDDirCtrl\\MaxSourceBytes"), std::string::npos);
+    EXPECT_EQ(limited(std::to_string(fs::file_size(kDemo))), "created");
+    // A value that is no number of bytes leaves the default of 2 GiB.
+    for (const char* damaged : {"0", "-5", "lots", "1e9", "99999999999999999999999"})
+        EXPECT_EQ(limited(damaged), "created") << damaged;
+    store.deleteKey("Software\\KDDirLib");
+
+    const fs::path fifo = testsupport::freshDir("fifo") / "source.ldif";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    testsupport::ScopedEnv env("KDDIR_SOURCE", fifo.string());
+    EXPECT_EQ(codeOf([&] { create(); }), 600);  // rather than waiting for a writer for ever
+}
+
+TEST_F(KDDirControl, AClassNamedTopIsTheOneTopLayout) {
+    const fs::path file = testsupport::freshDir("top") / "top.ldif";
+    testsupport::writeFile(
+        file,
+        "dn: cn=Subschema\nobjectClass: subschema\n"
+        "attributeTypes: ( 0.9.2342.19200300.100.1.25 NAME 'dc' X-KTR-NAME 'Domain' )\n"
+        "objectClasses: ( 2.5.6.0 NAME 'top' ABSTRACT )\n"
+        "objectClasses: ( 1.1.9 NAME 'ktrTree' SUP top MUST dc X-KTR-NAME 'Top' )\n\n"
+        "dn: dc=T\nobjectClass: top\nobjectClass: ktrTree\ndc: T\n");
+    testsupport::ScopedEnv env("KDDIR_SOURCE", file.string());
+    auto ctrl = create();
+    EXPECT_EQ(names(ctrl->get("Layouts"), "Name"), (std::vector<std::string>{"Top"}));
+    EXPECT_EQ(names(ctrl->get("Layouts").toObject()->get("Item", {"top"}).toObject()->get("Fields"),
+                    "Name"),
+              (std::vector<std::string>{"Domain"}));
+    EXPECT_EQ(
+        ctrl->get("CurrentEntry").toObject()->get("Layout").toObject()->get("Name").toString(),
+        "Top");
 }

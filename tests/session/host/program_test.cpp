@@ -3,8 +3,6 @@
 // exit statuses of errors and of command lines it does not understand.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -20,16 +18,7 @@ namespace pa = platform::automation;
 
 constexpr const char* kProgId = "QuillonLib.QuillonCtrl.1";
 
-struct Outcome {
-    int status = -1;
-    std::string out, err;
-};
-
-std::string quoted(const std::string& word) {
-    std::string out = "'";
-    for (char c : word) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
+using Outcome = testsupport::ProgramRun;
 
 class Program : public ::testing::Test {
 protected:
@@ -43,17 +32,7 @@ protected:
     }
 
     Outcome host(const std::vector<std::string>& args) {
-        const fs::path dir = testsupport::freshDir("run");
-        std::string command = quoted((testsupport::binDir() / "quillon-host").string());
-        for (const std::string& a : args) command.append(" ").append(quoted(a));
-        command.append(" >").append(quoted((dir / "out").string()));
-        command.append(" 2>").append(quoted((dir / "err").string()));
-        Outcome run;
-        const int raw = std::system(command.c_str());
-        run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        run.out = testsupport::readFile(dir / "out");
-        run.err = testsupport::readFile(dir / "err");
-        return run;
+        return testsupport::runProgram(testsupport::binDir() / "quillon-host", args);
     }
 
     Outcome call(std::vector<std::string> args) {

@@ -1,0 +1,16 @@
+# bench_save_kill: tvn killed (SIGKILL) at random moments while it saves its
+# settings, many times over; needs the end-to-end driver of tests/e2e.
+if(TARGET tvn_driver)
+    find_package(Qt6 REQUIRED COMPONENTS Core)
+    find_package(SQLite3 REQUIRED)
+    add_executable(bench_save_kill ${CMAKE_CURRENT_LIST_DIR}/settings/bench_save_kill.cpp)
+    target_include_directories(bench_save_kill PRIVATE ${PROJECT_SOURCE_DIR}/tests/e2e)
+    target_link_libraries(bench_save_kill PRIVATE platform_registry SQLite::SQLite3 Qt6::Core)
+    target_compile_definitions(bench_save_kill PRIVATE
+        TVN_DRIVER="$<TARGET_FILE:tvn_driver>"
+        REGSRV="$<TARGET_FILE:regsrv>"
+        KDDIR_LIBRARY="$<TARGET_FILE:kddir>"
+        QUILLON_LIBRARY="$<TARGET_FILE:quillon>"
+        TVN_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+    add_dependencies(bench_save_kill tvn_driver regsrv kddir quillon)
+endif()

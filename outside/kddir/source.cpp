@@ -1,0 +1,56 @@
+// The control's configuration in the environment and the registry.
+#include "outside/kddir/source.h"
+
+#include <cstdlib>
+
+#include "platform/registry/numbers.h"
+#include "platform/registry/store.h"
+
+namespace outside::kddir {
+
+namespace {
+
+std::string_view trimBlanks(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+std::optional<std::string> registryValue(const char* name) {
+    try {
+        platform::registry::Store store;
+        return store.value(kSourceKey, name);
+    } catch (const platform::registry::RegistryError&) {
+        return std::nullopt;
+    }
+}
+
+}  // namespace
+
+std::string configuredSource() {
+    if (const char* env = std::getenv("KDDIR_SOURCE"); env && *env) return env;
+    return registryValue(kSourceValue).value_or("");
+}
+
+SourceLimits configuredLimits() {
+    SourceLimits out;
+    out.limits.limitName =
+        "set by the registry value " + std::string(kSourceKey) + "\\" + kMaxSourceBytesValue;
+    const auto stored = registryValue(kMaxSourceBytesValue);
+    if (!stored) return out;
+    const auto bytes = platform::registry::wholeNumber<std::uint64_t>(trimBlanks(*stored));
+    if (bytes && *bytes > 0) {
+        out.limits.maxSourceBytes = *bytes;
+    } else {
+        out.ignoredValue = *stored;
+    }
+    return out;
+}
+
+std::string unsupportedSource(const std::string& source) {
+    if (source.starts_with("ldap://") || source.starts_with("ldaps://"))
+        return "LDAP directory sources are not supported by this control: " + source;
+    return {};
+}
+
+}  // namespace outside::kddir

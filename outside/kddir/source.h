@@ -1,0 +1,36 @@
+// Where the directory control finds its data and what a source may cost: the
+// source named by KDDIR_SOURCE or the registry, and the size limit from the
+// registry. Shared by the control and by kddir-check, which loads a source
+// as the control would.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "outside/directory/load.h"
+
+namespace outside::kddir {
+
+// The control's registry key; its values name the source when KDDIR_SOURCE
+// is not set, and the largest source it reads.
+inline constexpr const char* kSourceKey = "Software\\KDDirLib\\KDDirCtrl";
+inline constexpr const char* kSourceValue = "Source";
+inline constexpr const char* kMaxSourceBytesValue = "MaxSourceBytes";
+
+// The configured source: KDDIR_SOURCE, else the registry value; empty when
+// neither names one.
+std::string configuredSource();
+
+// The limits a source is loaded under. MaxSourceBytes holds a whole number
+// of bytes; when it is absent, 0 or no number, the default applies and
+// ignoredValue tells why (for kddir-check to show).
+struct SourceLimits {
+    outside::directory::LoadLimits limits;
+    std::string ignoredValue;  // the stored text that was not used, if any
+};
+SourceLimits configuredLimits();
+
+// Why the control cannot read this source at all (an LDAP URL), or empty.
+std::string unsupportedSource(const std::string& source);
+
+}  // namespace outside::kddir

@@ -1,0 +1,160 @@
+// kddir-check SOURCE: loads a directory source as the directory control would
+// (the same reader, rules and size limit) and prints what it holds: trees,
+// entries per class, layouts, load time and memory. A source that the
+// control could not use gives the reason, with file and line, on stderr.
+// Exit status: 0 the source is usable, 1 it is not, 2 wrong usage.
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "outside/directory/cache.h"
+#include "outside/kddir/source.h"
+
+namespace {
+
+namespace dir = outside::directory;
+
+int usage(std::FILE* to, int status) {
+    std::fprintf(to,
+                 "usage: kddir-check SOURCE\n"
+                 "Loads a directory source (an LDIF file) as the directory control would and\n"
+                 "prints its trees, entries per class, layouts, load time and memory, or the\n"
+                 "error with file and line. Exit status 0: usable, 1: not usable.\n");
+    return status;
+}
+
+// libldap writes its own complaint about a malformed record to stderr; the
+// error this program prints says the same with file and line, so stderr is
+// closed to libldap while the source loads.
+class QuietStderr {
+public:
+    QuietStderr() : saved_(::dup(STDERR_FILENO)) {
+        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (saved_ >= 0 && null >= 0) ::dup2(null, STDERR_FILENO);
+        if (null >= 0) ::close(null);
+    }
+    ~QuietStderr() {
+        if (saved_ < 0) return;
+        ::dup2(saved_, STDERR_FILENO);
+        ::close(saved_);
+    }
+    QuietStderr(const QuietStderr&) = delete;
+    QuietStderr& operator=(const QuietStderr&) = delete;
+
+private:
+    int saved_;
+};
+
+std::string bytes(std::uint64_t count) {
+    const char* units[] = {"bytes", "KiB", "MiB", "GiB", "TiB"};
+    double value = static_cast<double>(count);
+    std::size_t unit = 0;
+    while (value >= 1024 && unit + 1 < std::size(units)) {
+        value /= 1024;
+        ++unit;
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, unit == 0 ? "%.0f %s" : "%.1f %s", value, units[unit]);
+    return text;
+}
+
+std::string join(const std::vector<std::string>& names) {
+    std::string out;
+    for (const std::string& name : names) out += (out.empty() ? "" : ", ") + name;
+    return out;
+}
+
+void printSummary(const dir::Directory& d, double milliseconds,
+                  const outside::kddir::SourceLimits& limits) {
+    const dir::Schema& schema = d.schema();
+    std::printf("%s: a usable directory\n", d.source().c_str());
+
+    std::map<dir::EntryId, std::size_t> perTree;
+    std::vector<std::size_t> perClass(schema.classCount(), 0);
+    for (dir::EntryId id = 0; id < d.size(); ++id) {
+        ++perTree[d.treeOf(id)];
+        ++perClass[d.classOf(id)];
+    }
+    std::printf("Trees: %zu\n", d.trees().size());
+    for (const dir::EntryId tree : d.trees())
+        std::printf("  %-30s %8zu entries\n", d.fullName(tree).c_str(), perTree[tree]);
+
+    std::printf("Entries: %zu\n", d.size());
+    std::vector<dir::ClassId> used;
+    for (dir::ClassId c = 0; c < schema.classCount(); ++c)
+        if (perClass[c]) used.push_back(c);
+    std::stable_sort(used.begin(), used.end(),
+                     [&](dir::ClassId a, dir::ClassId b) { return perClass[a] > perClass[b]; });
+    for (const dir::ClassId c : used)
+        std::printf("  %-30s %8zu\n", schema.objectClass(c).name.c_str(), perClass[c]);
+
+    std::vector<dir::ClassId> layouts;
+    for (dir::ClassId c = 0; c < schema.classCount(); ++c)
+        if (schema.objectClass(c).named) layouts.push_back(c);
+    std::printf("Layouts: %zu\n", layouts.size());
+    for (const dir::ClassId c : layouts) {
+        std::vector<std::string> fields;
+        for (const dir::AttributeId a : schema.objectClass(c).fields)
+            fields.push_back(schema.attribute(a).name);
+        std::printf("  %s (%zu fields)%s%s\n", schema.objectClass(c).name.c_str(), fields.size(),
+                    fields.empty() ? "" : ": ", join(fields).c_str());
+    }
+    std::vector<std::string> undeclared;
+    for (dir::AttributeId a = 0; a < schema.attributeCount(); ++a)
+        if (!schema.attribute(a).declared) undeclared.push_back(schema.attribute(a).name);
+    std::printf("Field types: %zu", schema.attributeCount());
+    if (!undeclared.empty())
+        std::printf(" (used without a definition in the schema: %s)", join(undeclared).c_str());
+    std::printf("\n");
+
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    std::printf("Loaded in %.1f ms; the directory holds %s (peak memory of this check %s)\n",
+                milliseconds, bytes(d.memoryUsage()).c_str(),
+                bytes(static_cast<std::uint64_t>(usage.ru_maxrss) * 1024).c_str());
+    std::printf("Size limit: %s", bytes(limits.limits.maxSourceBytes).c_str());
+    if (!limits.ignoredValue.empty()) {
+        std::printf(
+            " (default; the registry value %s\\%s holds \"%s\", which is no number of "
+            "bytes)",
+            outside::kddir::kSourceKey, outside::kddir::kMaxSourceBytesValue,
+            limits.ignoredValue.c_str());
+    }
+    std::printf("\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0))
+        return usage(stdout, 0);
+    if (argc != 2 || argv[1][0] == '\0') return usage(stderr, 2);
+    const std::string source = argv[1];
+    if (const std::string why = outside::kddir::unsupportedSource(source); !why.empty()) {
+        std::fprintf(stderr, "kddir-check: %s\n", why.c_str());
+        return 1;
+    }
+    const outside::kddir::SourceLimits limits = outside::kddir::configuredLimits();
+    const auto start = std::chrono::steady_clock::now();
+    dir::LoadResult result;
+    {
+        QuietStderr quiet;
+        result = dir::DirectoryCache::instance().get(source, limits.limits);
+    }
+    const double milliseconds =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    if (!result.ok()) {
+        std::fprintf(stderr, "kddir-check: %s\n", result.error.describe().c_str());
+        return 1;
+    }
+    printSummary(*result.directory, milliseconds, limits);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}

@@ -1,0 +1,97 @@
+// kddir-check as administrators run it: a summary and status 0 for a usable
+// source, the error with file and line on stderr and status 1 for one the
+// control would refuse, the registry's size limit, and wrong usage.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "platform/registry/store.h"
+#include "testsupport/testsupport.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Outcome = testsupport::ProgramRun;
+
+Outcome check(const std::vector<std::string>& arguments) {
+    return testsupport::runProgram(testsupport::binDir() / "kddir-check", arguments);
+}
+
+bool has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+const fs::path kDemo = testsupport::sourceDir() / "demo" / "directory.ldif";
+
+}  // namespace
+
+TEST(KDDirCheck, SummarisesAUsableSource) {
+    // Every record but the schema is an entry.
+    const std::string demo = testsupport::readFile(kDemo);
+    std::size_t entries = 0;
+    for (std::size_t at = demo.find("\ndn: "); at != std::string::npos;
+         at = demo.find("\ndn: ", at + 1))
+        ++entries;
+    --entries;
+    const Outcome run = check({kDemo.string()});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    for (const char* part :
+         {"demo/directory.ldif: a usable directory\n", "Trees: 2\n", "KTR:\\\\CorpTree",
+          "KTR:\\\\LabTree", "Layouts: ",
+          "Workstation (6 fields): CN, Description, Location, Operator, RJ:Network Address, "
+          "RK:Harbex File Transfer\n",
+          "Field types: ", "Loaded in ", "the directory holds ", "Size limit: 2.0 GiB\n"})
+        EXPECT_TRUE(has(run.out, part)) << part << "\n" << run.out;
+    EXPECT_TRUE(has(run.out, "Entries: " + std::to_string(entries) + "\n")) << run.out;
+    // Entries per class, the most frequent first.
+    EXPECT_LT(run.out.find("  Workstation "), run.out.find("  User "));
+    EXPECT_TRUE(has(run.out, "  Alias                                 6\n")) << run.out;
+}
+
+TEST(KDDirCheck, NamesFileAndLineOfWhatTheControlWouldRefuse) {
+    const fs::path bad = testsupport::dataDir() / "directory" / "malformed.ldif";
+    const Outcome run = check({bad.string()});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    // Only our own line: libldap's complaint about the record is kept out.
+    EXPECT_EQ(run.err, "kddir-check: " + fs::canonical(bad).string() +
+                           ":15: malformed line \"this line has no colon\"\n");
+
+    const fs::path fifo = testsupport::freshDir("fifo") / "directory.ldif";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(check({fifo.string()}).err,
+              "kddir-check: " + fifo.string() + ": not a regular file\n");
+    EXPECT_EQ(check({"/no/such.ldif"}).status, 1);
+    EXPECT_TRUE(has(check({"ldap://server/o=x"}).err, "LDAP directory sources are not supported"));
+}
+
+TEST(KDDirCheck, AppliesTheControlsSizeLimit) {
+    platform::registry::Store store;
+    store.setValue("Software\\KDDirLib\\KDDirCtrl", "MaxSourceBytes", "4096");
+    const Outcome small = check({kDemo.string()});
+    EXPECT_EQ(small.status, 1);
+    EXPECT_TRUE(has(small.err, "larger than the limit of 4096 bytes")) << small.err;
+    EXPECT_TRUE(has(small.err, "the registry value Software\\KDDirLib\\KDDirCtrl\\MaxSourceBytes"));
+
+    store.setValue("Software\\KDDirLib\\KDDirCtrl", "MaxSourceBytes", "a lot");
+    const Outcome damaged = check({kDemo.string()});
+    EXPECT_EQ(damaged.status, 0);
+    EXPECT_TRUE(has(damaged.out,
+                    "Size limit: 2.0 GiB (default; the registry value "
+                    "Software\\KDDirLib\\KDDirCtrl\\MaxSourceBytes holds \"a lot\""))
+        << damaged.out;
+    store.deleteKey("Software\\KDDirLib");
+}
+
+TEST(KDDirCheck, WrongUsageShowsHowToCallIt) {
+    const Outcome none = check({});
+    EXPECT_EQ(none.status, 2);
+    EXPECT_TRUE(has(none.err, "usage: kddir-check SOURCE"));
+    EXPECT_EQ(check({"a", "b"}).status, 2);
+    const Outcome help = check({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(has(help.out, "usage: kddir-check SOURCE"));
+}
