@@ -31,8 +31,8 @@ std::string trim(std::string_view text) {
 
 DirectoryPtr loadSource(const std::string& source, const dir::LoadLimits& limits) {
     const dir::LoadResult result = dir::DirectoryCache::instance().get(source, limits);
-    if (!result.ok())
-        raise(code::SourceLost, "Lost the directory source: " + result.error.describe());
+    // The code says the source is lost; the text says where and why.
+    if (!result.ok()) raise(code::SourceLost, result.error.describe());
     return result.directory;
 }
 

@@ -38,7 +38,7 @@ ClassStores ClassStores::openDefault() {
     std::error_code ec;
     if (std::filesystem::exists(machine, ec) && !sameFile(machine, view.owned_.front()->path()))
         view.owned_.push_back(
-            std::make_unique<Store>(machine, std::chrono::seconds(10), Store::Access::ReadOnly));
+            std::make_unique<Store>(machine, std::chrono::seconds(2), Store::Access::ReadOnly));
     for (const auto& store : view.owned_) view.stores_.push_back(store.get());
     return view;
 }

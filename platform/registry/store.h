@@ -57,9 +57,10 @@ public:
 
     // Opens the store. A file that is not a store raises Corrupt and is left
     // untouched; a missing file opened ReadOnly raises Io. lockWait bounds how
-    // long an operation waits for another process.
+    // long an operation waits for another process; a person waits that long
+    // before hearing that the store is in use.
     explicit Store(const std::filesystem::path& file = defaultPath(),
-                   std::chrono::milliseconds lockWait = std::chrono::seconds(10),
+                   std::chrono::milliseconds lockWait = std::chrono::seconds(2),
                    Access access = Access::ReadWrite);
     ~Store();
     Store(Store&&) noexcept;
