@@ -1,8 +1,9 @@
 // Creating objects of in-process servers: a ProgID (or CLSID) is looked up in
-// the registry (the user's store, then the machine's class store), its server library is loaded
-// once per process and kept, and the library's class factory makes the instance. Whatever stands in
-// the way (an unknown ProgID, a library that is missing or not a server) is the CannotCreateObject
-// error; an AutomationError of the component's own factory reaches the caller unchanged.
+// the registry (the user's store, then the machine's class store), its server
+// library is loaded once per process and kept, and the library's class
+// factory makes the instance. Whatever stands in the way (an unknown ProgID, a
+// library that is missing or not a server) is the CannotCreateObject error; an
+// AutomationError of the component's own factory reaches the caller unchanged.
 #pragma once
 
 #include <filesystem>
