@@ -1,6 +1,9 @@
 // Path translation for tvn.
 #include "app/shell/Paths.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include "outside/client/resolver.h"
 
 namespace tvn {
@@ -30,6 +33,13 @@ private:
 
 fs::path localPath(const QString& platformPath) {
     return pp::toLocalPath(platformPath.toStdString());
+}
+
+QString helpFilePath(const QString& programDir) {
+    const QString beside = QString::fromStdString(localPath(programDir + "\\Tvn.hlp").string());
+    if (QFileInfo::exists(beside)) return beside;
+    const QString installed = QDir::cleanPath(programDir + "/../share/tolvane/Tvn.hlp");
+    return QFileInfo::exists(installed) ? installed : beside;
 }
 
 std::shared_ptr<const pp::PathResolver> networkPathResolver() {

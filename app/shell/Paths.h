@@ -17,6 +17,11 @@ namespace tvn {
 // error (53, 76, ...) when there is none.
 std::filesystem::path localPath(const QString& platformPath);
 
+// Tvn.hlp of the program in programDir: beside the program in a build folder,
+// else in the data folder of an installed program (<prefix>/share/tolvane
+// for <prefix>/bin). The path beside the program when neither exists.
+QString helpFilePath(const QString& programDir);
+
 // The resolver the program installs: volumes the network client knows lead
 // where the client says, any other volume is looked for below the network
 // root ($UNC_ROOT); drive letters are the client's drive mappings.

@@ -386,12 +386,8 @@ void frmMain::closeEvent(QCloseEvent* e) {
 
 void frmMain::keyPressEvent(QKeyEvent* e) {
     if (e->key() == Qt::Key_F1) {
-        // The help file lies beside the program.
         QString helpFile = "Tvn.hlp";
-        resumeNext([&] {
-            helpFile = QString::fromStdString(
-                localPath(QCoreApplication::applicationDirPath() + "\\Tvn.hlp").string());
-        });
+        resumeNext([&] { helpFile = helpFilePath(QCoreApplication::applicationDirPath()); });
         svc_.help->open(helpFile);
         return;
     }

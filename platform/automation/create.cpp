@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "platform/automation/error.h"
+#include "platform/registry/classes.h"
 #include "platform/registry/registration.h"
 #include "platform/registry/store.h"
 
@@ -98,10 +99,11 @@ int ServerLibrary::unregisterServer() const {
 namespace {
 
 // Errors of this layer name `who`, the ProgID or CLSID the caller asked for.
-Ref<Object> create(registry::Store& store, std::string_view clsid, std::string_view who) {
+Ref<Object> create(const registry::ClassStores& stores, std::string_view clsid,
+                   std::string_view who) {
     Ref<ClassFactory> factory;
     try {
-        const auto path = registry::Registration(store).inprocServer(clsid);
+        const auto path = stores.inprocServer(clsid);
         if (!path || path->empty()) cannotCreate(who, "no in-process server is registered");
         factory = loadServer(*path).classFactory(clsid);
     } catch (const AutomationError& e) {
@@ -121,29 +123,37 @@ Ref<Object> create(registry::Store& store, std::string_view clsid, std::string_v
 
 }  // namespace
 
-Ref<Object> createObjectFromClsid(registry::Store& store, std::string_view clsid) {
-    return create(store, clsid, clsid);
+Ref<Object> createObjectFromClsid(const registry::ClassStores& stores, std::string_view clsid) {
+    return create(stores, clsid, clsid);
 }
 
-Ref<Object> createObject(registry::Store& store, std::string_view progId) {
+Ref<Object> createObject(const registry::ClassStores& stores, std::string_view progId) {
     std::optional<std::string> clsid;
     try {
-        clsid = registry::Registration(store).clsidFromProgId(progId);
+        clsid = stores.clsidFromProgId(progId);
     } catch (const std::exception& e) {
         cannotCreate(progId, e.what());
     }
     if (!clsid) cannotCreate(progId, "the ProgID is not registered");
-    return create(store, *clsid, progId);
+    return create(stores, *clsid, progId);
+}
+
+Ref<Object> createObjectFromClsid(registry::Store& store, std::string_view clsid) {
+    return createObjectFromClsid(registry::ClassStores({&store}), clsid);
+}
+
+Ref<Object> createObject(registry::Store& store, std::string_view progId) {
+    return createObject(registry::ClassStores({&store}), progId);
 }
 
 Ref<Object> createObject(std::string_view progId) {
-    std::unique_ptr<registry::Store> store;
+    std::optional<registry::ClassStores> stores;
     try {
-        store = std::make_unique<registry::Store>();
+        stores.emplace(registry::ClassStores::openDefault());
     } catch (const std::exception& e) {
         cannotCreate(progId, e.what());
     }
-    return createObject(*store, progId);
+    return createObject(*stores, progId);
 }
 
 }  // namespace platform::automation

@@ -1,9 +1,9 @@
 // Creating objects of in-process servers: a ProgID (or CLSID) is looked up in
-// the registry, its server library is loaded once per process and kept, and
-// the library's class factory makes the instance. Whatever stands in the way
-// (an unknown ProgID, a library that is missing or not a server) is the
-// CannotCreateObject error; an AutomationError of the component's own factory
-// reaches the caller unchanged.
+// the registry (the user's store, then the machine's class store), its server
+// library is loaded once per process and kept, and the library's class
+// factory makes the instance. Whatever stands in the way (an unknown ProgID, a
+// library that is missing or not a server) is the CannotCreateObject error; an
+// AutomationError of the component's own factory reaches the caller unchanged.
 #pragma once
 
 #include <filesystem>
@@ -14,13 +14,17 @@
 #include "platform/automation/server.h"
 
 namespace platform::registry {
+class ClassStores;
 class Store;
-}
+}  // namespace platform::registry
 
 namespace platform::automation {
 
-// In the default store (REGISTRY_DB or the user's own).
+// In the user's store (REGISTRY_DB or the user's own), then the machine's.
 Ref<Object> createObject(std::string_view progId);
+Ref<Object> createObject(const registry::ClassStores& stores, std::string_view progId);
+Ref<Object> createObjectFromClsid(const registry::ClassStores& stores, std::string_view clsid);
+// In one store only.
 Ref<Object> createObject(registry::Store& store, std::string_view progId);
 Ref<Object> createObjectFromClsid(registry::Store& store, std::string_view clsid);
 

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <mutex>
 
 #include "platform/automation/error.h"
 #include "platform/registry/registration.h"
@@ -17,6 +18,9 @@ namespace platform::automation {
 namespace {
 
 thread_local std::string t_lastError;
+
+std::mutex g_storeMutex;
+std::filesystem::path g_registrationStore;
 
 int fail(int status, const std::string& why) {
     t_lastError = why;
@@ -90,6 +94,16 @@ const std::string& lastServerError() {
     return t_lastError;
 }
 
+void setRegistrationStore(const std::filesystem::path& path) {
+    std::lock_guard lock(g_storeMutex);
+    g_registrationStore = path;
+}
+
+std::filesystem::path registrationStore() {
+    std::lock_guard lock(g_storeMutex);
+    return g_registrationStore.empty() ? registry::Store::defaultPath() : g_registrationStore;
+}
+
 void ClassFactory::lockServer(bool lock) {
     if (!server_) return;
     lock ? server_->lock() : server_->unlock();
@@ -134,7 +148,7 @@ int Module::registerServer(const void* anchor) {
     try {
         d = &description();
         path = libraryPath(anchor);
-        store = std::make_unique<registry::Store>();
+        store = std::make_unique<registry::Store>(registrationStore());
         if (d->typeLibrary) registerTypeLibrary(*store, *d->typeLibrary, path);
     } catch (const std::exception& e) {
         return fail(d && d->typeLibrary ? status::SelfRegTypeLib : status::SelfRegClass, e.what());
@@ -177,7 +191,7 @@ int Module::unregisterServer() {
     const ServerDescription* d = nullptr;
     try {
         d = &description();
-        store = std::make_unique<registry::Store>();
+        store = std::make_unique<registry::Store>(registrationStore());
         if (d->typeLibrary)
             unregisterTypeLibrary(*store, d->typeLibrary->guid, d->typeLibrary->major,
                                   d->typeLibrary->minor);

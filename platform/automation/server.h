@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
@@ -53,6 +54,13 @@ std::vector<std::string> describeMiscStatus(std::uint32_t status);
 
 // Why the last entry point of this thread failed, for tools that report it.
 const std::string& lastServerError();
+
+// The store that DllRegisterServer and DllUnregisterServer of every server in
+// this process write: the user's own (registry::Store::defaultPath()) unless
+// a tool chose another, as regsrv does for the machine's class store. An
+// empty path goes back to the user's.
+void setRegistrationStore(const std::filesystem::path& path);
+std::filesystem::path registrationStore();
 
 class ClassFactory : public Object {
 public:

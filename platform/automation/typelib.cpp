@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 
+#include "platform/registry/classes.h"
 #include "platform/registry/registration.h"
 #include "platform/registry/store.h"
 #include "platform/text/casefold.h"
@@ -224,21 +225,26 @@ bool unregisterTypeLibrary(registry::Store& store, std::string_view guid, int ma
         guid, std::to_string(major) + "." + std::to_string(minor));
 }
 
-std::optional<TypeLibrary> loadTypeLibrary(registry::Store& store, std::string_view guid,
-                                           std::string_view version) {
-    const auto found = registry::Registration(store).findTypeLibrary(guid, version);
+std::optional<TypeLibrary> loadTypeLibrary(const registry::ClassStores& stores,
+                                           std::string_view guid, std::string_view version) {
+    const auto found = stores.findTypeLibrary(guid, version);
     if (!found) return std::nullopt;
-    const auto text = store.value(
-        registry::Registration::typeLibraryKey(found->guid, found->version), kDescriptionValue);
+    const auto& reg = found->registration;
+    const auto text = found->store->value(
+        registry::Registration::typeLibraryKey(reg.guid, reg.version), kDescriptionValue);
     if (!text)
-        throw std::runtime_error("type library " + found->guid + " " + found->version +
+        throw std::runtime_error("type library " + reg.guid + " " + reg.version +
                                  " is registered without a description");
     return typeLibraryFromJson(*text);
 }
 
+std::optional<TypeLibrary> loadTypeLibrary(registry::Store& store, std::string_view guid,
+                                           std::string_view version) {
+    return loadTypeLibrary(registry::ClassStores({&store}), guid, version);
+}
+
 std::optional<TypeLibrary> loadTypeLibrary(std::string_view guid, std::string_view version) {
-    registry::Store store;
-    return loadTypeLibrary(store, guid, version);
+    return loadTypeLibrary(registry::ClassStores::openDefault(), guid, version);
 }
 
 }  // namespace platform::automation

@@ -14,8 +14,9 @@
 #include "platform/automation/dispatch.h"
 
 namespace platform::registry {
+class ClassStores;
 class Store;
-}
+}  // namespace platform::registry
 
 namespace platform::automation {
 
@@ -93,7 +94,9 @@ bool unregisterTypeLibrary(registry::Store& store, std::string_view guid, int ma
 
 // The registered description; the highest version unless one is named.
 // Nothing when the library is not registered; std::runtime_error when its
-// description cannot be read.
+// description cannot be read. Without stores: the user's, then the machine's.
+std::optional<TypeLibrary> loadTypeLibrary(const registry::ClassStores& stores,
+                                           std::string_view guid, std::string_view version = {});
 std::optional<TypeLibrary> loadTypeLibrary(registry::Store& store, std::string_view guid,
                                            std::string_view version = {});
 std::optional<TypeLibrary> loadTypeLibrary(std::string_view guid, std::string_view version = {});

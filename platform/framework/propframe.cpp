@@ -6,10 +6,11 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <optional>
 
 #include "platform/automation/create.h"
 #include "platform/automation/error.h"
-#include "platform/registry/store.h"
+#include "platform/registry/classes.h"
 
 namespace platform::framework {
 
@@ -58,14 +59,14 @@ std::vector<pa::Ref<PropertyPageObject>> PropertyFrame::createPages(
     const std::vector<std::string>& clsids) {
     std::vector<pa::Ref<PropertyPageObject>> pages;
     if (clsids.empty()) return pages;
-    std::unique_ptr<registry::Store> store;
+    std::optional<registry::ClassStores> stores;
     try {
-        store = std::make_unique<registry::Store>();
+        stores.emplace(registry::ClassStores::openDefault());
     } catch (const std::exception& e) {
         throw pa::AutomationError::standard(pa::error::CannotCreateObject, e.what());
     }
     for (const std::string& clsid : clsids) {
-        pa::Ref<pa::Object> object = pa::createObjectFromClsid(*store, clsid);
+        pa::Ref<pa::Object> object = pa::createObjectFromClsid(*stores, clsid);
         auto* page = dynamic_cast<PropertyPageObject*>(object.get());
         if (!page)
             throw pa::AutomationError::standard(pa::error::CannotCreateObject,

@@ -91,8 +91,9 @@ std::string versionArg(std::string_view version) {
     return std::string(version);
 }
 
-// major * 65536 + minor, for ordering versions; -1 for a key that is not one.
-long versionOrder(std::string_view version) {
+}  // namespace
+
+long Registration::versionOrder(std::string_view version) {
     try {
         versionArg(version);
     } catch (const std::invalid_argument&) {
@@ -104,6 +105,8 @@ long versionOrder(std::string_view version) {
     std::from_chars(version.data() + dot + 1, version.data() + version.size(), minor);
     return major * 65536 + minor;
 }
+
+namespace {
 
 std::optional<std::uint32_t> parseNumber(const std::optional<std::string>& text, int base = 10) {
     return text ? wholeNumber<std::uint32_t>(*text, base) : std::nullopt;

@@ -116,6 +116,8 @@ public:
 
     // Key of a type library version, for data kept beside the standard values.
     static std::string typeLibraryKey(std::string_view guid, std::string_view version);
+    // major * 65536 + minor, for ordering versions; -1 for text that is not one.
+    static long versionOrder(std::string_view version);
 
 private:
     void removeClassKeys(const std::string& clsidKey, std::string_view clsid);

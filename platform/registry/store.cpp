@@ -67,6 +67,7 @@ private:
 
 struct Store::Impl {
     fs::path path;
+    Access access = Access::ReadWrite;
     sqlite3* db = nullptr;
     int depth = 0;
     std::unordered_map<const char*, std::unique_ptr<Statement>> statements;
@@ -86,6 +87,12 @@ struct Store::Impl {
                                     "The registry store is locked by another process and stayed "
                                     "locked while " +
                                         doing + where);
+            case SQLITE_READONLY:
+                throw RegistryError(
+                    RegistryError::Kind::ReadOnly,
+                    "The registry store cannot be written" + where +
+                        (access == Access::ReadOnly ? ": it is open for reading only"
+                                                    : ": " + detail));
             case SQLITE_NOTADB:
             case SQLITE_CORRUPT:
                 throw RegistryError(
@@ -195,11 +202,21 @@ fs::path Store::defaultPath() {
     return config / "tolvane" / "registry.db";
 }
 
-Store::Store(const fs::path& file, std::chrono::milliseconds lockWait)
+fs::path Store::machinePath() {
+    if (const char* db = std::getenv("MACHINE_REGISTRY_DB"); db && *db) return db;
+    return "/var/lib/tolvane/classes.db";
+}
+
+Store::Store(const fs::path& file, std::chrono::milliseconds lockWait, Access access)
     : d(std::make_unique<Impl>()) {
     d->path = file;
+    d->access = access;
+    const bool readOnly = access == Access::ReadOnly;
     std::error_code ec;
     const bool exists = fs::exists(file, ec);
+    if (!exists && readOnly)
+        throw RegistryError(RegistryError::Kind::Io,
+                            "The registry store does not exist: " + file.string());
     if (exists) {
         if (fs::is_directory(file, ec))
             throw RegistryError(RegistryError::Kind::Io,
@@ -219,15 +236,17 @@ Store::Store(const fs::path& file, std::chrono::milliseconds lockWait)
                                     ": " + ec.message());
     }
 
-    const int flags =
-        SQLITE_OPEN_READWRITE | (exists ? 0 : SQLITE_OPEN_CREATE) | SQLITE_OPEN_NOMUTEX;
+    const int flags = (readOnly ? SQLITE_OPEN_READONLY
+                                : SQLITE_OPEN_READWRITE | (exists ? 0 : SQLITE_OPEN_CREATE)) |
+                      SQLITE_OPEN_NOMUTEX;
     const int rc = sqlite3_open_v2(file.c_str(), &d->db, flags, nullptr);
     if (rc != SQLITE_OK) d->fail(rc, "opening");
     sqlite3_busy_timeout(d->db, static_cast<int>(lockWait.count()));
     sqlite3_extended_result_codes(d->db, 0);
 
-    // Look before writing anything: a foreign SQLite file is refused, not converted.
-    d->exec("BEGIN IMMEDIATE", "opening");
+    // Look before writing anything: a foreign SQLite file is refused, not
+    // converted. A reader must not take the write lock.
+    d->exec(readOnly ? "BEGIN" : "BEGIN IMMEDIATE", "opening");
     try {
         Cursor stmt = d->prepare("SELECT name FROM sqlite_master WHERE type = 'table'");
         bool any = false;
@@ -245,6 +264,9 @@ Store::Store(const fs::path& file, std::chrono::milliseconds lockWait)
             if (format != kFormat)
                 throw RegistryError(RegistryError::Kind::Corrupt,
                                     "The file is not a registry store (" + file.string() + ")");
+        } else if (readOnly) {
+            throw RegistryError(RegistryError::Kind::Corrupt,
+                                "The file is not a registry store (" + file.string() + ")");
         } else {
             d->exec(
                 "CREATE TABLE meta(name TEXT PRIMARY KEY, value TEXT NOT NULL);"
@@ -272,7 +294,19 @@ const fs::path& Store::path() const {
     return d->path;
 }
 
+Store::Access Store::access() const {
+    return d->access;
+}
+
+bool Store::writable() const {
+    return d->access == Access::ReadWrite && sqlite3_db_readonly(d->db, "main") == 0;
+}
+
 void Store::begin() {
+    if (d->access == Access::ReadOnly)
+        throw RegistryError(RegistryError::Kind::ReadOnly,
+                            "The registry store cannot be written (" + d->path.string() +
+                                "): it is open for reading only");
     if (d->depth++ == 0) {
         try {
             d->exec("BEGIN IMMEDIATE", "starting a write");

@@ -1,5 +1,7 @@
-// The per-user hierarchical store: keys with subkeys and named string values,
-// kept in one SQLite file. Key and value names compare without regard to case
+// The registry store: keys with subkeys and named string values, kept in one
+// SQLite file. Each user has one (settings and the user's own component
+// registrations); the machine has one more, the class store, which
+// administrators fill and users only read. Key and value names compare without regard to case
 // and keep the case in which they were first written; values and subkeys
 // enumerate in the order they were first written. Every write is one
 // transaction, so concurrent processes never lose each other's writes.
@@ -20,10 +22,11 @@ namespace platform::registry {
 class RegistryError : public std::runtime_error {
 public:
     enum class Kind {
-        Locked,   // another process held the store longer than the wait allows
-        Corrupt,  // the file is not a registry store
-        Io,       // the file or its folder cannot be read or written
-        BadName,  // an empty key name component
+        Locked,    // another process held the store longer than the wait allows
+        Corrupt,   // the file is not a registry store
+        Io,        // the file or its folder cannot be read or written
+        BadName,   // an empty key name component
+        ReadOnly,  // the store was opened read-only or its file may not be written
     };
     RegistryError(Kind kind, const std::string& what) : std::runtime_error(what), kind_(kind) {}
     Kind kind() const { return kind_; }
@@ -39,21 +42,35 @@ class Store {
 public:
     using NamedValues = std::vector<std::pair<std::string, std::string>>;
 
-    // $REGISTRY_DB when set, else $XDG_CONFIG_HOME/tolvane/registry.db
-    // (~/.config when XDG_CONFIG_HOME is not set).
-    static std::filesystem::path defaultPath();
+    enum class Access {
+        ReadWrite,  // creates the file (and its folder) when it does not exist
+        ReadOnly,   // the file must exist; every write raises ReadOnly
+    };
 
-    // Opens the store, creating the file (and its folder) when it does not
-    // exist. A file that is not a store raises Corrupt and is left untouched.
-    // lockWait bounds how long an operation waits for another process; a
-    // person waits that long before hearing that the store is in use.
+    // The user's store: $REGISTRY_DB when set, else
+    // $XDG_CONFIG_HOME/tolvane/registry.db (~/.config when XDG_CONFIG_HOME is
+    // not set).
+    static std::filesystem::path defaultPath();
+    // The machine's class store: $MACHINE_REGISTRY_DB when set, else
+    // /var/lib/tolvane/classes.db.
+    static std::filesystem::path machinePath();
+
+    // Opens the store. A file that is not a store raises Corrupt and is left
+    // untouched; a missing file opened ReadOnly raises Io. lockWait bounds how
+    // long an operation waits for another process; a person waits that long
+    // before hearing that the store is in use.
     explicit Store(const std::filesystem::path& file = defaultPath(),
-                   std::chrono::milliseconds lockWait = std::chrono::seconds(2));
+                   std::chrono::milliseconds lockWait = std::chrono::seconds(2),
+                   Access access = Access::ReadWrite);
     ~Store();
     Store(Store&&) noexcept;
     Store& operator=(Store&&) noexcept;
 
     const std::filesystem::path& path() const;
+    Access access() const;
+    // False when open ReadOnly or when the file may not be written by this
+    // process (SQLite then opens it for reading and refuses the first write).
+    bool writable() const;
 
     bool keyExists(std::string_view key) const;
     void createKey(std::string_view key);

@@ -15,7 +15,7 @@
 #include "platform/automation/error.h"
 #include "platform/framework/control.h"
 #include "platform/framework/propframe.h"
-#include "platform/registry/registration.h"
+#include "platform/registry/classes.h"
 #include "platform/registry/store.h"
 #include "session/host/latebound.h"
 
@@ -128,12 +128,11 @@ HostWindow::HostWindow(const std::string& progId, QWidget* parent)
     });
 
     try {
-        platform::registry::Store store;
-        const platform::registry::Registration registration(store);
+        const auto registration = platform::registry::ClassStores::openDefault();
         if (const auto clsid = registration.clsidFromProgId(progId))
             if (const auto cls = registration.findClass(*clsid))
                 className_ = QString::fromStdString(cls->name);
-        object_ = pa::createObject(store, progId);
+        object_ = pa::createObject(registration, progId);
     } catch (const pa::AutomationError& e) {
         showStatus(
             QString("%1 cannot be created: %2").arg(QString::fromStdString(progId), errorText(e)));

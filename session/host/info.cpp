@@ -11,7 +11,7 @@
 #include "platform/automation/server.h"
 #include "platform/automation/typelib.h"
 #include "platform/framework/control.h"
-#include "platform/registry/registration.h"
+#include "platform/registry/classes.h"
 #include "platform/registry/store.h"
 #include "session/host/latebound.h"
 
@@ -47,9 +47,8 @@ std::string joined(const std::vector<std::string>& words) {
 }
 
 // The pages a control names, each with its ProgID and name.
-std::vector<std::string> pageLines(reg::Store& store, const reg::Registration& registration,
-                                   std::string_view progId) {
-    const auto object = platform::automation::createObject(store, progId);
+std::vector<std::string> pageLines(const reg::ClassStores& registration, std::string_view progId) {
+    const auto object = platform::automation::createObject(registration, progId);
     const auto* control = dynamic_cast<const platform::framework::ControlBase*>(object.get());
     std::vector<std::string> lines;
     if (!control) return lines;
@@ -67,13 +66,12 @@ std::vector<std::string> pageLines(reg::Store& store, const reg::Registration& r
 }  // namespace
 
 int printInfo(std::string_view progId, std::ostream& out, std::ostream& err) {
-    reg::Store store;
-    const reg::Registration registration(store);
+    const reg::ClassStores registration = reg::ClassStores::openDefault();
     const auto clsid = registration.clsidFromProgId(progId);
     const auto cls = clsid ? registration.findClass(*clsid) : std::nullopt;
     if (!cls) {
-        err << "quillon-host: " << progId << " is not registered in " << store.path().string()
-            << "\n";
+        err << "quillon-host: " << progId << " is not registered (looked in "
+            << registration.describe() << ")\n";
         return 1;
     }
 
@@ -88,8 +86,8 @@ int printInfo(std::string_view progId, std::ostream& out, std::ostream& err) {
     if (!cls->typeLibrary.empty()) {
         std::string name;
         try {
-            if (const auto lib =
-                    platform::automation::loadTypeLibrary(store, cls->typeLibrary, cls->version))
+            if (const auto lib = platform::automation::loadTypeLibrary(
+                    registration, cls->typeLibrary, cls->version))
                 name = lib->name + " ";
         } catch (const std::runtime_error&) {
             name = "(unreadable) ";
@@ -114,7 +112,7 @@ int printInfo(std::string_view progId, std::ostream& out, std::ostream& err) {
     std::vector<std::string> pages;
     if (cls->control) {
         try {
-            pages = pageLines(store, registration, progId);
+            pages = pageLines(registration, progId);
         } catch (const platform::automation::AutomationError& e) {
             err << "quillon-host: the property pages of " << progId
                 << " are not known: " << errorLine(e.code(), e.description()) << "\n";

@@ -33,6 +33,9 @@ void setUpPrivateHome() {
     setenv("XDG_CACHE_HOME", cache.c_str(), 1);
     setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
     setenv("REGISTRY_DB", (g_home / "registry.db").c_str(), 1);
+    // No machine class store unless a test makes one: an installed machine's
+    // registrations must not leak into the tests.
+    setenv("MACHINE_REGISTRY_DB", (g_home / "machine" / "classes.db").c_str(), 1);
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
 }
 

@@ -1,6 +1,7 @@
 // Helpers every test executable shares: each test process runs in a private
-// temporary home (HOME, XDG_*, REGISTRY_DB point into it), so no test reads
-// or writes the real user's files, and tests find the build and fixtures here.
+// temporary home (HOME, XDG_*, REGISTRY_DB and MACHINE_REGISTRY_DB point into
+// it), so no test reads or writes the real user's or the machine's files, and
+// tests find the build and fixtures here.
 #pragma once
 
 #include <filesystem>

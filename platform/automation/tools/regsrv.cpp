@@ -1,22 +1,38 @@
-// regsrv: registers an in-process server library into the registry store
-// named by REGISTRY_DB (or the user's own), or unregisters it with /u.
-//   regsrv [/u] <library.so>
+// regsrv: registers an in-process server library into the user's registry
+// store (REGISTRY_DB or the user's own), or into the machine's class store
+// with --machine (root only); /u unregisters instead.
+//   regsrv [--machine] [/u] <library.so>
 #include <strings.h>
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
+#include <system_error>
 
 #include "platform/automation/create.h"
 #include "platform/automation/error.h"
+#include "platform/automation/server.h"
 #include "platform/registry/store.h"
 
 namespace automation = platform::automation;
+namespace fs = std::filesystem;
+using platform::registry::Store;
 
 namespace {
 
+constexpr const char* kUsage =
+    "usage: regsrv [--machine] [/u] <library.so>\n"
+    "Registers the classes and type library of an in-process server library.\n"
+    "  /u, -u       unregister them instead\n"
+    "  --machine    write the machine's class store instead of your own (root only)\n"
+    "  /?, --help   show this text\n";
+
 int usage() {
-    std::fprintf(stderr, "usage: regsrv [/u] <library.so>\n");
+    std::fputs(kUsage, stderr);
     return 2;
 }
 
@@ -26,13 +42,40 @@ bool looksLikeOption(const char* arg) {
            std::strlen(arg) <= 3;
 }
 
+// The machine's class store is for every user: its folder and file are
+// readable by all, whatever the umask of the administrator who made them.
+// Raises RegistryError when it cannot be written.
+void openMachineStore(const fs::path& path) {
+    const fs::path folder = path.parent_path();
+    std::error_code ec;
+    const bool hadFolder = folder.empty() || fs::exists(folder, ec);
+    const bool hadFile = fs::exists(path, ec);
+    Store store(path);
+    if (!store.writable()) throw std::runtime_error(path.string() + " may not be written by you");
+    constexpr auto readable = fs::perms::owner_read | fs::perms::owner_write |
+                              fs::perms::group_read | fs::perms::others_read;
+    if (!hadFolder)
+        fs::permissions(
+            folder,
+            readable | fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec, ec);
+    if (!hadFile) fs::permissions(path, readable, ec);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     bool unregister = false;
+    bool machine = false;
     const char* library = nullptr;
     for (int i = 1; i < argc; ++i) {
-        if (looksLikeOption(argv[i])) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "/?" || arg == "-?") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (arg == "--machine") {
+            machine = true;
+        } else if (looksLikeOption(argv[i])) {
             if (strcasecmp(argv[i] + 1, "u") != 0) return usage();
             unregister = true;
         } else if (library)
@@ -42,8 +85,28 @@ int main(int argc, char** argv) {
     }
     if (!library) return usage();
 
-    const std::filesystem::path path = std::filesystem::absolute(library);
-    const std::string store = platform::registry::Store::defaultPath().string();
+    const fs::path path = fs::absolute(library);
+    fs::path store = Store::defaultPath();
+    if (machine) {
+        store = Store::machinePath();
+        // MACHINE_REGISTRY_DB names a store of the caller's own (a staging
+        // folder, a test); there the file's permissions decide.
+        const char* chosen = std::getenv("MACHINE_REGISTRY_DB");
+        if (geteuid() != 0 && !(chosen && *chosen)) {
+            std::fprintf(stderr,
+                         "regsrv: only root may write the machine's class store %s; run regsrv "
+                         "without --machine to register for yourself\n",
+                         store.c_str());
+            return 1;
+        }
+        try {
+            openMachineStore(store);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "regsrv: cannot write the machine's class store: %s\n", e.what());
+            return 1;
+        }
+        automation::setRegistrationStore(store);
+    }
     try {
         const automation::ServerLibrary& server = automation::loadServer(path);
         const int status = unregister ? server.unregisterServer() : server.registerServer();

@@ -98,6 +98,21 @@ TEST(PlatformPaths, VolumesAndDrivesLeadWhereTheNetworkSays) {
     platform::process::setPathResolver(nullptr);
 }
 
+TEST(PlatformPaths, TheHelpFileIsBesideTheProgramOrInTheInstalledDataFolder) {
+    namespace fs = std::filesystem;
+    const fs::path prefix = testsupport::freshDir("prefix");
+    fs::create_directories(prefix / "bin");
+    fs::create_directories(prefix / "share" / "tolvane");
+    const QString bin = QString::fromStdString((prefix / "bin").string());
+    EXPECT_EQ(tvn::helpFilePath(bin).toStdString(), (prefix / "bin" / "Tvn.hlp").string())
+        << "neither exists: beside the program, so the viewer names that file";
+    testsupport::writeFile(prefix / "share" / "tolvane" / "Tvn.hlp", "installed");
+    EXPECT_EQ(tvn::helpFilePath(bin).toStdString(),
+              (prefix / "share" / "tolvane" / "Tvn.hlp").string());
+    testsupport::writeFile(prefix / "bin" / "Tvn.hlp", "built");
+    EXPECT_EQ(tvn::helpFilePath(bin).toStdString(), (prefix / "bin" / "Tvn.hlp").string());
+}
+
 TEST_F(FormTest, TheTreeGoesToTheFiveControlsAndNamesTheRun) {
     ASSERT_EQ(load("/tree=KTR:\\\\LabTree /dbpath=z:\\home\\me\\tvn\\"), frmMain::LoadResult::Show);
     // KDDirRCTree, KDDirUser, KDDirWSdb, KDDirWS, KDDirWSAddress were created

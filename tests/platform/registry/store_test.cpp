@@ -1,5 +1,6 @@
 // The registry store: names without regard to case, order of first writing,
-// subtree deletion, atomic and concurrent writes, locked and foreign files.
+// subtree deletion, atomic and concurrent writes, locked and foreign files,
+// stores open for reading only.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <sys/wait.h>
@@ -195,6 +196,57 @@ TEST(RegistryStore, DefaultPathFollowsTheEnvironment) {
     testsupport::ScopedEnv noDb("REGISTRY_DB", nullptr);
     testsupport::ScopedEnv xdg("XDG_CONFIG_HOME", "/cfg");
     EXPECT_EQ(Store::defaultPath(), "/cfg/tolvane/registry.db");
+}
+
+TEST(RegistryStore, MachinePathFollowsTheEnvironment) {
+    {
+        testsupport::ScopedEnv db("MACHINE_REGISTRY_DB", "/srv/stage/classes.db");
+        EXPECT_EQ(Store::machinePath(), "/srv/stage/classes.db");
+    }
+    testsupport::ScopedEnv noDb("MACHINE_REGISTRY_DB", nullptr);
+    EXPECT_EQ(Store::machinePath(), "/var/lib/tolvane/classes.db");
+}
+
+TEST(RegistryStore, AReadOnlyStoreReadsButNeverWrites) {
+    const fs::path file = freshStore();
+    try {
+        Store missing(file, std::chrono::seconds(1), Store::Access::ReadOnly);
+        ADD_FAILURE() << "a missing store opened read-only";
+    } catch (const RegistryError& e) {
+        EXPECT_EQ(e.kind(), RegistryError::Kind::Io);
+    }
+    EXPECT_FALSE(fs::exists(file));  // not created by the attempt
+
+    Store writer(file);
+    writer.setValue("Classes\\Thing", "", "one");
+    Store reader(file, std::chrono::seconds(1), Store::Access::ReadOnly);
+    EXPECT_EQ(reader.access(), Store::Access::ReadOnly);
+    EXPECT_FALSE(reader.writable());
+    EXPECT_TRUE(writer.writable());
+    EXPECT_EQ(reader.value("classes\\thing", ""), "one");
+    writer.setValue("Classes\\Thing", "", "two");  // a reader does not block the writer
+    EXPECT_EQ(reader.value("Classes\\Thing", ""), "two");
+
+    const auto refused = [&](auto write) {
+        try {
+            write();
+        } catch (const RegistryError& e) {
+            EXPECT_EQ(e.kind(), RegistryError::Kind::ReadOnly);
+            EXPECT_NE(std::string(e.what()).find(file.string()), std::string::npos) << e.what();
+            return true;
+        }
+        return false;
+    };
+    EXPECT_TRUE(refused([&] { reader.setValue("Classes\\Thing", "", "three"); }));
+    EXPECT_TRUE(refused([&] { reader.deleteKey("Classes"); }));
+    EXPECT_TRUE(refused([&] { reader.createKey("Other"); }));
+    EXPECT_EQ(writer.value("Classes\\Thing", ""), "two");
+
+    // An empty file is no store, and reading does not make it one.
+    const fs::path empty = freshStore();
+    testsupport::writeFile(empty, "");
+    EXPECT_THROW(Store(empty, std::chrono::seconds(1), Store::Access::ReadOnly), RegistryError);
+    EXPECT_EQ(fs::file_size(empty), 0u);
 }
 
 TEST(RegistryStore, TwoProcessesWritingAtOnceLoseNothing) {
