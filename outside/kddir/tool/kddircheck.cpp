@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "outside/directory/cache.h"
+#include "outside/directory/source.h"
 #include "outside/kddir/source.h"
 
 namespace {
@@ -138,8 +139,9 @@ int main(int argc, char** argv) {
         return usage(stdout, 0);
     if (argc != 2 || argv[1][0] == '\0') return usage(stderr, 2);
     const std::string source = argv[1];
-    if (const std::string why = outside::kddir::unsupportedSource(source); !why.empty()) {
-        std::fprintf(stderr, "kddir-check: %s\n", why.c_str());
+    if (dir::isLdapLocation(source)) {
+        std::fprintf(stderr, "kddir-check: LDAP directory sources are not supported: %s\n",
+                     source.c_str());
         return 1;
     }
     const outside::kddir::SourceLimits limits = outside::kddir::configuredLimits();
