@@ -368,6 +368,24 @@ std::optional<ClassId> Schema::classByLdapName(std::string_view nameOrOid) const
     return lookup(classByLdapName_, lowerAscii(nameOrOid));
 }
 
+ClassId Schema::entryClass(const std::vector<ClassId>& listed) const {
+    // Among the most derived, a structural class beats an auxiliary one: an
+    // auxiliary class adds fields but does not say what the entry is.
+    ClassId best = listed.front();
+    bool bestStructural = false;
+    for (ClassId c : listed) {
+        const bool mostDerived = std::none_of(listed.begin(), listed.end(), [&](ClassId d) {
+            return d != c && inherits(d, c);
+        });
+        const bool structural = classes_[c].kind != ObjectClass::Kind::Auxiliary;
+        if (mostDerived && (structural || !bestStructural)) {
+            best = c;
+            bestStructural = structural;
+        }
+    }
+    return best;
+}
+
 bool Schema::inherits(ClassId derived, ClassId base) const {
     return derived < ancestors_.size() && base < ancestors_[derived].size() &&
            ancestors_[derived][base];

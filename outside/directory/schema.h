@@ -85,6 +85,11 @@ public:
     std::optional<AttributeId> attributeByLdapName(std::string_view nameOrOid) const;
     std::optional<ClassId> classByLdapName(std::string_view nameOrOid) const;
 
+    // The class of an entry that lists these classes (not empty): the most
+    // derived of them, a structural one before an auxiliary one, the last
+    // listed when several qualify.
+    ClassId entryClass(const std::vector<ClassId>& listed) const;
+
     // True when derived is base or inherits from it, directly or not.
     bool inherits(ClassId derived, ClassId base) const;
 

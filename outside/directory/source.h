@@ -88,6 +88,9 @@ struct SourceOptions {
     LoadLimits limits;  // for LDIF files
     Credentials credentials;
     bool startTls = false;
+    // A CA certificate (PEM) that the server's certificate may chain to, in
+    // addition to the system's trusted ones.
+    std::string caCertificateFile;
     std::chrono::seconds timeout{10};
 };
 

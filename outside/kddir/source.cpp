@@ -56,6 +56,8 @@ outside::directory::SourceOptions configuredOptions() {
     const std::string startTls =
         platform::text::foldCase(trimBlanks(registryValue(kStartTlsValue).value_or("")));
     options.startTls = startTls == "1" || startTls == "true" || startTls == "yes";
+    options.caCertificateFile =
+        std::string(trimBlanks(registryValue(kCaCertificateValue).value_or("")));
     const auto seconds = platform::registry::wholeNumber<std::uint32_t>(
         trimBlanks(registryValue(kTimeoutValue).value_or("")));
     if (seconds && *seconds > 0) options.timeout = std::chrono::seconds(*seconds);

@@ -22,6 +22,7 @@ inline constexpr const char* kBindDnValue = "BindDN";
 inline constexpr const char* kBindPasswordValue = "BindPassword";
 inline constexpr const char* kStartTlsValue = "StartTLS";
 inline constexpr const char* kTimeoutValue = "TimeoutSeconds";
+inline constexpr const char* kCaCertificateValue = "CACertificateFile";
 
 // The configured source: KDDIR_SOURCE, else the registry value; empty when
 // neither names one.
@@ -37,7 +38,7 @@ struct SourceLimits {
 SourceLimits configuredLimits();
 
 // Everything a source is opened with: the limits above and, for a server,
-// credentials, StartTLS and timeout (10 s when TimeoutSeconds is not a
+// credentials, StartTLS, a CA certificate file and timeout (10 s when TimeoutSeconds is not a
 // positive whole number).
 outside::directory::SourceOptions configuredOptions();
 
