@@ -10,6 +10,8 @@
 // call; when that fails too, the call throws SourceLost. Credentials are
 // used for the bind and kept nowhere else: no message names them.
 #include <ldap.h>
+#include <pthread.h>
+#include <signal.h>
 
 #include <algorithm>
 #include <map>
@@ -39,8 +41,43 @@ struct Dropped {
     int code;
 };
 
+// libldap's TLS layer may write to a connection that the server has closed;
+// the SIGPIPE that follows must not end the program that loaded us. While a
+// guard lives, SIGPIPE is blocked on this thread, and one that arrived is
+// taken away before the guard unblocks it again.
+class PipeGuard {
+public:
+    PipeGuard() {
+        sigemptyset(&pipe_);
+        sigaddset(&pipe_, SIGPIPE);
+        sigset_t pending;
+        sigpending(&pending);
+        wasPending_ = sigismember(&pending, SIGPIPE) == 1;
+        pthread_sigmask(SIG_BLOCK, &pipe_, &old_);
+    }
+    ~PipeGuard() {
+        sigset_t pending;
+        sigpending(&pending);
+        if (!wasPending_ && sigismember(&pending, SIGPIPE) == 1) {
+            const timespec now{0, 0};
+            sigtimedwait(&pipe_, nullptr, &now);
+        }
+        pthread_sigmask(SIG_SETMASK, &old_, nullptr);
+    }
+    PipeGuard(const PipeGuard&) = delete;
+    PipeGuard& operator=(const PipeGuard&) = delete;
+
+private:
+    sigset_t pipe_;
+    sigset_t old_;
+    bool wasPending_ = false;
+};
+
 struct LdapFree {
-    void operator()(LDAP* ld) const { ldap_unbind_ext_s(ld, nullptr, nullptr); }
+    void operator()(LDAP* ld) const {
+        PipeGuard quiet;
+        ldap_unbind_ext_s(ld, nullptr, nullptr);
+    }
 };
 struct MessageFree {
     void operator()(LDAPMessage* m) const { ldap_msgfree(m); }
@@ -346,6 +383,7 @@ private:
     // drops during it.
     template <class Op>
     auto withServer(Op&& op) -> decltype(op(nullptr)) {
+        PipeGuard quiet;
         for (int attempt = 0;; ++attempt) {
             if (!ld_) connect();
             try {
@@ -695,20 +733,26 @@ Level LdapEntry::children(std::span<const ClassId> filter) const {
 std::shared_ptr<Source> openLdapSource(const std::string& location, const SourceOptions& options) {
     const Url url = parseUrl(location, options.startTls);
     // One source per server, base, bind and settings, shared while anyone
-    // holds it. The key stays in memory only.
+    // holds it; the last one opened stays open, for callers (the client) that
+    // open their source anew for every call. The key stays in memory only.
     const std::string key = url.server + '\n' + url.baseDn + '\n' + (url.startTls ? "1" : "0") +
                             '\n' + options.credentials.bindDn + '\n' +
                             options.credentials.password + '\n' + options.caCertificateFile + '\n' +
                             std::to_string(options.timeout.count());
     static std::mutex mutex;
     static std::map<std::string, std::weak_ptr<LdapSource>> open;
+    static std::shared_ptr<LdapSource> last;
     std::lock_guard lock(mutex);
-    if (auto source = open[key].lock()) return source;
+    if (auto source = open[key].lock()) {
+        last = source;
+        return source;
+    }
     for (auto it = open.begin(); it != open.end();)
         it = it->second.expired() ? open.erase(it) : ++it;
     auto source = std::make_shared<LdapSource>(url, options);
     source->open();
     open[key] = source;
+    last = source;
     return source;
 }
 

@@ -374,9 +374,8 @@ ClassId Schema::entryClass(const std::vector<ClassId>& listed) const {
     ClassId best = listed.front();
     bool bestStructural = false;
     for (ClassId c : listed) {
-        const bool mostDerived = std::none_of(listed.begin(), listed.end(), [&](ClassId d) {
-            return d != c && inherits(d, c);
-        });
+        const bool mostDerived = std::none_of(listed.begin(), listed.end(),
+                                              [&](ClassId d) { return d != c && inherits(d, c); });
         const bool structural = classes_[c].kind != ObjectClass::Kind::Auxiliary;
         if (mostDerived && (structural || !bestStructural)) {
             best = c;

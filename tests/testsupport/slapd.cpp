@@ -45,9 +45,17 @@ Slapd::~Slapd() {
     }
 }
 
-Slapd& Slapd::shared() {
-    static Slapd server(TVN_TEST_LDAP_DIR, false);
-    if (server.url_.empty()) server.start();
+Slapd& Slapd::shared(Data data) {
+    static Slapd demo(TVN_TEST_LDAP_DIR, false);
+    static Slapd client(TVN_TEST_LDAP_DIR "-client", false);
+    Slapd& server = data == Data::Demo ? demo : client;
+    if (server.url_.empty()) {
+        ScopedEnv ldif("LDAP_DEMO_LDIF",
+                       (data == Data::Demo ? sourceDir() / "demo" / "directory.ldif"
+                                           : dataDir() / "client" / "directory.ldif")
+                           .string());
+        server.start();
+    }
     return server;
 }
 

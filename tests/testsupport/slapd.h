@@ -23,9 +23,12 @@ public:
     Slapd(const Slapd&) = delete;
     Slapd& operator=(const Slapd&) = delete;
 
-    // The demo server that the tests of one build share (ctest starts it
-    // beforehand and stops it afterwards; a test run by hand starts it).
-    static Slapd& shared();
+    // The servers that the tests of one build share (ctest starts them
+    // beforehand and stops them afterwards; a test run by hand starts them):
+    // the demo directory, or the client's test directory
+    // (tests/data/client/directory.ldif).
+    enum class Data { Demo, Client };
+    static Slapd& shared(Data data = Data::Demo);
 
     const std::string& url() const { return url_; }  // ldap://127.0.0.1:PORT
     std::string tlsUrl() const;                      // ldaps://127.0.0.1:PORT
