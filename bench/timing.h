@@ -6,9 +6,19 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <vector>
 
 namespace benchtiming {
+
+#ifndef NDEBUG
+// Figures of an unoptimised build say nothing about the program's speed.
+inline const bool kUnoptimisedNoted = [] {
+    std::fputs("bench: this build is not optimised; scripts/bench runs a Release build\n",
+               stderr);
+    return true;
+}();
+#endif
 
 using Clock = std::chrono::steady_clock;
 

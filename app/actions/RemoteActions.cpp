@@ -17,6 +17,7 @@
 #include "app/shell/frmMain.h"
 #include "platform/forms/keyedlist.h"
 #include "platform/forms/services.h"
+#include "platform/process/errors.h"
 
 namespace tvn::RemoteActions {
 
@@ -82,10 +83,17 @@ QString BuildConsoleCommand(frmMain& form, QString& TargetPath, QString& History
 }
 
 void startConsole(frmMain& form, const QString& commandLine) {
+    // The builder has said why it built no line.
     if (commandLine.isEmpty()) return;
     const int number = errorNumberOf([&] { form.services().programs->start(commandLine, 1); });
-    if (number == err::kFileNotFound || number == err::kPathNotFound)
+    if (number == 0) return;
+    if (number == err::kFileNotFound || number == err::kPathNotFound) {
         form.showConsoleFilesMissing();
+        return;
+    }
+    form.reportFailure(QString("Console not started - %1 (error %2)")
+                           .arg(QString::fromUtf8(platform::process::errorDescription(number)))
+                           .arg(number));
 }
 
 void launch(frmMain& form, const QString& workstation, const QString& historyKey,

@@ -32,7 +32,8 @@ QString BuildConsoleCommand(frmMain& form, QString& TargetPath, QString& History
 
 // The start step: starts a built command line with a normal, activated
 // window. A missing console program or folder sends the administrator to the
-// server setting; other failures are ignored. An empty line starts nothing.
+// server setting; any other failure is reported as "Console not started - "
+// + the error's text + " (error N)". An empty line starts nothing.
 void startConsole(frmMain& form, const QString& commandLine);
 
 // Builds and starts the default action's command line for a workstation (a

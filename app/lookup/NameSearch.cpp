@@ -2,7 +2,8 @@
 // tree's node, the history's entry or the result list's item) or searches the
 // typed name below the current context (or the fixed anchor), and the
 // directory control's answer lists several hits, acts on a single
-// workstation at once or lists the workstations of a single user.
+// workstation at once or lists the workstations of a single user. A search
+// that matched nothing empties the list and heads it "No match for " + name.
 #include <QCheckBox>
 #include <QPushButton>
 #include <QRadioButton>
@@ -58,6 +59,7 @@ void frmMain::cmdRC_Click() {
     const QString classes =
         CheckAlias->isChecked() ? "User, Alias, Workstation" : "User, Workstation";
     const QString name = ImageCombo1->currentText();
+    searchedName = name;
     if (anchorFixed) currentContext = searchAnchor;
     const int scope =
         optSubOrdTree[1]->isChecked() ? KDDirCtrl::kScopeContainer : KDDirCtrl::kScopeSubtree;
@@ -124,7 +126,11 @@ void frmMain::KDDirUser_SearchCompleted(const platform::automation::Variant& Res
         return;
     }
 
+    // Nothing matched. The status text stays; the list says that the search
+    // is over, and keeps no hit of an earlier search to be acted on.
     setMousePointer(pointer::kDefault);
+    lstMultiple->clearItems();
+    resumeNext([&] { lstMultiple->setColumnHeader(1, "No match for " + searchedName); });
 }
 
 }  // namespace tvn

@@ -6,8 +6,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 #include "app/shell/RuntimeError.h"
@@ -19,6 +22,30 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::size_t kFlushAt = 1 << 20;
+
+// The temporary files in the making, for removeUncommitted, which may only
+// read what is complete: a slot is free, being filled, or holds a path.
+enum SlotState : int { kFree, kFilling, kHeld };
+struct TemporarySlot {
+    std::atomic<int> state{kFree};
+    char path[PATH_MAX] = {};
+};
+// A program writes one database at a time; a file without a slot is still
+// removed as abandoned by the next writer.
+TemporarySlot g_temporaries[4];
+static_assert(std::atomic<int>::is_always_lock_free, "read from a signal handler");
+
+int holdTemporary(const std::string& path) {
+    if (path.size() >= PATH_MAX) return -1;
+    for (int i = 0; i < static_cast<int>(std::size(g_temporaries)); ++i) {
+        int expected = kFree;
+        if (!g_temporaries[i].state.compare_exchange_strong(expected, kFilling)) continue;
+        std::memcpy(g_temporaries[i].path, path.c_str(), path.size() + 1);
+        g_temporaries[i].state.store(kHeld);
+        return i;
+    }
+    return -1;
+}
 
 std::string reason(const std::string& what, const fs::path& path, int error) {
     return what + " " + path.string() + ": " + std::strerror(error);
@@ -50,6 +77,16 @@ mode_t newFileMode() {
 }
 
 }  // namespace
+
+void ReplacementFile::removeUncommitted() noexcept {
+    for (TemporarySlot& slot : g_temporaries)
+        if (slot.state.load() == kHeld) ::unlink(slot.path);
+}
+
+void ReplacementFile::forget() noexcept {
+    if (slot_ >= 0) g_temporaries[slot_].state.store(kFree);
+    slot_ = -1;
+}
 
 void ReplacementFile::removeAbandoned(const fs::path& target) {
     const std::string prefix = temporaryPrefix(target);
@@ -87,6 +124,7 @@ ReplacementFile::ReplacementFile(fs::path target) : target_(std::move(target)) {
                            reason("Cannot create a file in", folder, error));
     }
     temporary_ = name;
+    slot_ = holdTemporary(name);
     // Held until the file is renamed or removed, so that no other writer takes
     // it for abandoned.
     ::flock(fd_, LOCK_EX);
@@ -152,6 +190,7 @@ void ReplacementFile::commit() {
         discard();
         throw RuntimeError(err::kPathFileAccess, reason("Cannot replace", target_, error));
     }
+    forget();
     ::close(fd_);
     fd_ = -1;
     syncFolder(target_.parent_path());
@@ -160,6 +199,7 @@ void ReplacementFile::commit() {
 void ReplacementFile::discard() {
     if (fd_ < 0) return;
     ::unlink(temporary_.c_str());
+    forget();
     ::close(fd_);
     fd_ = -1;
     buffer_.clear();

@@ -46,14 +46,21 @@ public:
     // (killed) and that no writer holds now; removes them.
     static void removeAbandoned(const std::filesystem::path& target);
 
+    // Removes the temporary files of every ReplacementFile of the process
+    // that is neither committed nor discarded. Async-signal-safe: for a
+    // program that ends at once on a signal.
+    static void removeUncommitted() noexcept;
+
 private:
     void flush();
+    void forget() noexcept;
 
     std::filesystem::path target_;
     std::filesystem::path temporary_;
     int fd_ = -1;
     std::string buffer_;
     int writeError_ = 0;
+    int slot_ = -1;  // where removeUncommitted finds the temporary file
 };
 
 }  // namespace tvn

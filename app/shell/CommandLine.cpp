@@ -71,13 +71,23 @@ void ProcessCommandLine(frmMain& form) {
     form.options = parseOptions(GetCommandLine(form.commandLine));
     form.dbDirectory = form.options.dbPath;
 
-    if (!form.options.tree.isEmpty()) {
-        for (KDDirCtrl* control : {form.KDDirRCTree.get(), form.KDDirUser.get(), form.KDDirWS.get(),
-                                   form.KDDirWSdb.get(), form.KDDirWSAddress.get()})
-            need(control)->setContextPath(form.options.tree);
+    try {
+        if (!form.options.tree.isEmpty()) {
+            for (KDDirCtrl* control :
+                 {form.KDDirRCTree.get(), form.KDDirUser.get(), form.KDDirWS.get(),
+                  form.KDDirWSdb.get(), form.KDDirWSAddress.get()})
+                need(control)->setContextPath(form.options.tree);
+        }
+        KDDirCtrl& tree = *need(form.KDDirRCTree.get());
+        form.treeName = tree.TreeOf(tree.ContextPath());
+    } catch (...) {
+        if (form.options.tree.isEmpty() ||
+            errorNumber(std::current_exception()) != err::kNoSuchObject)
+            throw;
+        throw ExplainedError(
+            err::kNoSuchObject,
+            ("Tree " + form.options.tree + " not found in the directory").toStdString());
     }
-    KDDirCtrl& tree = *need(form.KDDirRCTree.get());
-    form.treeName = tree.TreeOf(tree.ContextPath());
 
     if (!form.options.buildContext.isEmpty()) makeDB(form);
 }

@@ -33,8 +33,10 @@ void addEntry(frmMain& form, const QString& key, const QString& fullName, const 
 
 void AddHistory(frmMain& form, QString& NewKey, QString& NewName, QString& NewImage, QString&) {
     if (errorNumberOf([&] { addEntry(form, NewKey, NewName, NewImage); }) != 0) return;
-    resumeNext(
-        [&] { RegistrySettings::saveSetting(form, kHistory, NewName + ";" + NewImage, ""); });
+    resumeNext([&] {
+        form.writeSettings(
+            [&] { RegistrySettings::saveSetting(form, kHistory, NewName + ";" + NewImage, ""); });
+    });
 }
 
 void LoadHistory(frmMain& form) {
@@ -57,7 +59,8 @@ void PurgeHistory(frmMain& form) {
         form.ImageCombo1->clear();
         form.ImageCombo1->setEditText(typed);
     });
-    resumeNext([&] { RegistrySettings::deleteSection(form, kHistory); });
+    resumeNext(
+        [&] { form.writeSettings([&] { RegistrySettings::deleteSection(form, kHistory); }); });
 }
 
 void frmMain::cmdPurgeH_Click() {

@@ -8,8 +8,8 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <csignal>
-#include <cstdio>
 
+#include "app/lookup/ReplacementFile.h"
 #include "app/shell/CommandLine.h"
 #include "app/shell/Paths.h"
 #include "app/shell/ShellProgramStart.h"
@@ -20,16 +20,24 @@ namespace tvn {
 
 namespace {
 
-// The signal handler may only write to a pipe; the event loop reads it.
+// Once the event loop runs, the signal handler only writes to a pipe that
+// the loop reads.
 int g_endSession[2] = {-1, -1};
+volatile std::sig_atomic_t g_eventLoopRunning = 0;
 
 void requestEndSession(int) {
+    if (!g_eventLoopRunning) {
+        // Start-up has no window a person could close yet and may wait on a
+        // store or a directory: end at once, saving nothing, and leave no
+        // half-written file behind.
+        ReplacementFile::removeUncommitted();
+        ::_exit(128 + SIGTERM);
+    }
     const char byte = 1;
     [[maybe_unused]] const ssize_t written = write(g_endSession[1], &byte, 1);
 }
 
-// Installed first thing, so that a request during start-up waits in the pipe
-// until the event loop runs.
+// Installed first thing, so that start-up can be ended too.
 void catchEndSession() {
     if (pipe2(g_endSession, O_CLOEXEC | O_NONBLOCK) != 0) return;
     struct sigaction action {};
@@ -77,9 +85,7 @@ int runProgram(int argc, char** argv, const std::function<void(frmMain&)>& runni
     form.commandLine = CommandLine::processCommandLineText(QApplication::arguments());
     switch (form.Form_Load()) {
         case frmMain::LoadResult::EndProgram:
-            return 1;
         case frmMain::LoadResult::Failed:
-            std::fprintf(stderr, "tvn: %s\n", form.failureReason().toLocal8Bit().constData());
             return 1;
         case frmMain::LoadResult::Closed:
             // The help window may still be open; without one the run is over.
@@ -90,6 +96,7 @@ int runProgram(int argc, char** argv, const std::function<void(frmMain&)>& runni
             if (running) QTimer::singleShot(0, &form, [&] { running(form); });
             break;
     }
+    g_eventLoopRunning = 1;
     return QApplication::exec();
 }
 

@@ -1,7 +1,8 @@
 // Loading and saving the settings of the tree, and restoring the anchor.
 // The load stops at the first failing step of the window's own settings (the
-// caller ends start-up there) and skips what fails from the history on; the
-// save ignores every failing write.
+// caller ends start-up there) and skips what fails from the history on,
+// unless the store itself cannot be read. The save is one write to the store
+// that ignores each failing value; a store that cannot be written is reported.
 #include "app/shell/RegistrySettings.h"
 
 #include <QCheckBox>
@@ -21,6 +22,7 @@
 #include "platform/forms/mousegrip.h"
 #include "platform/forms/twips.h"
 #include "platform/registry/settings.h"
+#include "platform/registry/store.h"
 
 namespace tvn::RegistrySettings {
 
@@ -56,6 +58,19 @@ int zeroOrOne(frmMain& form, const char* key, int defaultValue) {
                            defaultValue);
 }
 
+// Runs a step of the load that may fail on its own, but not because the
+// store could not be read: what was not read would be saved over the stored
+// settings at exit, so that stops start-up instead.
+template <typename F>
+void resumeNextButStore(F&& step) {
+    try {
+        std::forward<F>(step)();
+    } catch (const platform::registry::RegistryError&) {
+        throw;
+    } catch (...) {
+    }
+}
+
 template <typename Button, std::size_t N>
 int selectedIndex(const std::array<Button*, N>& options) {
     return options[1]->isChecked() ? 1 : 0;
@@ -88,6 +103,37 @@ void saveCheckedAttributes(frmMain& form, int list) {
                 saveSetting(form, kAttributeSections[list], items->itemAt(row)->text(0), "1");
         });
     }
+}
+
+void saveAll(frmMain& form) {
+    auto save = [&](const char* key, const QString& value) {
+        resumeNext([&] { saveSetting(form, kSettings, key, value); });
+    };
+    auto saveMeasure = [&](const char* key, auto read) {
+        resumeNext([&] { saveSetting(form, kSettings, key, numberText(read())); });
+    };
+
+    if (!form.isMinimized()) {
+        Twips window(&form);
+        saveMeasure("Left", [&] { return window.left(); });
+        saveMeasure("Top", [&] { return window.top(); });
+        saveMeasure("Height", [&] { return window.height(); });
+        saveMeasure("Width", [&] { return window.width(); });
+        saveMeasure("SplitV", [&] { return Twips(form.imgSplitterV).left(); });
+        saveMeasure("SplitH", [&] { return Twips(form.imgSplitterH).top(); });
+        saveMeasure("KTRColumn1", [&] { return form.lvwKTRinfo->columnWidthTwips(1); });
+        saveMeasure("KTRColumn2", [&] { return form.lvwKTRinfo->columnWidthTwips(2); });
+    }
+    save("HB Server", form.cmbServerlist->currentText());
+    save("Search for Aliases", form.CheckAlias->isChecked() ? "1" : "0");
+    save("Search Subordinates", QString::number(selectedIndex(form.optSubOrdTree)));
+    save("Append to Existing DB", QString::number(selectedIndex(form.optDBfile)));
+    save("Remote Action", form.defaultAction);
+    save("Current Context", form.currentContext);
+    save("SearchAnchor", form.searchAnchor);
+    save("Inventory Server", form.txtInvServer->text());
+    saveCheckedAttributes(form, 0);
+    saveCheckedAttributes(form, 1);
 }
 
 }  // namespace
@@ -136,6 +182,19 @@ void deleteSection(frmMain& form, const QString& base) {
     form.settingsStore().deleteSection(kApplication, sectionOf(form, base).toStdString());
 }
 
+QString storeFailureReason(const platform::registry::RegistryError& error) {
+    using Kind = platform::registry::RegistryError::Kind;
+    const QString file = QString::fromStdString(platform::registry::Store::defaultPath().string());
+    switch (error.kind()) {
+        case Kind::Locked:
+            return "Settings store " + file + " is in use by another program";
+        case Kind::Corrupt:
+            return "Settings store: " + file + " is not a valid registry store";
+        default:
+            return "Settings store: " + QString::fromStdString(error.what());
+    }
+}
+
 void LoadSettings(frmMain& form) {
     const double left = measure(form, "Left", 1000, -kMeasureLimit);
     const double top = measure(form, "Top", 1000, -kMeasureLimit);
@@ -165,41 +224,17 @@ void LoadSettings(frmMain& form) {
         form.defaultAction = "RC";
     }
 
-    resumeNext([&] { LoadHistory(form); });
-    resumeNext([&] { checkStoredAttributes(form, 0); });
-    resumeNext([&] { checkStoredAttributes(form, 1); });
-    resumeNext([&] { form.cmbServerlist->setCurrentText(setting(form, kSettings, "HB Server")); });
+    resumeNextButStore([&] { LoadHistory(form); });
+    resumeNextButStore([&] { checkStoredAttributes(form, 0); });
+    resumeNextButStore([&] { checkStoredAttributes(form, 1); });
+    resumeNextButStore(
+        [&] { form.cmbServerlist->setCurrentText(setting(form, kSettings, "HB Server")); });
 }
 
 void SaveSettings(frmMain& form) {
-    auto save = [&](const char* key, const QString& value) {
-        resumeNext([&] { saveSetting(form, kSettings, key, value); });
-    };
-    auto saveMeasure = [&](const char* key, auto read) {
-        resumeNext([&] { saveSetting(form, kSettings, key, numberText(read())); });
-    };
-
-    if (!form.isMinimized()) {
-        Twips window(&form);
-        saveMeasure("Left", [&] { return window.left(); });
-        saveMeasure("Top", [&] { return window.top(); });
-        saveMeasure("Height", [&] { return window.height(); });
-        saveMeasure("Width", [&] { return window.width(); });
-        saveMeasure("SplitV", [&] { return Twips(form.imgSplitterV).left(); });
-        saveMeasure("SplitH", [&] { return Twips(form.imgSplitterH).top(); });
-        saveMeasure("KTRColumn1", [&] { return form.lvwKTRinfo->columnWidthTwips(1); });
-        saveMeasure("KTRColumn2", [&] { return form.lvwKTRinfo->columnWidthTwips(2); });
-    }
-    save("HB Server", form.cmbServerlist->currentText());
-    save("Search for Aliases", form.CheckAlias->isChecked() ? "1" : "0");
-    save("Search Subordinates", QString::number(selectedIndex(form.optSubOrdTree)));
-    save("Append to Existing DB", QString::number(selectedIndex(form.optDBfile)));
-    save("Remote Action", form.defaultAction);
-    save("Current Context", form.currentContext);
-    save("SearchAnchor", form.searchAnchor);
-    save("Inventory Server", form.txtInvServer->text());
-    saveCheckedAttributes(form, 0);
-    saveCheckedAttributes(form, 1);
+    // One write: a store held by another program costs one wait, not one per
+    // value, and the stored settings stay whole.
+    form.writeSettings([&] { saveAll(form); });
 }
 
 void RestoreAnchor(frmMain& form) {

@@ -14,6 +14,10 @@
 #include <utility>
 #include <vector>
 
+namespace platform::registry {
+class RegistryError;
+}
+
 namespace tvn {
 class frmMain;
 
@@ -39,6 +43,12 @@ void saveSetting(frmMain& form, const QString& base, const QString& key, const Q
 std::vector<std::pair<QString, QString>> allSettings(frmMain& form, const QString& base);
 // Removes the section with its keys; an absent one is fine.
 void deleteSection(frmMain& form, const QString& base);
+
+// Why the settings store could not be used, in one line: "Settings store
+// <file> is in use by another program" when another program held it longer
+// than the store waits, "Settings store: <file> is not a valid registry
+// store" for a foreign or damaged file.
+QString storeFailureReason(const platform::registry::RegistryError& error);
 
 void LoadSettings(frmMain& form);
 void SaveSettings(frmMain& form);

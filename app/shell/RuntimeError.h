@@ -35,6 +35,14 @@ private:
     int number_;
 };
 
+// A run-time error whose description is already the whole reason, as a
+// person reads it ("Tree KTR:\\Nope not found in the directory"); start-up
+// shows it as it stands.
+class ExplainedError : public RuntimeError {
+public:
+    using RuntimeError::RuntimeError;
+};
+
 // The number of any failure: tvn's own, an automation error's code, a forms
 // or program-start error's number; out of memory is 7, anything else 5.
 int errorNumber(std::exception_ptr failure);

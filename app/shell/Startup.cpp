@@ -1,9 +1,11 @@
 // Start-up and shutdown of the main window. Start-up runs its steps in a
-// fixed order and stops at the first failure; only a directory control that
-// cannot work without the network client (error 7) is reported, and it ends
-// the program. An unattended run (a database build with /autoclose) reports
-// every failure and ends with it instead, without a box. Shutdown saves the
-// settings only when this run loaded them.
+// fixed order and stops at the first failure. A directory control that cannot
+// work without the network client (error 7) gets its message box and ends
+// the program; any other failure leaves the window as the completed steps set
+// it up, with the reason in the status bar and on standard error. An
+// unattended run (a database build with /autoclose) ends with its reason
+// instead, without a box. Shutdown saves the settings only when this run
+// loaded them.
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QGroupBox>
@@ -22,6 +24,7 @@
 #include "platform/forms/keyedtree.h"
 #include "platform/forms/statusbar.h"
 #include "platform/forms/tabstrip.h"
+#include "platform/registry/store.h"
 
 namespace tvn {
 
@@ -29,6 +32,22 @@ namespace pa = platform::automation;
 
 namespace {
 constexpr const char* kQuillonProgId = "QuillonLib.QuillonCtrl.1";
+}
+
+QString startupFailureReason(std::exception_ptr failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const platform::registry::RegistryError& e) {
+        return RegistrySettings::storeFailureReason(e);
+    } catch (const ExplainedError& e) {
+        return QString::fromStdString(e.what());
+    } catch (...) {
+    }
+    const QString description = QString::fromStdString(errorDescription(failure));
+    // The directory control's word on a source it cannot read names the file
+    // and line.
+    if (errorNumber(failure) == err::kConnectionLost) return "Directory: " + description;
+    return "Start-up failed: " + description;
 }
 
 ObjectFactory createByProgId() {
@@ -45,13 +64,12 @@ frmMain::LoadResult frmMain::Form_Load() {
         runStartup();
     } catch (...) {
         const std::exception_ptr failure = std::current_exception();
-        if (unattended()) {
-            reportFailure("Start-up failed: " + QString::fromStdString(errorDescription(failure)));
-        } else if (errorNumber(failure) == err::kOutOfMemory) {
+        if (!unattended() && errorNumber(failure) == err::kOutOfMemory) {
             svc_.msgBox("Sorry! This application works with Marrel Kalder Client only!",
                         platform::forms::msgbox::kOkOnly);
             return LoadResult::EndProgram;
         }
+        reportFailure(startupFailureReason(failure));
     }
     if (unattended() && !failureReason_.isEmpty()) return LoadResult::Failed;
     return unloaded_ ? LoadResult::Closed : LoadResult::Show;
@@ -63,6 +81,7 @@ void frmMain::reportFailure(const QString& reason) {
     line.replace(u'\n', u' ');
     line.replace(u'\r', u' ');
     if (failureReason_.isEmpty()) failureReason_ = line;
+    if (svc_.errors) svc_.errors->write(line);
     if (unattended())
         Form_Unload();
     else
@@ -85,6 +104,10 @@ void frmMain::fillServerList() {
 }
 
 void frmMain::runStartup() {
+    // The store holds the components' registrations as well as the settings:
+    // one that cannot be used is named before any step fails on it.
+    settingsStore();
+
     KDDirRCTree = createDirectoryControl(
         "Country, Organization, Organizational Unit, User, Alias, Workstation");
     KDDirUser = createDirectoryControl("Country, Organization, Organizational Unit");

@@ -22,6 +22,7 @@
 #include "app/lookup/KDDirCtrl.h"
 #include "app/lookup/WorkstationDatabase.h"
 #include "app/shell/Paths.h"
+#include "app/shell/RegistrySettings.h"
 #include "app/shell/RuntimeError.h"
 #include "app/shell/frmHelpWindow.h"
 #include "platform/forms/imagecombo.h"
@@ -340,6 +341,17 @@ platform::registry::Settings& frmMain::settingsStore() {
         settings_ = std::make_unique<platform::registry::Settings>(*store_);
     }
     return *settings_;
+}
+
+bool frmMain::writeSettings(const std::function<void()>& writes) {
+    try {
+        settingsStore();
+        store_->atomically(writes);
+        return true;
+    } catch (const platform::registry::RegistryError& e) {
+        reportFailure(RegistrySettings::storeFailureReason(e));
+        return false;
+    }
 }
 
 void frmMain::setMousePointer(int pointer) {

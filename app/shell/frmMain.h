@@ -11,6 +11,7 @@
 #include <QString>
 #include <QWidget>
 #include <array>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -64,6 +65,11 @@ using ObjectFactory =
     std::function<platform::automation::Ref<platform::automation::Object>(const std::string&)>;
 ObjectFactory createByProgId();
 
+// The one-line reason of a start-up that stopped on a failure: the store's
+// and the directory's own words, a reason a step gave itself, or "Start-up
+// failed: " and the failure's description.
+QString startupFailureReason(std::exception_ptr failure);
+
 // The command-line options of the run.
 struct CommandLineOptions {
     QString tree;
@@ -84,7 +90,7 @@ public:
         Show,        // show the window (also after a start-up that stopped early)
         Closed,      // start-up closed the main window; other windows may remain
         EndProgram,  // end at once, without closing events
-        Failed,      // an unattended run failed: end with failureReason()
+        Failed,      // an unattended run failed; its reason is logged: end with status 1
     };
     LoadResult Form_Load();
     // The shutdown sequence; runs once, whoever closes the window.
@@ -93,10 +99,12 @@ public:
     // A database build with /autoclose: nobody watches the window, so no box
     // is shown and a failure ends the run.
     bool unattended() const { return unattended_; }
-    // The one place where the reason of a failed start-up or database build
-    // goes: status panel 2, or, in an unattended run, the end of the run with
-    // the reason (the program prints it and exits non-zero). Line breaks in
-    // the reason become blanks; the first reason of the run is kept.
+    // The one place where the reason of a failure goes that a person would
+    // otherwise not hear of (a start-up that stopped, a database build, a
+    // console that did not start, a settings store that could not be
+    // written): one line to the error log, and status panel 2 or, in an
+    // unattended run, the end of the run (the program exits non-zero). Line
+    // breaks in the reason become blanks; the first reason of the run is kept.
     void reportFailure(const QString& reason);
     const QString& failureReason() const { return failureReason_; }
 
@@ -180,6 +188,11 @@ public:
         const std::string& progId) const;
     // The user's settings store, opened at first use; raises when it cannot be.
     platform::registry::Settings& settingsStore();
+    // Runs writes to the settings store as one transaction. When the store
+    // cannot be written (another program holds it longer than the store
+    // waits, it is damaged, its file cannot be written) nothing of them is
+    // kept, the reason is reported and false returned.
+    bool writeSettings(const std::function<void()>& writes);
     int MousePointer() const { return mousePointer_; }
     void setMousePointer(int pointer);
     QAction* menuItem(const QString& name) const;
@@ -266,6 +279,8 @@ public:
     std::optional<bool> resultListFlag;
     QString chosenKey;
     QString chosenImage;
+    // The name of the last search started, for the answer that nothing matched.
+    QString searchedName;
     // Current page of TabStrip and current frame of TabStripSettings.
     int mintCurFrame = 0;
     int mintCurFrameSettings = 0;

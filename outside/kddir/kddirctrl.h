@@ -53,15 +53,14 @@ struct LimitNote {
     }
 };
 
-// Runs a read of the source; a lost source raises 600 with the reason.
+// Runs a read of the source; a lost source raises 600. The code says the
+// source is lost; the text says where and why.
 template <class Read>
 auto readingSource(Read&& read) -> decltype(read()) {
     try {
         return read();
     } catch (const outside::directory::SourceLost& lost) {
-        throw platform::automation::AutomationError(
-            code::SourceLost, std::string("Lost the directory source: ") + lost.what(), 0,
-            "KDDirLib");
+        throw platform::automation::AutomationError(code::SourceLost, lost.what(), 0, "KDDirLib");
     }
 }
 

@@ -3,10 +3,12 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPointer>
 #include <QWidget>
+#include <cstdio>
 
 #include "platform/forms/helpviewer.h"
 
@@ -106,6 +108,17 @@ public:
     }
 };
 
+class StandardErrorLog : public ErrorLog {
+public:
+    void write(const QString& line) override {
+        const QByteArray text =
+            (QFileInfo(QCoreApplication::applicationFilePath()).fileName() + ": " + line + "\n")
+                .toLocal8Bit();
+        std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), stderr);
+        std::fflush(stderr);
+    }
+};
+
 }  // namespace
 
 Services Services::qt(const QString& applicationTitle, const QString& helpDir) {
@@ -115,6 +128,7 @@ Services Services::qt(const QString& applicationTitle, const QString& helpDir) {
     s.pointer = std::make_shared<QtMousePointer>();
     s.help = std::make_shared<QtHelpViewer>(helpDir);
     s.menus = std::make_shared<QtPopupMenus>();
+    s.errors = std::make_shared<StandardErrorLog>();
     return s;
 }
 

@@ -1,5 +1,6 @@
 // The services a form takes from the platform and that tests replace: message
-// boxes, the mouse pointer, the help viewer, program start and pop-up menus.
+// boxes, the mouse pointer, the help viewer, program start, pop-up menus and
+// the error log.
 // A form receives them as one Services value when it is built; nothing here is
 // a global, so tests never depend on each other's order.
 #pragma once
@@ -74,6 +75,14 @@ public:
     virtual void popup(QMenu& menu, QWidget& relativeTo, const QPoint& pos, int flags) = 0;
 };
 
+class ErrorLog {
+public:
+    virtual ~ErrorLog() = default;
+    // Writes one line saying why something asked for did not happen, for
+    // whoever watches the program from outside its window.
+    virtual void write(const QString& line) = 0;
+};
+
 struct Services {
     QString applicationTitle;
     std::shared_ptr<MessageBoxes> messages;
@@ -81,12 +90,14 @@ struct Services {
     std::shared_ptr<HelpViewer> help;
     std::shared_ptr<ProgramStart> programs;
     std::shared_ptr<PopupMenus> menus;
+    std::shared_ptr<ErrorLog> errors;
 
     // A box without a title of its own shows the application title.
     int msgBox(const QString& text, int style = msgbox::kOkOnly, const QString& title = {}) const;
 
     // The Qt implementations of every service but program start, which the
-    // program supplies. helpDir is where help files are looked up.
+    // program supplies. helpDir is where help files are looked up; the error
+    // log writes "<program file name>: <line>" to standard error.
     static Services qt(const QString& applicationTitle, const QString& helpDir);
 };
 

@@ -13,6 +13,8 @@ std::string_view errorDescription(int number) {
             return "Bad file name or number";
         case FileNotFound:
             return "File not found";
+        case PermissionDenied:
+            return "Permission denied";
         case PathFileAccess:
             return "Path/File access error";
         case PathNotFound:

@@ -11,12 +11,13 @@ namespace platform::process {
 
 // The run-time error numbers this layer raises.
 enum ErrorNumber : int {
-    InvalidCall = 5,      // "Invalid procedure call or argument"
-    OutOfMemory = 7,      // "Out of memory"
-    BadFileName = 52,     // "Bad file name or number"
-    FileNotFound = 53,    // "File not found"
-    PathFileAccess = 75,  // "Path/File access error"
-    PathNotFound = 76,    // "Path not found"
+    InvalidCall = 5,        // "Invalid procedure call or argument"
+    OutOfMemory = 7,        // "Out of memory"
+    BadFileName = 52,       // "Bad file name or number"
+    FileNotFound = 53,      // "File not found"
+    PermissionDenied = 70,  // "Permission denied"
+    PathFileAccess = 75,    // "Path/File access error"
+    PathNotFound = 76,      // "Path not found"
 };
 
 // The classic description of a run-time error number ("File not found").

@@ -83,8 +83,8 @@ fs::path locateProgram(const std::string& program) {
     return hasDirectory ? toLocalPath(program) : findBareProgram(program);
 }
 
-// Reports a missing file or directory, or a file that cannot be run, before
-// anything is started.
+// Reports a missing file or directory, a file that may not be run, or
+// something that is no file at all, before anything is started.
 void checkProgram(const fs::path& path, const std::string& given) {
     std::error_code ec;
     if (!fs::exists(path, ec)) {
@@ -92,8 +92,10 @@ void checkProgram(const fs::path& path, const std::string& given) {
         throw ProcessError(directoryExists ? FileNotFound : PathNotFound,
                            quoted(given) + " (" + path.string() + ")");
     }
-    if (!isExecutableFile(path))
-        throw ProcessError(PathFileAccess, quoted(given) + " cannot be run");
+    if (!fs::is_regular_file(path, ec))
+        throw ProcessError(PathFileAccess, quoted(given) + " is not a file");
+    if (::access(path.c_str(), X_OK) != 0)
+        throw ProcessError(PermissionDenied, quoted(given) + " may not be run");
 }
 
 int numberForErrno(int error) {
@@ -104,6 +106,7 @@ int numberForErrno(int error) {
             return PathNotFound;
         case EACCES:
         case EPERM:
+            return PermissionDenied;
         case ENOEXEC:
         case ETXTBSY:
         case EISDIR:

@@ -55,8 +55,8 @@ using TaskId = std::int64_t;
 //   5  empty command line, over kMaxCommandLineLength, NUL in it, bad style;
 //   53 the program file does not exist (its directory does);
 //   76 a directory on the way does not exist, or the drive/volume is unknown;
-//   75 the program exists but cannot be run (no permission, a directory, not
-//      an executable format);
+//   70 the program exists but the user may not run it;
+//   75 the program cannot be run (a directory, not an executable format);
 //   52 a malformed program path.
 // A program name without any "\" or "/" is looked for in the current
 // directory and then on $PATH.

@@ -284,7 +284,15 @@ void Store::begin() {
 }
 
 void Store::commit() {
-    if (--d->depth == 0) d->exec("COMMIT", "writing");
+    if (--d->depth != 0) return;
+    try {
+        d->exec("COMMIT", "writing");
+    } catch (...) {
+        // A commit that met a lock leaves the transaction open, holding off
+        // every other writer until this connection ends.
+        sqlite3_exec(d->db, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
 }
 
 void Store::rollback() {

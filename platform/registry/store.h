@@ -45,9 +45,10 @@ public:
 
     // Opens the store, creating the file (and its folder) when it does not
     // exist. A file that is not a store raises Corrupt and is left untouched.
-    // lockWait bounds how long an operation waits for another process.
+    // lockWait bounds how long an operation waits for another process; a
+    // person waits that long before hearing that the store is in use.
     explicit Store(const std::filesystem::path& file = defaultPath(),
-                   std::chrono::milliseconds lockWait = std::chrono::seconds(10));
+                   std::chrono::milliseconds lockWait = std::chrono::seconds(2));
     ~Store();
     Store(Store&&) noexcept;
     Store& operator=(Store&&) noexcept;

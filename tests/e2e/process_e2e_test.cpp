@@ -7,47 +7,18 @@
 // A run is ended as a session end would end it (SIGTERM), which closes the
 // windows as the user would. Two runs that write the store at the same
 // moment, and runs killed while they save, leave a sound store.
-#include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
-
-#include <QElapsedTimer>
-#include <QFile>
-#include <QProcess>
-#include <QTest>
-#include <filesystem>
-#include <map>
-#include <sstream>
-
 #include <random>
 #include <set>
+#include <sstream>
 
-#include "consolenetwork.h"
-#include "platform/registry/settings.h"
-#include "platform/registry/store.h"
 #include "savekill.h"
-#include "testsupport/testsupport.h"
+#include "tvnprocess.h"
 
-namespace fs = std::filesystem;
-using Pairs = platform::registry::Settings::Pairs;
+using namespace e2e;
 
 namespace {
 
 const QString kWS042 = "KTR:\\\\CorpTree\\Acme\\Sales\\WS042";
-
-// Whether the process has its end-of-session handler in place (SigCgt of
-// /proc/<pid>/status has the bit of SIGTERM).
-bool catchesTerm(qint64 pid) {
-    QFile status(QString("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly)) return false;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (!line.startsWith("SigCgt:")) continue;
-        bool ok = false;
-        const qulonglong mask = line.mid(7).trimmed().toULongLong(&ok, 16);
-        return ok && (mask & (1ull << (SIGTERM - 1)));
-    }
-    return false;
-}
 
 // The database a build below contextDn writes for an LDIF directory: each
 // workstation below it in the directory's order (parents before children,
@@ -107,112 +78,6 @@ std::string expectedDatabase(const fs::path& ldif, const std::string& contextDn)
     return out;
 }
 
-// The platform's form of a local folder, through the unmapped drive Z:.
-QString onDriveZ(const fs::path& local) {
-    return "Z:" + QString::fromStdString(local.string()).replace('/', '\\');
-}
-
-struct Ended {
-    int exitCode;
-    bool crashed;
-    QString standardError;
-    qint64 milliseconds;
-};
-
-class TvnProcess : public ::testing::Test {
-protected:
-    void SetUp() override {
-        for (const char* library : {KDDIR_LIBRARY, QUILLON_LIBRARY})
-            ASSERT_EQ(QProcess::execute(REGSRV, {library}), 0) << library;
-    }
-
-    QProcessEnvironment environment(const QString& drive = {}) const {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        env.insert("KDDIR_SOURCE", QString::fromStdString(directory.string()));
-        env.insert("KDCLIENT_NETWORK",
-                   QString::fromStdString((testsupport::sourceDir() / "demo" / "network.json")));
-        env.insert("UNC_ROOT", QString::fromStdString(network.string()));
-        env.insert("CONSOLE_LOG", QString::fromStdString(consoleLog.string()));
-        if (!drive.isEmpty()) env.insert("TVN_DRIVE", drive);
-        if (!environmentOverride.first.isEmpty())
-            env.insert(environmentOverride.first, environmentOverride.second);
-        return env;
-    }
-
-    // Runs a program to its own end (the driver closes its window itself).
-    void runToEnd(const char* program, const QStringList& arguments, const QString& drive = {}) {
-        QProcess process;
-        process.setProcessEnvironment(environment(drive));
-        process.start(program, arguments);
-        ASSERT_TRUE(process.waitForFinished(60000)) << program;
-        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
-    }
-
-    // Starts tvn, checks that it keeps running (a window is open), then ends
-    // the session.
-    void runUntilSessionEnd(const QStringList& arguments) {
-        QProcess process;
-        process.setProcessEnvironment(environment());
-        process.start(TVN_PROGRAM, arguments);
-        ASSERT_TRUE(process.waitForStarted());
-        ASSERT_TRUE(QTest::qWaitFor([&] { return catchesTerm(process.processId()); }, 10000));
-        EXPECT_FALSE(process.waitForFinished(1500)) << "tvn ended although a window was open";
-        ASSERT_EQ(::kill(static_cast<pid_t>(process.processId()), SIGTERM), 0);
-        ASSERT_TRUE(process.waitForFinished(30000));
-        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
-    }
-
-    // Runs tvn to its end; a file-size limit (bytes) applies to it when given.
-    Ended runTvn(const QStringList& arguments, rlim_t fileSizeLimit = RLIM_INFINITY) {
-        QProcess process;
-        process.setProcessEnvironment(environment());
-        process.setChildProcessModifier([fileSizeLimit] {
-            struct rlimit limit {};
-            getrlimit(RLIMIT_FSIZE, &limit);
-            limit.rlim_cur = fileSizeLimit;
-            setrlimit(RLIMIT_FSIZE, &limit);
-        });
-        QElapsedTimer timer;
-        timer.start();
-        process.start(TVN_PROGRAM, arguments);
-        EXPECT_TRUE(process.waitForFinished(30000)) << "tvn did not end";
-        return {process.exitCode(), process.exitStatus() == QProcess::CrashExit,
-                QString::fromLocal8Bit(process.readAllStandardError()), timer.elapsed()};
-    }
-
-    QStringList report(const QString& drive) {
-        const fs::path file = testsupport::freshDir("report") / "report.txt";
-        runToEnd(TVN_DRIVER, {}, drive + ";report=" + QString::fromStdString(file.string()));
-        return QString::fromStdString(testsupport::readFile(file)).split('\n', Qt::SkipEmptyParts);
-    }
-
-    QStringList consoles() const {
-        if (!fs::exists(consoleLog)) return {};
-        return QString::fromStdString(testsupport::readFile(consoleLog))
-            .split('\n', Qt::SkipEmptyParts);
-    }
-
-    static Pairs section(const std::string& name) {
-        platform::registry::Store store;
-        return platform::registry::Settings(store).section("Tolvane", name);
-    }
-    static void save(const std::string& section, const std::string& key, const std::string& value) {
-        platform::registry::Store store;
-        platform::registry::Settings(store).save("Tolvane", section, key, value);
-    }
-    static std::string storeBytes() {
-        return testsupport::readFile(platform::registry::Store::defaultPath());
-    }
-
-    fs::path network = makeConsoleNetwork(CONSOLE_PROGRAM);
-    fs::path consoleLog = testsupport::freshDir("consoles") / "console.log";
-    fs::path directory = testsupport::sourceDir() / "demo" / "directory.ldif";
-    std::pair<QString, QString> environmentOverride;
-};
-
 }  // namespace
 
 TEST_F(TvnProcess, AFirstRunWritesTheDefaultSettingsAtExit) {
@@ -268,7 +133,7 @@ TEST_F(TvnProcess, AnUnattendedBuildThatFailsEndsAtOnceWithItsReason) {
          "tvn: The Workstation Database was not built: the search below "
          "KTR:\\\\NoTree\\Acme failed: "},
         {{"/tree=KTR:\\\\NoTree", "/dbbuild=KTR:\\\\NoTree", "/autoclose", dbpath},
-         "tvn: Start-up failed: "},
+         "tvn: Tree KTR:\\\\NoTree not found in the directory\n"},
         {{"/dbbuild=KTR:\\\\CorpTree", "/autoclose", "/dbpath=" + onDriveZ(folder / "gone")},
          "tvn: The path specified for using the Workstation Database could not be found: "},
     };
@@ -282,7 +147,7 @@ TEST_F(TvnProcess, AnUnattendedBuildThatFailsEndsAtOnceWithItsReason) {
     EXPECT_EQ(testsupport::readFile(folder / "CorpTree.lst"), "old\r\n");
 
     // Without a directory source the client message is not shown either.
-    environmentOverride = {"KDDIR_SOURCE", ""};
+    environmentOverrides["KDDIR_SOURCE"] = "";
     const Ended run = runTvn({"/dbbuild=KTR:\\\\CorpTree", "/autoclose", dbpath});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(run.standardError.contains("tvn: Start-up failed: "))
@@ -319,6 +184,8 @@ TEST_F(TvnProcess, TheHistoryWrittenByOneRunIsListedByTheNext) {
                            "cmdRC=Remote Control", "Command1=shown", "txtInvServer=shown",
                            "actions=mnuRC,mnuRV,mnuRe,mnuFT,mnuCH,mnuRD,mnuRI,mnuRP",
                            "history=" + kWS042 + " | WS042.Sales.Acme | Workstation"}));
+    // The console is a process of its own and writes its log in its own time.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !consoles().isEmpty(); }, 10000));
     EXPECT_EQ(consoles(),
               QStringList{"vorplin.exe\t-wWS042.Sales.Acme\t-nCorpTree\t-cRemote Control"});
     EXPECT_EQ(section("History\\CorpTree"), (Pairs{{kWS042.toStdString() + ";Workstation", ""}}));
@@ -340,6 +207,8 @@ TEST_F(TvnProcess, TheOlderConsoleDirectoryOffersRemoteControlOnly) {
         (QStringList{"tree=CorpTree", "generation=older", "defaultAction=RC",
                      "cmdRC=Remote Control", "Command1=hidden", "txtInvServer=hidden",
                      "actions=mnuRC", "history=" + kWS042 + " | WS042.Sales.Acme | Workstation"}));
+    // The console is a process of its own and writes its log in its own time.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !consoles().isEmpty(); }, 10000));
     EXPECT_EQ(consoles(),
               QStringList{"vorplin.exe\t-wWS042.Sales.Acme\t-nCorpTree\t-cRemote Control"});
     EXPECT_EQ(section("Settings\\CorpTree").size(), 16u);

@@ -5,9 +5,14 @@
 //   search=<name>   types the name into the name box and presses the main button
 //   report=<file>   writes what the window shows (tree, console generation,
 //                   default action, visible actions, history) to a file
+//   window=<file>   writes the caption, status panel 2 and the result list's
+//                   header and length to a file
+//   await=<file>    waits (serving events, up to a minute) until the file exists
+//   stay            leaves the window open instead: the run ends as a session
+//                   end or the user ends it
 //   save            saves the settings, as shutdown does
 //   ready=<file>    creates the file (the run has come this far)
-//   wait=<file>     waits (up to a minute) until the file exists
+//   wait=<file>     waits (up to a minute, serving no events) until the file exists
 //   saveloop=<file> saves the settings again and again, each time with new
 //                   values of the keys in savedvalues.h, and creates the file
 //                   once the first save is done; never ends (the test kills it)
@@ -18,6 +23,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QTest>
 #include <QTextStream>
 #include <QThread>
 
@@ -25,6 +31,7 @@
 #include "app/shell/RegistrySettings.h"
 #include "app/shell/frmMain.h"
 #include "platform/forms/imagecombo.h"
+#include "platform/forms/keyedlist.h"
 #include "savedvalues.h"
 
 namespace {
@@ -52,6 +59,21 @@ void report(tvn::frmMain& form, const QString& file) {
              << " | " << form.ImageCombo1->imageAt(i) << "\n";
 }
 
+// Written under another name and renamed, so that a reader waiting for the
+// file never sees half of it.
+void window(tvn::frmMain& form, const QString& file) {
+    QFile out(file + ".part");
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) return;
+    QTextStream text(&out);
+    text << "caption=" << form.windowTitle() << "\n";
+    text << "status=" << form.statusText() << "\n";
+    text << "results=" << form.lstMultiple->columnHeader(1) << " | " << form.lstMultiple->count()
+         << "\n";
+    text.flush();
+    out.close();
+    QFile::rename(file + ".part", file);
+}
+
 void touch(const QString& file) {
     QFile out(file);
     out.open(QIODevice::WriteOnly);
@@ -76,6 +98,7 @@ void waitFor(const QString& file) {
 
 void drive(tvn::frmMain& form) {
     const QStringList steps = qEnvironmentVariable("TVN_DRIVE").split(';', Qt::SkipEmptyParts);
+    bool stay = false;
     for (const QString& step : steps) {
         const QString value = step.section('=', 1);
         if (step.startsWith("search=")) {
@@ -83,6 +106,12 @@ void drive(tvn::frmMain& form) {
             form.cmdRC_Click();
         } else if (step.startsWith("report=")) {
             report(form, value);
+        } else if (step.startsWith("window=")) {
+            window(form, value);
+        } else if (step.startsWith("await=")) {
+            if (!QTest::qWaitFor([&] { return QFile::exists(value); }, 60000)) break;
+        } else if (step == "stay") {
+            stay = true;
         } else if (step == "save") {
             tvn::RegistrySettings::SaveSettings(form);
         } else if (step.startsWith("ready=")) {
@@ -93,7 +122,7 @@ void drive(tvn::frmMain& form) {
             saveForEver(form, value);
         }
     }
-    form.close();
+    if (!stay) form.close();
 }
 
 }  // namespace

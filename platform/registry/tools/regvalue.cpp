@@ -3,6 +3,7 @@
 //   regvalue <key> <name>                        prints the value (exit 1: none)
 //   regvalue [--if-absent] <key> <name> <data>   writes it; --if-absent leaves
 //                                                a value that exists as it is
+//   regvalue --has-key <key>                     exit 0 when the key exists, 1 when not
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -16,7 +17,8 @@ namespace {
 int usage() {
     std::fprintf(stderr,
                  "usage: regvalue <key> <name>\n"
-                 "       regvalue [--if-absent] <key> <name> <data>\n");
+                 "       regvalue [--if-absent] <key> <name> <data>\n"
+                 "       regvalue --has-key <key>\n");
     return 2;
 }
 
@@ -24,16 +26,22 @@ int usage() {
 
 int main(int argc, char** argv) {
     bool ifAbsent = false;
+    bool hasKey = false;
     std::vector<std::string> words;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--if-absent") == 0)
             ifAbsent = true;
+        else if (std::strcmp(argv[i], "--has-key") == 0)
+            hasKey = true;
         else
             words.emplace_back(argv[i]);
     }
-    if (words.size() < 2 || words.size() > 3 || (ifAbsent && words.size() != 3)) return usage();
+    if (hasKey ? (ifAbsent || words.size() != 1)
+               : (words.size() < 2 || words.size() > 3 || (ifAbsent && words.size() != 3)))
+        return usage();
     try {
         platform::registry::Store store;
+        if (hasKey) return store.keyExists(words[0]) ? 0 : 1;
         const auto value = store.value(words[0], words[1]);
         if (words.size() == 2) {
             if (!value) return 1;

@@ -163,15 +163,33 @@ TEST_F(LauncherTest, AMissingConsoleSendsTheAdministratorToTheServerSetting) {
         EXPECT_TRUE(form->frameS[1]->isVisible());
         EXPECT_EQ(form->statusText(), "");
     }
-    rec.messages->boxes.clear();
-    rec.programs->failWith = 75;
-    RemoteActions::startConsole(*form, "\\\\FS1\\sys\\public\\win32\\vorplin.exe");
-    EXPECT_TRUE(rec.messages->boxes.empty()) << "other start failures are ignored";
+    EXPECT_TRUE(rec.errors->lines.isEmpty()) << "the box says it";
 
     rec.programs->failWith.reset();
     RemoteActions::startConsole(*form, "\\\\FS1\\sys\\public\\win32\\vorplin.exe -w\"x\"");
     ASSERT_EQ(rec.programs->styles.size(), 1u);
     EXPECT_EQ(rec.programs->styles[0], 1) << "a normal, activated window";
+}
+
+TEST_F(LauncherTest, EveryOtherStartFailureIsReportedWithItsNumber) {
+    const std::pair<int, QString> failures[] = {
+        {5, "Invalid procedure call or argument"},
+        {70, "Permission denied"},
+        {75, "Path/File access error"},
+        {7, "Out of memory"},
+        {999, "Application-defined or object-defined error"},
+    };
+    for (const auto& [number, text] : failures) {
+        rec.errors->lines.clear();
+        form->setStatusText("");
+        rec.programs->failWith = number;
+        RemoteActions::startConsole(*form, "\\\\FS1\\sys\\public\\win32\\vorplin.exe");
+        const QString reason = "Console not started - " + text + QString(" (error %1)").arg(number);
+        EXPECT_EQ(form->statusText(), reason);
+        EXPECT_EQ(rec.errors->lines, QStringList{reason});
+    }
+    EXPECT_TRUE(rec.messages->boxes.empty());
+    EXPECT_EQ(form->TabStrip->selectedIndex(), 1) << "no page changes";
 }
 
 TEST_F(FormTest, TheDefaultActionMenuChangesOnlyTheCodeAndTheCaption) {

@@ -217,7 +217,8 @@ TEST_F(DatabaseBuildTest, AnUnattendedBuildEndsWithoutABoxAndWithAReasonWhenItFa
              Case{"/dbpath=" + platformForm(dbDir / "gone") + " /dbbuild=KTR:\\\\Corp\\Acme",
                   "The path specified for using the Workstation Database could not be found: "},
              Case{db + " /dbbuild=KTR:\\\\Corp\\Nope", "The Workstation Database was not built: "},
-             Case{db + " /tree=KTR:\\\\Nope /dbbuild=KTR:\\\\Nope\\Acme", "Start-up failed: "},
+             Case{db + " /tree=KTR:\\\\Nope /dbbuild=KTR:\\\\Nope\\Acme",
+                  "Tree KTR:\\\\Nope not found in the directory"},
          }) {
         rec.messages->boxes.clear();
         ASSERT_EQ(load(c.options + " /autoclose"), frmMain::LoadResult::Failed)

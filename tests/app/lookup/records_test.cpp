@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 
@@ -221,4 +222,30 @@ TEST_F(Replacement, AMissingFolderIs76AndAWriteProtectedTargetOrFolderIs75) {
     fs::permissions(dir, fs::perms(0755));
     EXPECT_EQ(testsupport::readFile(target), "old\r\n");
     EXPECT_TRUE(others().empty());
+}
+
+TEST_F(Replacement, AnAbruptEndRemovesTheFilesInTheMakingAndNothingElse) {
+    testsupport::writeFile(target, "old");
+    const fs::path other = dir / "Lab.lst";
+    {
+        tvn::ReplacementFile done(other);
+        done.write("new");
+        done.commit();
+    }
+    tvn::ReplacementFile discarded(dir / "Gone.lst");
+    discarded.discard();
+    tvn::ReplacementFile making(target);
+    making.write("half");
+    ASSERT_TRUE(fs::exists(making.temporary()));
+
+    tvn::ReplacementFile::removeUncommitted();
+    EXPECT_FALSE(fs::exists(making.temporary()));
+    std::vector<std::string> names = others();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, std::vector<std::string>{"Lab.lst"});
+    EXPECT_EQ(testsupport::readFile(target), "old");
+    EXPECT_EQ(testsupport::readFile(other), "new");
+    EXPECT_EQ(numberOf([&] { making.commit(); }), tvn::err::kPathFileAccess)
+        << "what was removed cannot be put in place";
+    EXPECT_EQ(testsupport::readFile(target), "old");
 }

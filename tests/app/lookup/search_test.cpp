@@ -140,12 +140,29 @@ TEST_F(SearchTest, ASingleHitThatCannotBeOpened) {
     EXPECT_TRUE(rec.programs->started.isEmpty());
 }
 
-TEST_F(SearchTest, NoHitsLeaveSearchingInTheStatusBar) {
+TEST_F(SearchTest, NoHitsLeaveSearchingInTheStatusBarAndAnEmptyListThatSaysSo) {
     for (const pa::Variant& none : {pa::Variant(), hits({})}) {
+        // Hits of an earlier search, one of them chosen.
+        user().results =
+            hits({"KTR:\\\\CorpTree\\Acme\\MilnerJ", "KTR:\\\\CorpTree\\Acme\\MillerA"});
+        search("Mil");
+        form->lstMultiple->setCurrentItem(form->lstMultiple->itemAt(0));
+        form->lstMultiple_Click();
+        ASSERT_EQ(form->resultListFlag, true);
+
         user().results = none;
+        form->ImageCombo1_KeyPress('z');
         search("zzz");
         EXPECT_EQ(form->statusText(), "Searching ...");
         EXPECT_EQ(form->MousePointer(), pointer::kDefault);
+        EXPECT_EQ(form->lstMultiple->count(), 0);
+        EXPECT_EQ(form->lstMultiple->columnHeader(1), "No match for zzz");
+
+        // Nothing of the earlier hits is left to act on.
+        form->lstMultiple_DblClick();
+        form->lstMultiple_KeyPress(13);
+        EXPECT_EQ(form->statusText(), "Searching ...");
+        EXPECT_TRUE(rec.programs->started.isEmpty());
     }
 }
 

@@ -1,14 +1,20 @@
 // Start-up and shutdown of the main window: the order of the steps, the
-// class filters, the one reported failure (error 7) and the silent ones.
+// class filters, the failure that ends the program (error 7), the reasons of
+// the others, and a settings store that another program holds or that is no
+// store.
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 
 #include "app/lookup/KDDirCtrl.h"
+#include "app/shell/RuntimeError.h"
 #include "formfixture.h"
+#include "platform/automation/error.h"
+#include "platform/forms/imagecombo.h"
 #include "platform/forms/keyedtree.h"
 #include "platform/forms/statusbar.h"
 #include "platform/forms/tabstrip.h"
+#include "testsupport/testsupport.h"
 
 using tvn::frmMain;
 
@@ -78,11 +84,13 @@ TEST_F(FormTest, Error7ShowsOnlyTheClientMessageAndEndsTheProgram) {
     }
 }
 
-TEST_F(FormTest, OtherCreationFailuresStopStartupSilently) {
+TEST_F(FormTest, OtherCreationFailuresStopStartupWithTheirReasonInTheStatusBarAndTheLog) {
     objects.failAt = 2;
     objects.failWith = 429;
     ASSERT_EQ(load(), frmMain::LoadResult::Show);
     EXPECT_TRUE(rec.messages->boxes.empty());
+    EXPECT_EQ(form->statusText(), "Start-up failed: cannot create");
+    EXPECT_EQ(rec.errors->lines, QStringList{"Start-up failed: cannot create"});
     EXPECT_EQ(objects.created.size(), 3u);
     EXPECT_EQ(form->windowTitle(), "Tolvane") << "the caption step was not reached";
     EXPECT_EQ(form->StatusBar->panelText(1), "");
@@ -120,4 +128,85 @@ TEST_F(FormTest, ClosingTheWindowReleasesTheDirectoryControlsOnce) {
         EXPECT_EQ(d->refCount(), 1) << "only the test holds it";
     EXPECT_LT(objects.directories[0]->refCount(), before);
     EXPECT_NO_THROW(form->Form_Unload());
+}
+
+TEST(StartupFailureReason, NamesTheStoreTheDirectoryOrWhatFailed) {
+    using platform::registry::RegistryError;
+    using Kind = RegistryError::Kind;
+    const QString store = QString::fromStdString(platform::registry::Store::defaultPath().string());
+    const auto reason = [](auto error) {
+        return tvn::startupFailureReason(std::make_exception_ptr(error));
+    };
+    EXPECT_EQ(reason(RegistryError(Kind::Locked, "busy")),
+              "Settings store " + store + " is in use by another program");
+    EXPECT_EQ(reason(RegistryError(Kind::Corrupt, "no store")),
+              "Settings store: " + store + " is not a valid registry store");
+    EXPECT_EQ(reason(RegistryError(Kind::Io, "Cannot read the registry store x: denied")),
+              "Settings store: Cannot read the registry store x: denied");
+    EXPECT_EQ(reason(platform::automation::AutomationError(600, "demo.ldif:3: malformed line")),
+              "Directory: demo.ldif:3: malformed line");
+    EXPECT_EQ(reason(tvn::ExplainedError(601, "Tree KTR:\\\\Nope not found in the directory")),
+              "Tree KTR:\\\\Nope not found in the directory");
+    EXPECT_EQ(reason(platform::automation::AutomationError(601, "No object is named 'x'")),
+              "Start-up failed: No object is named 'x'");
+    EXPECT_EQ(reason(std::runtime_error("odd")), "Start-up failed: odd");
+}
+
+TEST_F(FormTest, AStoreHeldByAnotherProgramStopsStartupBeforeAnyStepAndIsLeftAlone) {
+    store("Settings\\CorpTree", "Width", "9000");
+    platform::registry::Store holder;
+    holder.atomically([&] {
+        holder.setValue("Software\\Holder", "held", "1");
+        ASSERT_EQ(load(), frmMain::LoadResult::Show);
+        form->close();
+    });
+    const QString reason =
+        "Settings store " +
+        QString::fromStdString(platform::registry::Store::defaultPath().string()) +
+        " is in use by another program";
+    EXPECT_EQ(form->statusText(), reason);
+    EXPECT_EQ(rec.errors->lines, QStringList{reason});
+    EXPECT_TRUE(objects.created.empty()) << "no step ran";
+    EXPECT_TRUE(rec.messages->boxes.empty());
+    EXPECT_FALSE(form->settingsLoaded);
+    EXPECT_EQ(storedSection("Settings\\CorpTree"),
+              (platform::registry::Settings::Pairs{{"Width", "9000"}}));
+}
+
+TEST_F(FormTest, AFileThatIsNoStoreStopsStartupAndIsLeftAsItWas) {
+    const std::filesystem::path foreign = testsupport::freshDir("foreign") / "notes.db";
+    testsupport::writeFile(foreign, "somebody else's notes\n");
+    testsupport::ScopedEnv registry("REGISTRY_DB", foreign.string());
+    ASSERT_EQ(load(), frmMain::LoadResult::Show);
+    form->close();
+    EXPECT_EQ(form->statusText(), "Settings store: " + QString::fromStdString(foreign.string()) +
+                                      " is not a valid registry store");
+    EXPECT_TRUE(objects.created.empty());
+    EXPECT_EQ(testsupport::readFile(foreign), "somebody else's notes\n");
+}
+
+TEST_F(FormTest, AWriteThatMeetsAHeldStoreSaysWhyOnceAndKeepsWhatIsStored) {
+    store("History\\CorpTree", "KTR:\\\\CorpTree\\Acme\\WS1;Workstation", "");
+    loadAndShow();
+    form->close();
+    const auto saved = storedSection("Settings\\CorpTree");
+    ASSERT_EQ(saved.size(), 16u);
+    restart();
+    form->show();
+
+    platform::registry::Store holder;
+    holder.atomically([&] {
+        holder.setValue("Software\\Holder", "held", "1");
+        form->cmdPurgeH_Click();
+        EXPECT_EQ(form->ImageCombo1->count(), 0) << "the list is emptied all the same";
+        EXPECT_TRUE(form->statusText().endsWith(" is in use by another program"))
+            << form->statusText().toStdString();
+        // The settings at exit: one wait and one line, not one per value.
+        form->SizeControlsV(2500);
+        form->close();
+    });
+    ASSERT_EQ(rec.errors->lines.size(), 2);
+    EXPECT_EQ(rec.errors->lines[0], rec.errors->lines[1]);
+    EXPECT_EQ(storedSection("History\\CorpTree").size(), 1u) << "the purge did not happen";
+    EXPECT_EQ(storedSection("Settings\\CorpTree"), saved) << "no value of the save was kept";
 }

@@ -34,6 +34,7 @@ platform::forms::Services Recorders::services(const QString& title) const {
     s.help = help;
     s.programs = programs;
     s.menus = menus;
+    s.errors = errors;
     return s;
 }
 

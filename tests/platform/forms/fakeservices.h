@@ -1,6 +1,6 @@
 // Recording stand-ins for the form services, for tests that drive forms: they
-// remember every box, pointer change, help request, program start and pop-up
-// instead of showing anything, and answer boxes with a chosen answer.
+// remember every box, pointer change, help request, program start, pop-up and
+// error line instead of showing anything, and answer boxes with a chosen answer.
 #pragma once
 
 #include <QPoint>
@@ -14,7 +14,9 @@
 #include "platform/forms/services.h"
 
 // Readable QString values in test failure messages.
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
 
 namespace fakes {
 
@@ -65,13 +67,20 @@ public:
     std::vector<Popup> popups;
 };
 
-// All five recorders, and the Services value that hands them to a form.
+class RecordingErrorLog : public platform::forms::ErrorLog {
+public:
+    void write(const QString& line) override { lines.append(line); }
+    QStringList lines;
+};
+
+// All six recorders, and the Services value that hands them to a form.
 struct Recorders {
     std::shared_ptr<RecordingMessageBoxes> messages = std::make_shared<RecordingMessageBoxes>();
     std::shared_ptr<RecordingPointer> pointer = std::make_shared<RecordingPointer>();
     std::shared_ptr<RecordingHelp> help = std::make_shared<RecordingHelp>();
     std::shared_ptr<RecordingPrograms> programs = std::make_shared<RecordingPrograms>();
     std::shared_ptr<RecordingMenus> menus = std::make_shared<RecordingMenus>();
+    std::shared_ptr<RecordingErrorLog> errors = std::make_shared<RecordingErrorLog>();
 
     platform::forms::Services services(const QString& title = "Tolvane") const;
 };

@@ -117,9 +117,9 @@ TEST_F(ShellTest, MissingFilesAndDirectoriesAreReportedBeforeAnyStart) {
     EXPECT_FALSE(fs::exists(record_));
 }
 
-TEST_F(ShellTest, ProgramsThatCannotRunRaise75) {
+TEST_F(ShellTest, ProgramsThatMayNotRunRaise70AndThoseThatCannotRaise75) {
     testsupport::writeFile(harbex_ / "plain.exe", "not a program\n");
-    EXPECT_EQ(errorNumberOf(R"(\\FS1\SYS\PUBLIC\HARBEX\plain.exe)"), PathFileAccess);
+    EXPECT_EQ(errorNumberOf(R"(\\FS1\SYS\PUBLIC\HARBEX\plain.exe)"), PermissionDenied);
     EXPECT_EQ(errorNumberOf(R"(\\FS1\SYS\PUBLIC\HARBEX)"), PathFileAccess);
     // Executable bit but no format the system can run: exec itself fails,
     // and that failure must come back to the caller too.

@@ -1,5 +1,6 @@
 // The regvalue tool, as the demo script uses it: it writes a value, leaves a
-// value that exists alone when asked to, and reads it back.
+// value that exists alone when asked to, reads it back, and tells whether a
+// key exists.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -46,4 +47,15 @@ TEST(RegValue, WritesOnlyAnAbsentValueWhenAskedToAndReadsItBack) {
                   "Software\\Application Settings\\Tolvane\\Settings\\CorpTree", "HB Server"),
               "FS2");
     EXPECT_EQ(regvalue("--if-absent " + kKey + " 'HB Server'").status, 2) << "no data to write";
+}
+
+TEST(RegValue, TellsWhetherAKeyExists) {
+    platform::registry::Store().deleteKey("Software\\Application Settings\\Tolvane");
+    const std::string user = "'Software\\Application Settings\\Tolvane\\KTR User\\CorpTree'";
+    EXPECT_EQ(regvalue("--has-key " + user).status, 1);
+    EXPECT_EQ(regvalue(user + " 'Full Name' 1").status, 0);
+    EXPECT_EQ(regvalue("--has-key " + user).status, 0);
+    EXPECT_EQ(regvalue("--has-key 'software\\application settings\\tolvane'").status, 0);
+    EXPECT_EQ(regvalue("--has-key " + user + " 'Full Name'").status, 2);
+    EXPECT_EQ(regvalue("--has-key --if-absent " + user).status, 2);
 }

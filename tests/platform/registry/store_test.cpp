@@ -1,6 +1,7 @@
 // The registry store: names without regard to case, order of first writing,
 // subtree deletion, atomic and concurrent writes, locked and foreign files.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -120,6 +121,30 @@ TEST(RegistryStore, ALockedStoreFailsAfterABoundedWait) {
     // Once released, the waiter writes normally and nothing was lost.
     waiter.setValue("Lock", "other", "2");
     EXPECT_EQ(holder.values("Lock"), (Pairs{{"held", "1"}, {"other", "2"}}));
+}
+
+TEST(RegistryStore, ACommitThatMeetsAReaderIsUndoneAndLeavesTheStoreWritable) {
+    const fs::path file = freshStore();
+    Store writer(file, std::chrono::milliseconds(100));
+    // A reader in the middle of a read transaction keeps the writer from
+    // committing.
+    sqlite3* reader = nullptr;
+    ASSERT_EQ(sqlite3_open(file.c_str(), &reader), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(reader, "BEGIN; SELECT count(*) FROM keys;", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    try {
+        writer.setValue("Commit", "lost", "1");
+        ADD_FAILURE() << "a commit went through a reader's lock";
+    } catch (const RegistryError& e) {
+        EXPECT_EQ(e.kind(), RegistryError::Kind::Locked);
+    }
+    EXPECT_EQ(sqlite3_exec(reader, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(reader);
+
+    // The failed write is gone and the next one neither fails nor holds a lock.
+    writer.setValue("Commit", "kept", "2");
+    EXPECT_EQ(Store(file).values("Commit"), (Pairs{{"kept", "2"}}));
+    Store(file).setValue("Commit", "other", "3");
 }
 
 TEST(RegistryStore, AForeignFileIsRefusedAndLeftUntouched) {
