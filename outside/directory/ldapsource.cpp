@@ -18,6 +18,7 @@
 #include <mutex>
 #include <optional>
 
+#include "outside/directory/builder.h"
 #include "outside/directory/fullname.h"
 #include "outside/directory/pattern.h"
 #include "outside/directory/sources.h"
@@ -192,6 +193,12 @@ struct EntryRecord {
 
 class LdapSource;
 
+struct WholeRead {
+    std::shared_ptr<const Directory> directory;
+    std::size_t entries = 0;
+    bool limited = false;
+};
+
 class LdapEntry : public SourceEntry {
 public:
     LdapEntry(std::shared_ptr<LdapSource> source, std::shared_ptr<const Schema> schema,
@@ -317,6 +324,58 @@ public:
                      });
             hits.limited = found.value_or(false);  // nullopt: the context went away meanwhile
             return hits;
+        });
+    }
+
+    // Every entry of every tree, built into a Directory by the same rules as
+    // an LDIF file.
+    WholeRead readWhole() {
+        std::lock_guard lock(mutex_);
+        return withServer([&](LDAP* ld) {
+            DirectoryBuilder builder(
+                *schema_, url_.baseDn.empty() ? url_.server : url_.server + "/" + url_.baseDn);
+            WholeRead whole;
+            const char* attributes[] = {LDAP_ALL_USER_ATTRIBUTES, nullptr};
+            for (const Tree& tree : trees_) {
+                const auto found =
+                    read(ld, tree.dn, LDAP_SCOPE_SUBTREE, "(objectClass=*)", attributes,
+                         [&](LDAP* l, LDAPMessage* e) {
+                             char* dn = ldap_get_dn(l, e);
+                             if (!dn) return;
+                             const std::string dnText = dn;
+                             ldap_memfree(dn);
+                             std::vector<std::string> types;
+                             std::vector<std::vector<std::string>> values;
+                             BerElement* ber = nullptr;
+                             for (char* a = ldap_first_attribute(l, e, &ber); a;
+                                  a = ldap_next_attribute(l, e, ber)) {
+                                 types.emplace_back(a);
+                                 ldap_memfree(a);
+                                 berval** list = ldap_get_values_len(l, e, types.back().c_str());
+                                 values.emplace_back();
+                                 for (berval** v = list; v && *v; ++v)
+                                     values.back().emplace_back((*v)->bv_val, (*v)->bv_len);
+                                 ldap_value_free_len(list);
+                             }
+                             ber_free(ber, 0);
+                             std::vector<std::vector<std::string_view>> views(values.size());
+                             std::vector<DirectoryBuilder::Attribute> attributes;
+                             for (std::size_t i = 0; i < types.size(); ++i) {
+                                 views[i].assign(values[i].begin(), values[i].end());
+                                 attributes.push_back({types[i], views[i]});
+                             }
+                             try {
+                                 builder.addEntry(dnText, attributes);
+                             } catch (const EntryError& error) {
+                                 throw LoadError{LoadStatus::BadData, url_.server, 0,
+                                                 dnText + ": " + error.what()};
+                             }
+                         });
+                whole.limited = whole.limited || found.value_or(false);
+            }
+            whole.entries = builder.size();
+            whole.directory = builder.finish();
+            return whole;
         });
     }
 
@@ -519,11 +578,16 @@ private:
     std::optional<bool> read(LDAP* ld, const std::string& base, int scope,
                              const std::string& filter, const char* const* attributes,
                              OnEntry&& onEntry, int sizeLimit = 0, bool page = true) {
-        berval cookie{0, nullptr};
-        const auto freeCookie = [&] {
-            if (cookie.bv_val) ber_memfree(cookie.bv_val);
-            cookie = {0, nullptr};
-        };
+        struct Cookie {
+            berval value{0, nullptr};
+            ~Cookie() { clear(); }
+            void clear() {
+                if (value.bv_val) ber_memfree(value.bv_val);
+                value = {0, nullptr};
+            }
+        } page_;
+        berval& cookie = page_.value;
+        const auto freeCookie = [&] { page_.clear(); };
         bool limited = false;
         do {
             LDAPControl* pageControl = nullptr;
@@ -729,6 +793,23 @@ Level LdapEntry::children(std::span<const ClassId> filter) const {
 }
 
 }  // namespace
+
+LoadResult loadLdapDirectory(const std::string& location, const SourceOptions& options,
+                             bool& limited) {
+    try {
+        auto source = std::make_shared<LdapSource>(parseUrl(location, options.startTls), options);
+        source->open();
+        WholeRead whole = source->readWhole();
+        limited = whole.limited;
+        return {std::move(whole.directory), {}};
+    } catch (const LoadError& bad) {
+        return {nullptr, bad};
+    } catch (const SourceLost& lost) {
+        return {nullptr, {LoadStatus::SourceLost, location, 0, lost.what()}};
+    } catch (const std::invalid_argument& refused) {
+        return {nullptr, {LoadStatus::SourceLost, "", 0, refused.what()}};
+    }
+}
 
 std::shared_ptr<Source> openLdapSource(const std::string& location, const SourceOptions& options) {
     const Url url = parseUrl(location, options.startTls);

@@ -104,4 +104,10 @@ bool isLdapLocation(std::string_view location);
 // that carries credentials, a malformed one).
 std::shared_ptr<Source> openSource(const std::string& location, const SourceOptions& options);
 
+// Reads every entry of an LDAP server into one Directory, by the rules of
+// an LDIF file (for kddir-check). limited tells that a size limit of the
+// server cut the read short.
+LoadResult loadLdapDirectory(const std::string& location, const SourceOptions& options,
+                             bool& limited);
+
 }  // namespace outside::directory
