@@ -10,7 +10,6 @@
 #include "outside/client/network.h"
 #include "outside/directory/fullname.h"
 #include "outside/kddir/source.h"
-#include "platform/text/casefold.h"
 
 namespace outside::client {
 
@@ -28,14 +27,11 @@ public:
     explicit SourceView(std::shared_ptr<dir::Source> source) : source_(std::move(source)) {}
 
     std::optional<std::string> findTree(std::string_view tree) const override {
-        const std::string wanted = platform::text::foldCase(tree);
         try {
-            for (const std::string& name : source_->trees())
-                if (platform::text::foldCase(name) == wanted) return name;
+            return source_->findTree(tree);
         } catch (const dir::SourceLost& lost) {
             unavailable(lost);
         }
-        return std::nullopt;
     }
 
     std::optional<std::string> className(std::string_view tree,

@@ -2,6 +2,7 @@
 #include "outside/directory/source.h"
 
 #include "outside/directory/sources.h"
+#include "platform/text/casefold.h"
 
 namespace outside::directory {
 
@@ -16,6 +17,13 @@ bool isLdapLocation(std::string_view location) {
         return true;
     };
     return startsWith("ldap://") || startsWith("ldaps://");
+}
+
+std::optional<std::string> Source::findTree(std::string_view name) {
+    const std::string wanted = platform::text::foldCase(name);
+    for (std::string& tree : trees())
+        if (platform::text::foldCase(tree) == wanted) return std::move(tree);
+    return std::nullopt;
 }
 
 std::shared_ptr<Source> openSource(const std::string& location, const SourceOptions& options) {

@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -72,6 +73,9 @@ public:
     virtual std::shared_ptr<const Schema> schema() = 0;
     // The tree names, in the order of the source.
     virtual std::vector<std::string> trees() = 0;
+    // The source's spelling of a tree name given in any case; nullopt when
+    // there is no such tree.
+    std::optional<std::string> findTree(std::string_view name);
     // The entry of a full name (case ignored); nullptr when there is none.
     virtual EntryPtr find(std::string_view fullName) = 0;
     // The entries below context whose names fit the pattern.

@@ -5,7 +5,6 @@
 #include "outside/directory/cache.h"
 #include "outside/directory/fullname.h"
 #include "outside/kddir/objects.h"
-#include "platform/text/casefold.h"
 
 namespace outside::kddir {
 
@@ -123,17 +122,14 @@ std::string KDDirCtrl::treeOf(std::string fullName) {
     const std::string trimmed = trim(fullName);  // the names below point into it
     const auto names = dir::splitFullName(trimmed);
     if (!names) raise(code::NoSuchObject, "'" + fullName + "' is not a full name");
-    const std::string wanted = platform::text::foldCase(names->front());
-    for (const std::string& tree : readingSource([&] { return source_->trees(); }))
-        if (platform::text::foldCase(tree) == wanted) return tree;
-    return std::string(names->front());
+    const auto tree = readingSource([&] { return source_->findTree(names->front()); });
+    return tree.value_or(std::string(names->front()));
 }
 
 std::string KDDirCtrl::rootPath(std::string treeName, std::optional<std::string>) {
-    const std::string wanted = platform::text::foldCase(trim(treeName));
-    for (const std::string& tree : readingSource([&] { return source_->trees(); }))
-        if (platform::text::foldCase(tree) == wanted) return dir::joinFullName({tree});
-    raise(code::NoSuchObject, "No tree is named '" + treeName + "'");
+    const auto tree = readingSource([&] { return source_->findTree(trim(treeName)); });
+    if (!tree) raise(code::NoSuchObject, "No tree is named '" + treeName + "'");
+    return dir::joinFullName({*tree});
 }
 
 Variant KDDirCtrl::currentEntry() {

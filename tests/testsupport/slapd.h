@@ -3,6 +3,8 @@
 // account to bind with. Needs Debian's slapd and ldap-utils (scripts/setup).
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <string>
 
@@ -49,6 +51,16 @@ private:
     bool owned_;
     std::string url_;
 };
+
+// The two kinds of source that shared tests run on, with the same assertions:
+// an LDIF file, and the same directory on slapd. Test names end in /Ldif or /Ldap.
+enum class SourceKind { Ldif, Ldap };
+inline auto sourceKinds() {
+    return ::testing::Values(SourceKind::Ldif, SourceKind::Ldap);
+}
+inline std::string sourceKindName(const ::testing::TestParamInfo<SourceKind>& info) {
+    return info.param == SourceKind::Ldif ? "Ldif" : "Ldap";
+}
 
 // Writes the account of a server into the control's registry key (BindDN,
 // BindPassword), or removes the key's values again.

@@ -38,14 +38,13 @@ protected:
     TestNetwork net;
 };
 
-enum class Source { Ldif, Ldap };
-
 // The directory calls on the network's LDIF file, and on the same directory
 // served by slapd.
-class ClientDirectory : public ClientApi, public ::testing::WithParamInterface<Source> {
+class ClientDirectory : public ClientApi,
+                        public ::testing::WithParamInterface<testsupport::SourceKind> {
 protected:
     void SetUp() override {
-        if (GetParam() == Source::Ldif) return;
+        if (GetParam() == testsupport::SourceKind::Ldif) return;
         const auto& server = testsupport::Slapd::shared(testsupport::Slapd::Data::Client);
         source_ = std::make_unique<testsupport::ScopedEnv>("KDDIR_SOURCE", server.url());
         testsupport::storeCredentials(server);
@@ -55,10 +54,8 @@ protected:
     std::unique_ptr<testsupport::ScopedEnv> source_;
 };
 
-INSTANTIATE_TEST_SUITE_P(Sources, ClientDirectory, ::testing::Values(Source::Ldif, Source::Ldap),
-                         [](const auto& info) {
-                             return std::string(info.param == Source::Ldif ? "Ldif" : "Ldap");
-                         });
+INSTANTIATE_TEST_SUITE_P(Sources, ClientDirectory, testsupport::sourceKinds(),
+                         testsupport::sourceKindName);
 
 TEST_F(ClientApi, InitialisesAndSetsUpTheLocaleTablesOnce) {
     testsupport::ScopedEnv lang("LC_ALL", "de_DE.UTF-8");

@@ -58,23 +58,20 @@ protected:
     std::unique_ptr<testsupport::ScopedEnv> source_;
 };
 
-enum class Source { Ldif, Ldap };
-
 // The demo directory from the file, and from slapd (bound as its reader).
-class KDDirControl : public ControlTest, public ::testing::WithParamInterface<Source> {
+class KDDirControl : public ControlTest,
+                     public ::testing::WithParamInterface<testsupport::SourceKind> {
 protected:
     void SetUp() override {
-        if (GetParam() == Source::Ldif) return ControlTest::SetUp();
+        if (GetParam() == testsupport::SourceKind::Ldif) return ControlTest::SetUp();
         const testsupport::Slapd& server = testsupport::Slapd::shared();
         useSource(server.url());
         testsupport::storeCredentials(server);
     }
 };
 
-INSTANTIATE_TEST_SUITE_P(Sources, KDDirControl, ::testing::Values(Source::Ldif, Source::Ldap),
-                         [](const auto& info) {
-                             return std::string(info.param == Source::Ldif ? "Ldif" : "Ldap");
-                         });
+INSTANTIATE_TEST_SUITE_P(Sources, KDDirControl, testsupport::sourceKinds(),
+                         testsupport::sourceKindName);
 
 // What only a file source has: its size limit, reloading, a schema of its own.
 using KDDirFile = ControlTest;
