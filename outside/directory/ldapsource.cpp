@@ -239,7 +239,8 @@ Url parseUrl(std::string url, bool startTls) {
     const auto authority = lower.find("://");
     const auto authorityEnd = lower.find_first_of("/?", authority + 3);
     if (lower.substr(authority + 3, authorityEnd - authority - 3).find('@') != std::string::npos ||
-        lower.find("bindname") != std::string::npos || lower.find("x-bindpw") != std::string::npos)
+        lower.find("bindname=") != std::string::npos ||
+        lower.find("x-bindpw=") != std::string::npos)
         throw std::invalid_argument(
             "The LDAP source URL carries credentials; give them in the registry values BindDN "
             "and BindPassword instead");
@@ -304,6 +305,7 @@ public:
         return withServer([&](LDAP* ld) {
             SearchHits hits;
             const std::string pattern = foldCase(query.pattern);
+            const std::string self = foldCase(base.fullName());
             const std::string filter =
                 allOf(nameFilter(query.pattern), classFilter(*schema_, query.classes));
             const char* attributes[] = {"objectClass", nullptr};
@@ -313,8 +315,7 @@ public:
                      filter, attributes, [&](LDAP* l, LDAPMessage* e) {
                          auto record = recordOf(l, e);
                          if (!record) return;
-                         if (foldCase(record->fullName) == foldCase(base.fullName()))
-                             return;  // the context itself
+                         if (foldCase(record->fullName) == self) return;  // the context itself
                          if (!query.classes.empty() &&
                              std::find(query.classes.begin(), query.classes.end(), record->cls) ==
                                  query.classes.end())
