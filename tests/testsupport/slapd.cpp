@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <stdexcept>
 
 #include "platform/registry/store.h"
@@ -61,6 +63,9 @@ Slapd& Slapd::shared(Data data) {
 
 std::string Slapd::run(const char* command) {
     ScopedEnv dir("LDAP_DEMO_DIR", dir_.string());
+    // Should this process die, the servers it started die with it; the one
+    // ctest's fixture started stays for the other tests.
+    ScopedEnv owner("LDAP_DEMO_OWNER", std::to_string(::getpid()));
     const ProgramRun done = runProgram(sourceDir() / "scripts" / "ldap-demo", {command});
     if (done.status != 0)
         throw std::runtime_error("scripts/ldap-demo " + std::string(command) +
