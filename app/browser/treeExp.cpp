@@ -85,7 +85,9 @@ void browseStart(frmMain& form, KeyedTree& tree, KDDirCtrl& control, FillLevel f
     tree.setSorted(root);
     fill(form, control.EntriesBelow(), rootKey);
     tree.selectNode(tree.topLevelItem(0));
-    form.setStatusText("Context: " + KeyedTree::tagOf(tree.selectedNode()));
+    const QString notice = control.limitNotice();
+    form.setStatusText(notice.isEmpty() ? "Context: " + KeyedTree::tagOf(tree.selectedNode())
+                                        : notice);
     root->setExpanded(true);
 }
 
@@ -103,6 +105,8 @@ void readLevel(frmMain& form, KeyedTree& tree, KDDirCtrl* control, QTreeWidgetIt
     // Sorted before the level goes in, which then goes in sorted at once.
     tree.setSorted(node);
     level.commit();
+    if (const QString notice = need(control)->limitNotice(); !notice.isEmpty())
+        form.setStatusText(notice);
 }
 
 // The Expand of either tree. No failure may leave the handler: a level that

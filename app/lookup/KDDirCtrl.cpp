@@ -132,6 +132,22 @@ QStringList KDDirCtrl::LayoutFields(const QString& layout) const {
     return names;
 }
 
+int KDDirCtrl::LimitedTo() const {
+    try {
+        return control_->get("LimitedTo").toInt32();
+    } catch (const pa::AutomationError& e) {
+        // A control without the property never cuts a list short.
+        if (e.code() == pa::error::MemberNotFound) return 0;
+        throw;
+    }
+}
+
+QString KDDirCtrl::limitNotice() const {
+    const int returned = LimitedTo();
+    if (returned <= 0) return {};
+    return QString("The directory server returned only %1 of the entries").arg(returned);
+}
+
 void KDDirCtrl::StartSearch(const QString& pattern, const QString& classes, int scope,
                             QString& context) {
     pa::Variant where = text(context);

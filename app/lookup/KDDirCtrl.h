@@ -65,6 +65,13 @@ public:
     // the schema has no such layout.
     QStringList LayoutFields(const QString& layout) const;
 
+    // How many entries the last list or search of this control (or of an
+    // entry it handed out) returned when the directory server's size limit
+    // cut it short; 0 when nothing was cut or the control cannot tell.
+    int LimitedTo() const;
+    // The status text for such a cut ("" when there was none).
+    QString limitNotice() const;
+
     // Starts a search below context (passed by reference, as the control
     // takes it); the control answers through the SearchCompleted handler.
     void StartSearch(const QString& pattern, const QString& classes, int scope, QString& context);

@@ -87,7 +87,10 @@ void frmMain::KDDirUser_SearchCompleted(const platform::automation::Variant& Res
                 lstMultiple->addItem(fullName, dotted, "User");
             });
         resumeNext([&] { lstMultiple->setColumnHeader(1, "Multiple users found ..."); });
-        setStatusText("");
+        // A list the server cut short is shown as what it is.
+        QString notice;
+        resumeNext([&] { notice = need(KDDirUser.get())->limitNotice(); });
+        setStatusText(notice);
         return;
     }
 

@@ -159,6 +159,10 @@ void frmMain::KDDirWSdb_SearchCompleted(const platform::automation::Variant& Res
     }
     QString found = QString("Found: %1 Workstation(s)").arg(hits.size());
     if (skipped > 0) found += QString(", %1 skipped").arg(skipped);
+    // A database built from a cut list lacks workstations: say so.
+    QString notice;
+    resumeNext([&] { notice = need(KDDirWSdb.get())->limitNotice(); });
+    if (!notice.isEmpty()) found += ". " + notice;
     setStatusText(found);
     setMousePointer(pointer::kDefault);
 }

@@ -5,7 +5,11 @@
 //   - opening the same level again, which must read nothing (the calls that
 //     reach the directory control are counted);
 //   - getKTRinfo for an object with 20 checked attributes.
-// Usage: bench_browser [runs]   (default 5; run a Release build)
+// With --ldap the same directory is served by a private slapd
+// (scripts/ldap-demo) and read through the control's LDAP source; a name
+// search of 100 hits is then timed beside ldapsearch -z 100 with the filter
+// the control sends.
+// Usage: bench_browser [runs] [--ldap]   (default 5; run a Release build)
 #include <QApplication>
 #include <QTreeWidgetItem>
 #include <algorithm>
@@ -15,11 +19,13 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "../directorycontrol.h"
+#include "../ldapserver.h"
 #include "../timing.h"
 #include "app/browser/AttributeView.h"
 #include "app/browser/treeExp.h"
@@ -107,12 +113,27 @@ void writeDirectory(const fs::path& file) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    int runs = 5;
+    bool ldap = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "--ldap")
+            ldap = true;
+        else
+            runs = std::max(1, std::atoi(argv[i]));
+    }
     const fs::path folder = fs::temp_directory_path() / "tvn-bench-browser";
     fs::create_directories(folder);
     const fs::path ldif = folder / "browser.ldif";
     writeDirectory(ldif);
     if (!useDirectoryControl(folder, ldif, "bench_browser")) return 1;
+    std::optional<LdapServer> server;
+    if (ldap) {
+        const auto started = Clock::now();
+        server = startLdapServer(folder / "ldap", ldif, "bench_browser");
+        if (!server) return 1;
+        std::printf("slapd with the directory ready in %.0f ms (made once, then reused)\n",
+                    msSince(started));
+    }
 
     QApplication app(argc, argv);
     tvn::frmMain form(platform::forms::Services::qt("Tolvane", QApplication::applicationDirPath()));
@@ -134,6 +155,10 @@ int main(int argc, char** argv) {
     std::printf("directory loaded and attribute lists built in %.0f ms\n", msSince(start));
     form.show();
     QApplication::processEvents();
+    start = Clock::now();
+    tvn::BrowseStartRC(form);
+    QApplication::processEvents();
+    std::printf("the tree's root level read and shown in %.0f ms\n", msSince(start));
 
     for (const char* org : {"Small", "Large"}) {
         const QString key = QString("KTR:\\\\Bench\\") + org;
@@ -206,6 +231,45 @@ int main(int argc, char** argv) {
         "\n== getKTRinfo: %d checked attributes, %d rows (1000 runs)\n"
         "fill the view:                  %8.3f ms  [%.3f]\n",
         checked, form.lvwKTRinfo->count(), i.median, i.worst);
+
+    if (server) {
+        // The control's search and ldapsearch with the same filter, base and
+        // limit: 100 hits (User123, User1231 to 1239, User12301 to 12399 but
+        // for the units' tens).
+        const std::string pattern = "User123";
+        std::string names;
+        for (const char* type : {"cn", "ou", "o", "c", "l", "dc", "uid"})
+            names += std::string("(") + type + "=" + pattern + "*)";
+        const std::string filter =
+            "(&(|" + names + ")(|(objectClass=ktrUser)(objectClass=ktrWorkstation)))";
+        const std::string command = "ldapsearch -x -LLL -H '" + server->url + "' -D '" +
+                                    server->bindDn + "' -y '" + server->passwordFile +
+                                    "' -b o=Large,dc=Bench -s sub -z 100 '" + filter +
+                                    "' objectClass >/dev/null";
+        std::vector<double> ours, theirs;
+        std::size_t hits = 0;
+        form.KDDirUser->onSearchCompleted([&](const pa::Variant& results) {
+            hits = results.isArray() ? results.array().size() : 0;
+        });
+        for (int run = 0; run < runs; ++run) {
+            QString context = "KTR:\\\\Bench\\Large";
+            start = Clock::now();
+            form.KDDirUser->StartSearch(QString::fromStdString(pattern) + "*", "User, Workstation",
+                                        tvn::KDDirCtrl::kScopeSubtree, context);
+            ours.push_back(msSince(start));
+            start = Clock::now();
+            if (std::system(command.c_str()) != 0) std::fprintf(stderr, "ldapsearch failed\n");
+            theirs.push_back(msSince(start));
+        }
+        const Stats o = stats(ours), t = stats(theirs);
+        std::printf(
+            "\n== name search %s* below Large: %zu hits (median of %d runs)\n"
+            "the control's StartSearch:      %8.1f ms  [%.1f]\n"
+            "ldapsearch -z 100 (a process):  %8.1f ms  [%.1f]\n",
+            pattern.c_str(), hits, runs, o.median, o.worst, t.median, t.worst);
+        stopLdapServer(folder / "ldap");
+        return 0;  // the server's folder stays for the next run
+    }
     fs::remove_all(folder);
     return 0;
 }

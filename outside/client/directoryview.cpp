@@ -1,5 +1,6 @@
-// The directory of the network, as the client reads it: an LDIF source
-// loaded through the process-wide directory cache.
+// The directory of the network, as the client reads it: the directory
+// source (an LDIF file or an LDAP server) that the directory control reads,
+// opened with the control's settings from the registry.
 #include "outside/client/directoryview.h"
 
 #include <cstdlib>
@@ -7,7 +8,8 @@
 #include "kdtypes.h"
 #include "outside/client/errors.h"
 #include "outside/client/network.h"
-#include "outside/directory/cache.h"
+#include "outside/directory/fullname.h"
+#include "outside/kddir/source.h"
 
 namespace outside::client {
 
@@ -15,58 +17,72 @@ namespace dir = outside::directory;
 
 namespace {
 
-class LoadedDirectory : public DirectoryView {
+[[noreturn]] void unavailable(const std::exception& why) {
+    throw ClientError(KD_ERR_CLIENT_UNAVAILABLE,
+                      std::string("the directory cannot be read: ") + why.what());
+}
+
+class SourceView : public DirectoryView {
 public:
-    explicit LoadedDirectory(std::shared_ptr<const dir::Directory> data) : data_(std::move(data)) {}
+    explicit SourceView(std::shared_ptr<dir::Source> source) : source_(std::move(source)) {}
 
     std::optional<std::string> findTree(std::string_view tree) const override {
-        const dir::EntryId root = data_->findTree(tree);
-        if (root == dir::kNoEntry) return std::nullopt;
-        return std::string(data_->name(root));
+        try {
+            return source_->findTree(tree);
+        } catch (const dir::SourceLost& lost) {
+            unavailable(lost);
+        }
     }
 
     std::optional<std::string> className(std::string_view tree,
                                          const std::vector<std::string>& path) const override {
-        const dir::EntryId id = entry(tree, path);
-        if (id == dir::kNoEntry) return std::nullopt;
-        return data_->className(id);
+        const dir::EntryPtr found = entry(tree, path);
+        if (!found) return std::nullopt;
+        return found->schema()->objectClass(found->classId()).name;
     }
 
     std::optional<std::vector<DirectoryChild>> children(
         std::string_view tree, const std::vector<std::string>& path) const override {
-        const dir::EntryId id = entry(tree, path);
-        if (id == dir::kNoEntry) return std::nullopt;
-        std::vector<DirectoryChild> found;
-        for (const dir::EntryId child : data_->children(id))
-            found.push_back({std::string(data_->name(child)), data_->className(child)});
-        return found;
+        const dir::EntryPtr found = entry(tree, path);
+        if (!found) return std::nullopt;
+        std::vector<DirectoryChild> out;
+        try {
+            for (const dir::EntryPtr& child : found->children({}).entries)
+                out.push_back({child->name(), child->schema()->objectClass(child->classId()).name});
+        } catch (const dir::SourceLost& lost) {
+            unavailable(lost);
+        }
+        return out;
     }
 
 private:
-    dir::EntryId entry(std::string_view tree, const std::vector<std::string>& path) const {
-        dir::EntryId id = data_->findTree(tree);
-        for (const std::string& name : path) {
-            if (id == dir::kNoEntry) break;
-            id = data_->findChild(id, name);
+    dir::EntryPtr entry(std::string_view tree, const std::vector<std::string>& path) const {
+        std::vector<std::string_view> names{tree};
+        names.insert(names.end(), path.begin(), path.end());
+        try {
+            return source_->find(dir::joinFullName(names));
+        } catch (const dir::SourceLost& lost) {
+            unavailable(lost);
         }
-        return id;
     }
 
-    // Held for the client's lifetime: a reload of the file makes a new one.
-    std::shared_ptr<const dir::Directory> data_;
+    std::shared_ptr<dir::Source> source_;
 };
 
 }  // namespace
 
 std::shared_ptr<const DirectoryView> directoryOf(const Network& network) {
-    std::filesystem::path source = network.directorySource();
+    std::string source = network.directorySource().string();
     if (const char* env = std::getenv("KDDIR_SOURCE"); env && *env) source = env;
     if (source.empty()) return nullptr;
-    const dir::LoadResult loaded = dir::DirectoryCache::instance().get(source);
-    if (!loaded.ok())
-        throw ClientError(KD_ERR_CLIENT_UNAVAILABLE,
-                          "the directory cannot be read: " + loaded.error.describe());
-    return std::make_shared<const LoadedDirectory>(loaded.directory);
+    try {
+        return std::make_shared<const SourceView>(
+            dir::openSource(source, outside::kddir::configuredOptions()));
+    } catch (const dir::SourceLost& lost) {
+        unavailable(lost);
+    } catch (const std::invalid_argument& refused) {
+        unavailable(refused);
+    }
 }
 
 }  // namespace outside::client

@@ -32,9 +32,10 @@ public:
         std::string_view tree, const std::vector<std::string>& path) const = 0;
 };
 
-// The directory of the network: the LDIF file named by KDDIR_SOURCE, else the
-// one the network description names; nullptr when neither names one. Throws
-// ClientError(KD_ERR_CLIENT_UNAVAILABLE) when the source cannot be read.
+// The directory of the network: the source (LDIF file or LDAP URL) named by
+// KDDIR_SOURCE, else the one the network description names; nullptr when
+// neither names one. Throws ClientError(KD_ERR_CLIENT_UNAVAILABLE) when the
+// source cannot be read, then or on a later call.
 std::shared_ptr<const DirectoryView> directoryOf(const Network& network);
 
 }  // namespace outside::client

@@ -89,20 +89,7 @@ ClassId DirectoryBuilder::classFor(std::span<const std::string_view> objectClass
         }
         listed.push_back(*id);
     }
-    // Among the most derived, a structural class beats an auxiliary one: an
-    // auxiliary class adds fields but does not say what the entry is.
-    ClassId best = listed.front();
-    bool bestStructural = false;
-    for (ClassId c : listed) {
-        const bool mostDerived = std::none_of(listed.begin(), listed.end(), [&](ClassId d) {
-            return d != c && schema_.inherits(d, c);
-        });
-        const bool structural = schema_.objectClass(c).kind != ObjectClass::Kind::Auxiliary;
-        if (mostDerived && (structural || !bestStructural)) {
-            best = c;
-            bestStructural = structural;
-        }
-    }
+    const ClassId best = schema_.entryClass(listed);
     classCache_.emplace(std::move(key), best);
     return best;
 }

@@ -80,30 +80,84 @@ std::string parseError(std::string_view what, int code, const std::string& text,
     return message;
 }
 
-// The directory's name: the extension, else the first LDAP name, else the OID.
-std::string directoryName(const std::string& extension, const std::vector<std::string>& ldapNames,
-                          const std::string& oid) {
-    if (!extension.empty()) return extension;
-    return ldapNames.empty() ? oid : ldapNames.front();
-}
+// The directory's names of standard elements that a server ships built in
+// and that cannot carry X-KTR-NAME there, by OID. An element of the schema
+// that carries the name itself keeps it.
+struct DefaultName {
+    std::string_view oid;
+    std::string_view name;
+};
+constexpr DefaultName kDefaultClassNames[] = {
+    {"2.5.6.1", "Alias"},
+    {"2.5.6.2", "Country"},
+    {"2.5.6.4", "Organization"},
+    {"2.5.6.5", "Organizational Unit"},
+};
+constexpr DefaultName kDefaultAttributeNames[] = {
+    {"2.5.4.1", "Aliased Object Name"},
+    {"2.5.4.3", "CN"},
+    {"2.5.4.4", "Surname"},
+    {"2.5.4.6", "Country Name"},
+    {"2.5.4.7", "Location"},
+    {"2.5.4.10", "Organization Name"},
+    {"2.5.4.11", "Organizational Unit Name"},
+    {"2.5.4.12", "Title"},
+    {"2.5.4.13", "Description"},
+    {"2.5.4.20", "Telephone Number"},
+    {"2.5.4.42", "Given Name"},
+    {"0.9.2342.19200300.100.1.3", "Internet EMail Address"},
+};
+
+// Resolves directory names: the extension, else the default of a standard
+// element (unless an extension claims that name), else the first LDAP name,
+// else the OID.
+class Namer {
+public:
+    template <std::size_t N>
+    Namer(const DefaultName (&defaults)[N], const std::vector<std::string>& extensions)
+        : defaults_(defaults, defaults + N) {
+        for (const std::string& ext : extensions)
+            if (!ext.empty()) claimed_.push_back(foldCase(ext));
+    }
+    std::string operator()(const std::string& extension, const std::vector<std::string>& ldapNames,
+                           const std::string& oid) const {
+        if (!extension.empty()) return extension;
+        for (const DefaultName& d : defaults_) {
+            if (d.oid == oid &&
+                std::find(claimed_.begin(), claimed_.end(), foldCase(d.name)) == claimed_.end())
+                return std::string(d.name);
+        }
+        return ldapNames.empty() ? oid : ldapNames.front();
+    }
+
+private:
+    std::vector<DefaultName> defaults_;
+    std::vector<std::string> claimed_;
+};
 
 }  // namespace
 
 Schema Schema::parse(const std::vector<std::string_view>& attributeTypes,
                      const std::vector<std::string_view>& objectClasses) {
     Schema schema;
+    std::vector<std::unique_ptr<LDAPAttributeType, AttributeTypeFree>> parsedTypes;
+    std::vector<std::string> typeExtensions;
     for (std::size_t i = 0; i < attributeTypes.size(); ++i) {
         const std::string text = forParser(attributeTypes[i]);
         int code = 0;
         const char* where = nullptr;
-        std::unique_ptr<LDAPAttributeType, AttributeTypeFree> at(
-            ldap_str2attributetype(text.c_str(), &code, &where, kParseFlags));
-        if (!at)
+        parsedTypes.emplace_back(ldap_str2attributetype(text.c_str(), &code, &where, kParseFlags));
+        if (!parsedTypes.back())
             throw SchemaError(parseError("attribute type", code, text, where), "attributeTypes", i);
+        typeExtensions.push_back(extensionName(parsedTypes.back()->at_extensions));
+    }
+    const Namer attributeName(kDefaultAttributeNames, typeExtensions);
+    for (std::size_t i = 0; i < parsedTypes.size(); ++i) {
+        const LDAPAttributeType* at = parsedTypes[i].get();
         AttributeType type;
         type.oid = at->at_oid ? at->at_oid : "";
         type.ldapNames = strings(at->at_names);
-        type.name = directoryName(extensionName(at->at_extensions), type.ldapNames, type.oid);
+        type.name = attributeName(typeExtensions[i], type.ldapNames, type.oid);
         type.syntax = at->at_syntax_oid ? at->at_syntax_oid : "";
         type.singleValue = at->at_single_value != 0;
         schema.addAttribute(std::move(type), i);
@@ -129,12 +183,13 @@ Schema Schema::parse(const std::vector<std::string_view>& attributeTypes,
         std::find_if(extensions.begin(), extensions.end(),
                      [](const std::string& name) { return foldCase(name) == "top"; });
     const bool topClaimed = claimsTop != extensions.end();
+    const Namer className(kDefaultClassNames, extensions);
     for (std::size_t i = 0; i < parsed.size(); ++i) {
         const LDAPObjectClass* oc = parsed[i].get();
         ObjectClass cls;
         cls.oid = oc->oc_oid ? oc->oc_oid : "";
         cls.ldapNames = strings(oc->oc_names);
-        cls.name = directoryName(extensions[i], cls.ldapNames, cls.oid);
+        cls.name = className(extensions[i], cls.ldapNames, cls.oid);
         if (extensions[i].empty() && lowerAscii(cls.name) == "top") {
             if (topClaimed) {
                 cls.named = false;
@@ -311,6 +366,23 @@ std::optional<AttributeId> Schema::attributeByLdapName(std::string_view nameOrOi
 
 std::optional<ClassId> Schema::classByLdapName(std::string_view nameOrOid) const {
     return lookup(classByLdapName_, lowerAscii(nameOrOid));
+}
+
+ClassId Schema::entryClass(const std::vector<ClassId>& listed) const {
+    // Among the most derived, a structural class beats an auxiliary one: an
+    // auxiliary class adds fields but does not say what the entry is.
+    ClassId best = listed.front();
+    bool bestStructural = false;
+    for (ClassId c : listed) {
+        const bool mostDerived = std::none_of(listed.begin(), listed.end(),
+                                              [&](ClassId d) { return d != c && inherits(d, c); });
+        const bool structural = classes_[c].kind != ObjectClass::Kind::Auxiliary;
+        if (mostDerived && (structural || !bestStructural)) {
+            best = c;
+            bestStructural = structural;
+        }
+    }
+    return best;
 }
 
 bool Schema::inherits(ClassId derived, ClassId base) const {

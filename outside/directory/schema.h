@@ -4,7 +4,10 @@
 // X-KTR-NAME extension; an element without one is known by its first LDAP
 // name, except the class `top`, which every tree root has and which is known
 // as "Top" (unless a class of its own carries that name: then that one is the
-// tree roots' class).
+// tree roots' class), and the standard classes and attribute types that a
+// server ships built in (alias, country, organization, organizationalUnit;
+// cn, sn, ou, ...), which take the directory's usual names ("Alias",
+// "Organizational Unit", "Surname") unless another element claims them.
 #pragma once
 
 #include <cstdint>
@@ -81,6 +84,11 @@ public:
     // (";binary", ";lang-de") are ignored.
     std::optional<AttributeId> attributeByLdapName(std::string_view nameOrOid) const;
     std::optional<ClassId> classByLdapName(std::string_view nameOrOid) const;
+
+    // The class of an entry that lists these classes (not empty): the most
+    // derived of them, a structural one before an auxiliary one, the last
+    // listed when several qualify.
+    ClassId entryClass(const std::vector<ClassId>& listed) const;
 
     // True when derived is base or inherits from it, directly or not.
     bool inherits(ClassId derived, ClassId base) const;

@@ -5,7 +5,6 @@
 #include "outside/directory/cache.h"
 #include "outside/directory/fullname.h"
 #include "outside/kddir/objects.h"
-#include "platform/text/casefold.h"
 
 namespace outside::kddir {
 
@@ -29,14 +28,7 @@ std::string trim(std::string_view text) {
 
 }  // namespace
 
-DirectoryPtr loadSource(const std::string& source, const dir::LoadLimits& limits) {
-    const dir::LoadResult result = dir::DirectoryCache::instance().get(source, limits);
-    // The code says the source is lost; the text says where and why.
-    if (!result.ok()) raise(code::SourceLost, result.error.describe());
-    return result.directory;
-}
-
-std::vector<dir::ClassId> parseClassList(const dir::Directory& directory, std::string_view list) {
+std::vector<dir::ClassId> parseClassList(const dir::Schema& schema, std::string_view list) {
     std::vector<dir::ClassId> classes;
     std::size_t start = 0;
     while (start <= list.size()) {
@@ -44,7 +36,7 @@ std::vector<dir::ClassId> parseClassList(const dir::Directory& directory, std::s
         const std::string name = trim(list.substr(
             start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
         if (!name.empty()) {
-            if (const auto id = directory.schema().findClass(name)) classes.push_back(*id);
+            if (const auto id = schema.findClass(name)) classes.push_back(*id);
         }
         if (comma == std::string_view::npos) break;
         start = comma + 1;
@@ -70,38 +62,46 @@ void KDDirCtrl::describe(MapBuilder<KDDirCtrl>& b) {
         .help("Searches by name; SearchCompleted answers before the call returns.");
     b.property(9, "Layouts", &KDDirCtrl::layouts).help("The layouts (classes) of the schema.");
     b.property(10, "FieldTypes", &KDDirCtrl::fieldTypes).help("The field types of the schema.");
+    b.property(11, "LimitedTo", &KDDirCtrl::limitedTo)
+        .help(
+            "The entries the last list or search returned when a server limit cut it short; "
+            "0 when nothing was cut.");
 }
 
-KDDirCtrl::KDDirCtrl()
-    : source_(configuredSource()),
-      limits_(configuredLimits().limits),
-      events_({kEventsIid, "_DKDDirCtrlEvents"}) {
-    if (source_.empty())
+KDDirCtrl::KDDirCtrl() : events_({kEventsIid, "_DKDDirCtrlEvents"}) {
+    const std::string location = configuredSource();
+    if (location.empty())
         raise(code::NoClient,
               "No directory client is configured: set KDDIR_SOURCE or the registry value " +
                   std::string(kSourceKey) + "\\" + kSourceValue);
-    if (const std::string why = unsupportedSource(source_); !why.empty())
-        raise(code::SourceLost, why);
-    data();
-}
-
-DirectoryPtr KDDirCtrl::data() {
-    return loadSource(source_, limits_);
-}
-
-dir::EntryId KDDirCtrl::entryOf(const dir::Directory& directory, std::string_view fullName) const {
-    const dir::EntryId id = directory.find(trim(fullName));
-    if (id == dir::kNoEntry)
-        raise(code::NoSuchObject, "No object is named '" + std::string(fullName) + "'");
-    return id;
-}
-
-dir::EntryId KDDirCtrl::contextEntry(const dir::Directory& directory) {
-    if (context_.empty()) {
-        if (directory.trees().empty()) raise(code::NoSuchObject, "The directory holds no tree");
-        return directory.trees().front();
+    try {
+        source_ = readingSource([&] { return dir::openSource(location, configuredOptions()); });
+    } catch (const std::invalid_argument& refused) {
+        raise(code::SourceLost, refused.what());
     }
-    return entryOf(directory, context_);
+}
+
+std::vector<dir::ClassId> KDDirCtrl::filterIds() {
+    return parseClassList(*readingSource([&] { return source_->schema(); }), classFilter_);
+}
+
+dir::EntryPtr KDDirCtrl::entryOf(std::string_view fullName) {
+    dir::EntryPtr entry = readingSource([&] { return source_->find(trim(fullName)); });
+    if (!entry) raise(code::NoSuchObject, "No object is named '" + std::string(fullName) + "'");
+    return entry;
+}
+
+dir::EntryPtr KDDirCtrl::contextEntry() {
+    if (context_.empty()) {
+        const auto trees = readingSource([&] { return source_->trees(); });
+        if (trees.empty()) raise(code::NoSuchObject, "The directory holds no tree");
+        return entryOf(dir::joinFullName({trees.front()}));
+    }
+    return entryOf(context_);
+}
+
+Variant KDDirCtrl::entryObject(dir::EntryPtr entry) {
+    return Variant(make<Entry>(std::move(entry), filterIds(), note_));
 }
 
 void KDDirCtrl::setClassFilter(std::string filter) {
@@ -109,49 +109,40 @@ void KDDirCtrl::setClassFilter(std::string filter) {
 }
 
 std::string KDDirCtrl::contextPath() {
-    const DirectoryPtr directory = data();
-    if (context_.empty()) return directory->fullName(contextEntry(*directory));
-    const dir::EntryId id = directory->find(context_);
-    return id == dir::kNoEntry ? context_ : directory->fullName(id);
+    if (context_.empty()) return contextEntry()->fullName();
+    const dir::EntryPtr entry = readingSource([&] { return source_->find(trim(context_)); });
+    return entry ? entry->fullName() : context_;
 }
 
 void KDDirCtrl::setContextPath(std::string fullName) {
-    const DirectoryPtr directory = data();
-    context_ = directory->fullName(entryOf(*directory, fullName));
+    context_ = entryOf(fullName)->fullName();
 }
 
 std::string KDDirCtrl::treeOf(std::string fullName) {
     const std::string trimmed = trim(fullName);  // the names below point into it
     const auto names = dir::splitFullName(trimmed);
     if (!names) raise(code::NoSuchObject, "'" + fullName + "' is not a full name");
-    const DirectoryPtr directory = data();
-    const dir::EntryId tree = directory->findTree(names->front());
-    return tree == dir::kNoEntry ? std::string(names->front()) : std::string(directory->name(tree));
+    const auto tree = readingSource([&] { return source_->findTree(names->front()); });
+    return tree.value_or(std::string(names->front()));
 }
 
 std::string KDDirCtrl::rootPath(std::string treeName, std::optional<std::string>) {
-    const DirectoryPtr directory = data();
-    const dir::EntryId tree = directory->findTree(trim(treeName));
-    if (tree == dir::kNoEntry) raise(code::NoSuchObject, "No tree is named '" + treeName + "'");
-    return directory->fullName(tree);
+    const auto tree = readingSource([&] { return source_->findTree(trim(treeName)); });
+    if (!tree) raise(code::NoSuchObject, "No tree is named '" + treeName + "'");
+    return dir::joinFullName({*tree});
 }
 
 Variant KDDirCtrl::currentEntry() {
-    const DirectoryPtr directory = data();
-    return Variant(
-        make<Entry>(directory, contextEntry(*directory), parseClassList(*directory, classFilter_)));
+    return entryObject(contextEntry());
 }
 
 Variant KDDirCtrl::entriesBelow() {
-    const DirectoryPtr directory = data();
-    return outside::kddir::entriesBelow(directory, contextEntry(*directory),
-                                        parseClassList(*directory, classFilter_));
+    const dir::EntryPtr context = contextEntry();
+    return outside::kddir::entriesBelow(*context, filterIds(), note_);
 }
 
 Variant KDDirCtrl::openEntry(std::string fullName) {
-    const DirectoryPtr directory = data();
-    return Variant(make<Entry>(directory, entryOf(*directory, fullName),
-                               parseClassList(*directory, classFilter_)));
+    return entryObject(entryOf(fullName));
 }
 
 void KDDirCtrl::startSearch(std::string pattern, std::string classes, std::int32_t scope,
@@ -160,25 +151,23 @@ void KDDirCtrl::startSearch(std::string pattern, std::string classes, std::int32
         throw AutomationError::standard(error::InvalidCall, "the scope is 1 or 2");
     // A search replaces the filter, as the classes of the hits are the filter's.
     classFilter_ = classes;
-    const DirectoryPtr directory = data();
     const std::string contextName = context.isMissing() ? std::string() : context.toString();
-    const dir::EntryId start =
-        contextName.empty() ? contextEntry(*directory) : entryOf(*directory, contextName);
+    const dir::EntryPtr start = contextName.empty() ? contextEntry() : entryOf(contextName);
 
-    dir::SearchQuery query;
+    dir::SourceQuery query;
     query.pattern = pattern;
-    for (const dir::ClassId id : parseClassList(*directory, classes))
-        query.classes.push_back(directory->schema().objectClass(id).name);
+    query.classes = parseClassList(*start->schema(), classes);
     query.scope = scope == 1 ? dir::Scope::OneLevel : dir::Scope::Subtree;
-    query.context = start;
     Variant results;  // Empty when nothing matched
+    note_->record(false, 0);
     // Classes named in the list but unknown to the schema match nothing.
     if (!query.classes.empty() || trim(classes).empty()) {
-        const auto hits = directory->search(query);
-        if (!hits.empty()) {
+        const dir::SearchHits hits = readingSource([&] { return source_->search(*start, query); });
+        note_->record(hits.limited, hits.fullNames.size());
+        if (!hits.fullNames.empty()) {
             Variant::Array names;
-            names.reserve(hits.size());
-            for (const dir::EntryId hit : hits) names.emplace_back(directory->fullName(hit));
+            names.reserve(hits.fullNames.size());
+            for (const std::string& hit : hits.fullNames) names.emplace_back(hit);
             results = Variant(std::move(names));
         }
     }
@@ -186,11 +175,11 @@ void KDDirCtrl::startSearch(std::string pattern, std::string classes, std::int32
 }
 
 Variant KDDirCtrl::layouts() {
-    return layoutsOf(data());
+    return layoutsOf(readingSource([&] { return source_->schema(); }));
 }
 
 Variant KDDirCtrl::fieldTypes() {
-    return fieldTypesOf(data());
+    return fieldTypesOf(readingSource([&] { return source_->schema(); }));
 }
 
 }  // namespace outside::kddir

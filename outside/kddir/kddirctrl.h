@@ -4,10 +4,17 @@
 // prefix (answering with the SearchCompleted event before StartSearch
 // returns) and describes the schema as layouts and field types.
 //
+// The source is an LDIF file or an LDAP server (outside/directory/source.h).
 // Errors reach callers as automation errors with the control's codes:
 // 600 the source is lost (the file vanished, became unreadable or no longer
-// holds a directory), 601 no object has that name, 603 no field type has that
-// name. Creating the control without a configured source fails with code 7.
+// holds a directory; the server cannot be reached, also after one
+// reconnect), 601 no object has that name, 603 no field type has that name.
+// Creating the control without a configured source fails with code 7.
+//
+// A server may enforce a size limit on what it returns. The control then
+// uses the partial list and tells its caller through LimitedTo: the number
+// of entries the last list or search of this control (or of an entry it
+// handed out) returned when a limit cut it short, 0 when nothing was cut.
 #pragma once
 
 #include <memory>
@@ -15,7 +22,7 @@
 #include <string_view>
 #include <vector>
 
-#include "outside/directory/directory.h"
+#include "outside/directory/source.h"
 #include "outside/kddir/source.h"
 #include "platform/automation/automation.h"
 
@@ -35,15 +42,30 @@ inline constexpr const char* kLibraryId = "{6A1E3C20-5B7D-4C1E-9E52-0D4B7A11C000
 
 inline constexpr platform::automation::DispId kSearchCompleted = 1;
 
-using DirectoryPtr = std::shared_ptr<const outside::directory::Directory>;
+using SchemaPtr = std::shared_ptr<const outside::directory::Schema>;
 
-// Loads the current data of a source through the process-wide cache;
-// raises 600 when the source cannot be read, is too large or no longer holds
-// a directory.
-DirectoryPtr loadSource(const std::string& source, const outside::directory::LoadLimits& limits);
+// Shared by a control and the entries it hands out: the size of the last
+// list or search that a server limit cut short (0: none was cut).
+struct LimitNote {
+    std::int32_t limitedTo = 0;
+    void record(bool limited, std::size_t returned) {
+        limitedTo = limited ? static_cast<std::int32_t>(returned) : 0;
+    }
+};
+
+// Runs a read of the source; a lost source raises 600. The code says the
+// source is lost; the text says where and why.
+template <class Read>
+auto readingSource(Read&& read) -> decltype(read()) {
+    try {
+        return read();
+    } catch (const outside::directory::SourceLost& lost) {
+        throw platform::automation::AutomationError(code::SourceLost, lost.what(), 0, "KDDirLib");
+    }
+}
 
 // Class names as the control takes them: "User, Alias, Workstation".
-std::vector<outside::directory::ClassId> parseClassList(const outside::directory::Directory& dir,
+std::vector<outside::directory::ClassId> parseClassList(const outside::directory::Schema& schema,
                                                         std::string_view list);
 
 class KDDirCtrl : public platform::automation::Dispatchable<KDDirCtrl> {
@@ -67,16 +89,16 @@ public:
                      platform::automation::Variant context, std::optional<std::int32_t> flags);
     platform::automation::Variant layouts();
     platform::automation::Variant fieldTypes();
+    std::int32_t limitedTo() const { return note_->limitedTo; }
 
 private:
-    // The current data; reloaded when the source file changed.
-    DirectoryPtr data();
-    outside::directory::EntryId entryOf(const outside::directory::Directory& dir,
-                                        std::string_view fullName) const;
-    outside::directory::EntryId contextEntry(const outside::directory::Directory& dir);
+    std::vector<outside::directory::ClassId> filterIds();
+    outside::directory::EntryPtr entryOf(std::string_view fullName);
+    outside::directory::EntryPtr contextEntry();
+    platform::automation::Variant entryObject(outside::directory::EntryPtr entry);
 
-    std::string source_;
-    outside::directory::LoadLimits limits_;
+    std::shared_ptr<outside::directory::Source> source_;
+    std::shared_ptr<LimitNote> note_ = std::make_shared<LimitNote>();
     std::string classFilter_;
     std::string context_;  // empty: the root of the first tree
     platform::automation::EventSource events_;

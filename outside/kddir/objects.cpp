@@ -56,13 +56,13 @@ Variant Collection::item(Variant index) {
 void FieldType::describe(MapBuilder<FieldType>& b) {
     b.property(1, "Name", &FieldType::name).asDefault();
     b.property(2, "SingleValued",
-               [](FieldType& self) { return self.dir_->schema().attribute(self.id_).singleValue; });
+               [](FieldType& self) { return self.schema_->attribute(self.id_).singleValue; });
     b.property(3, "Syntax",
-               [](FieldType& self) { return self.dir_->schema().attribute(self.id_).syntax; });
+               [](FieldType& self) { return self.schema_->attribute(self.id_).syntax; });
 }
 
 std::string FieldType::name() const {
-    return dir_->schema().attribute(id_).name;
+    return schema_->attribute(id_).name;
 }
 
 void Layout::describe(MapBuilder<Layout>& b) {
@@ -71,13 +71,13 @@ void Layout::describe(MapBuilder<Layout>& b) {
 }
 
 std::string Layout::name() const {
-    return dir_->schema().objectClass(id_).name;
+    return schema_->objectClass(id_).name;
 }
 
 Variant Layout::fields() const {
     auto fields = make<Collection>();
-    for (dir::AttributeId field : dir_->schema().objectClass(id_).fields)
-        fields->append(dir_->schema().attribute(field).name, Variant(make<FieldType>(dir_, field)));
+    for (dir::AttributeId field : schema_->objectClass(id_).fields)
+        fields->append(schema_->attribute(field).name, Variant(make<FieldType>(schema_, field)));
     return Variant(fields);
 }
 
@@ -91,83 +91,83 @@ void Entry::describe(MapBuilder<Entry>& b) {
 }
 
 std::string Entry::entryPath() const {
-    return dir_->fullName(id_);
+    return entry_->fullName();
 }
 std::string Entry::entryName() const {
-    return std::string(dir_->name(id_));
+    return entry_->name();
 }
 Variant Entry::layout() const {
-    return Variant(make<Layout>(dir_, dir_->classOf(id_)));
+    return Variant(make<Layout>(entry_->schema(), entry_->classId()));
 }
 
 Variant Entry::subEntries() const {
     // Empty only when there is nothing below at all: a container whose
     // children the filter hides still answers a (then empty) collection.
     // Browsers ask every entry of a level whether it has subordinates, so the
-    // entries below are made only when the collection is read.
-    if (!dir_->hasChildren(id_)) return Variant();
-    return Variant(make<Collection>([dir = dir_, id = id_, filter = filter_](Collection& self) {
-        appendEntriesBelow(self, dir, id, filter);
-    }));
+    // entries below are read only when the collection is read.
+    if (!readingSource([&] { return entry_->hasChildren(); })) return Variant();
+    return Variant(
+        make<Collection>([entry = entry_, filter = filter_, note = note_](Collection& self) {
+            appendEntriesBelow(self, *entry, filter, note);
+        }));
 }
 
 Variant Entry::getFieldValue(std::string field, Variant defaultValue,
                              std::optional<bool> allValues) const {
-    const auto& schema = dir_->schema();
+    const dir::Schema& schema = *entry_->schema();
     const auto attribute = schema.findAttribute(field);
     if (!attribute)
         throw AutomationError(code::NoSuchFieldType, "No field type is named '" + field + "'", 0,
                               "KDDirLib");
-    const auto& fields = schema.objectClass(dir_->classOf(id_)).fields;
-    const auto values = dir_->values(id_, *attribute);
-    if (values.empty() && std::find(fields.begin(), fields.end(), *attribute) == fields.end())
+    const auto& layout = schema.objectClass(entry_->classId());
+    const auto values = entry_->values(*attribute);
+    if (values.empty() &&
+        std::find(layout.fields.begin(), layout.fields.end(), *attribute) == layout.fields.end())
         throw AutomationError(code::NoSuchFieldType,
-                              "The layout " + schema.objectClass(dir_->classOf(id_)).name +
-                                  " has no field '" + field + "'",
-                              0, "KDDirLib");
+                              "The layout " + layout.name + " has no field '" + field + "'", 0,
+                              "KDDirLib");
     const Variant fallback =
         defaultValue.isMissing() ? Variant(std::string()) : defaultValue.deref();
     if (!allValues.value_or(false)) return values.empty() ? fallback : Variant(values.front());
     if (values.empty()) return Variant(Variant::Array{fallback});
     Variant::Array out;
     out.reserve(values.size());
-    for (std::string_view value : values) out.emplace_back(value);
+    for (const std::string& value : values) out.emplace_back(value);
     return Variant(std::move(out));
 }
 
-void appendEntriesBelow(Collection& entries, const DirectoryPtr& dir, dir::EntryId parent,
-                        const std::vector<dir::ClassId>& filter) {
-    for (dir::EntryId child : dir->children(parent)) {
-        if (!filter.empty() &&
-            std::find(filter.begin(), filter.end(), dir->classOf(child)) == filter.end())
-            continue;
-        entries.append(std::string(dir->name(child)), Variant(make<Entry>(dir, child, filter)));
+void appendEntriesBelow(Collection& entries, const dir::SourceEntry& parent,
+                        const std::vector<dir::ClassId>& filter,
+                        const std::shared_ptr<LimitNote>& note) {
+    dir::Level level = readingSource([&] { return parent.children(filter); });
+    note->record(level.limited, level.entries.size());
+    for (dir::EntryPtr& child : level.entries) {
+        std::string name = child->name();
+        entries.append(std::move(name), Variant(make<Entry>(std::move(child), filter, note)));
     }
 }
 
-Variant entriesBelow(const DirectoryPtr& dir, dir::EntryId parent,
-                     const std::vector<dir::ClassId>& filter) {
+Variant entriesBelow(const dir::SourceEntry& parent, const std::vector<dir::ClassId>& filter,
+                     const std::shared_ptr<LimitNote>& note) {
     auto entries = make<Collection>();
-    appendEntriesBelow(*entries, dir, parent, filter);
+    appendEntriesBelow(*entries, parent, filter, note);
     return Variant(entries);
 }
 
-Variant layoutsOf(const DirectoryPtr& dir) {
+Variant layoutsOf(const SchemaPtr& schema) {
     auto layouts = make<Collection>();
-    const auto& schema = dir->schema();
-    for (dir::ClassId id = 0; id < schema.classCount(); ++id) {
+    for (dir::ClassId id = 0; id < schema->classCount(); ++id) {
         // LDAP's top is no layout when a class of the schema is named "Top".
-        if (schema.objectClass(id).named)
-            layouts->append(schema.objectClass(id).name, Variant(make<Layout>(dir, id)));
+        if (schema->objectClass(id).named)
+            layouts->append(schema->objectClass(id).name, Variant(make<Layout>(schema, id)));
     }
     return Variant(layouts);
 }
 
-Variant fieldTypesOf(const DirectoryPtr& dir) {
+Variant fieldTypesOf(const SchemaPtr& schema) {
     auto types = make<Collection>(code::NoSuchFieldType);
-    const auto& schema = dir->schema();
-    for (dir::AttributeId id = 0; id < schema.attributeCount(); ++id)
-        types->append(schema.attribute(id).name, Variant(make<FieldType>(dir, id)));
+    for (dir::AttributeId id = 0; id < schema->attributeCount(); ++id)
+        types->append(schema->attribute(id).name, Variant(make<FieldType>(schema, id)));
     return Variant(types);
 }
 

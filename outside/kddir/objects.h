@@ -1,7 +1,7 @@
 // The objects the directory control hands out: entries, collections (of
 // entries, layouts, fields and field types), layouts and field types. Each
-// holds the directory data it was read from, so an object stays valid when
-// the source is reloaded underneath it.
+// holds what it was read from (an entry snapshot, a schema), so an object
+// stays valid when the source is reloaded or lost underneath it.
 #pragma once
 
 #include <functional>
@@ -42,33 +42,34 @@ private:
 class FieldType : public platform::automation::Dispatchable<FieldType> {
 public:
     static void describe(platform::automation::MapBuilder<FieldType>& b);
-    FieldType(DirectoryPtr dir, outside::directory::AttributeId id)
-        : dir_(std::move(dir)), id_(id) {}
+    FieldType(SchemaPtr schema, outside::directory::AttributeId id)
+        : schema_(std::move(schema)), id_(id) {}
     std::string name() const;
 
 private:
-    DirectoryPtr dir_;
+    SchemaPtr schema_;
     outside::directory::AttributeId id_;
 };
 
 class Layout : public platform::automation::Dispatchable<Layout> {
 public:
     static void describe(platform::automation::MapBuilder<Layout>& b);
-    Layout(DirectoryPtr dir, outside::directory::ClassId id) : dir_(std::move(dir)), id_(id) {}
+    Layout(SchemaPtr schema, outside::directory::ClassId id)
+        : schema_(std::move(schema)), id_(id) {}
     std::string name() const;
     Variant fields() const;
 
 private:
-    DirectoryPtr dir_;
+    SchemaPtr schema_;
     outside::directory::ClassId id_;
 };
 
 class Entry : public platform::automation::Dispatchable<Entry> {
 public:
     static void describe(platform::automation::MapBuilder<Entry>& b);
-    Entry(DirectoryPtr dir, outside::directory::EntryId id,
-          std::vector<outside::directory::ClassId> filter)
-        : dir_(std::move(dir)), id_(id), filter_(std::move(filter)) {}
+    Entry(outside::directory::EntryPtr entry, std::vector<outside::directory::ClassId> filter,
+          std::shared_ptr<LimitNote> note)
+        : entry_(std::move(entry)), filter_(std::move(filter)), note_(std::move(note)) {}
 
     std::string entryPath() const;
     std::string entryName() const;
@@ -78,19 +79,21 @@ public:
                           std::optional<bool> allValues) const;
 
 private:
-    DirectoryPtr dir_;
-    outside::directory::EntryId id_;
+    outside::directory::EntryPtr entry_;
     std::vector<outside::directory::ClassId> filter_;
+    std::shared_ptr<LimitNote> note_;
 };
 
 // Entry objects for the children of `parent` whose class passes the filter
-// (every class when the filter is empty), in directory order.
-void appendEntriesBelow(Collection& entries, const DirectoryPtr& dir,
-                        outside::directory::EntryId parent,
-                        const std::vector<outside::directory::ClassId>& filter);
-Variant entriesBelow(const DirectoryPtr& dir, outside::directory::EntryId parent,
-                     const std::vector<outside::directory::ClassId>& filter);
-Variant layoutsOf(const DirectoryPtr& dir);
-Variant fieldTypesOf(const DirectoryPtr& dir);
+// (every class when the filter is empty), in directory order. A list a
+// server limit cut short is noted in `note`.
+void appendEntriesBelow(Collection& entries, const outside::directory::SourceEntry& parent,
+                        const std::vector<outside::directory::ClassId>& filter,
+                        const std::shared_ptr<LimitNote>& note);
+Variant entriesBelow(const outside::directory::SourceEntry& parent,
+                     const std::vector<outside::directory::ClassId>& filter,
+                     const std::shared_ptr<LimitNote>& note);
+Variant layoutsOf(const SchemaPtr& schema);
+Variant fieldTypesOf(const SchemaPtr& schema);
 
 }  // namespace outside::kddir

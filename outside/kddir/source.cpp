@@ -5,6 +5,7 @@
 
 #include "platform/registry/numbers.h"
 #include "platform/registry/store.h"
+#include "platform/text/casefold.h"
 
 namespace outside::kddir {
 
@@ -47,10 +48,20 @@ SourceLimits configuredLimits() {
     return out;
 }
 
-std::string unsupportedSource(const std::string& source) {
-    if (source.starts_with("ldap://") || source.starts_with("ldaps://"))
-        return "LDAP directory sources are not supported by this control: " + source;
-    return {};
+outside::directory::SourceOptions configuredOptions() {
+    outside::directory::SourceOptions options;
+    options.limits = configuredLimits().limits;
+    options.credentials.bindDn = registryValue(kBindDnValue).value_or("");
+    options.credentials.password = registryValue(kBindPasswordValue).value_or("");
+    const std::string startTls =
+        platform::text::foldCase(trimBlanks(registryValue(kStartTlsValue).value_or("")));
+    options.startTls = startTls == "1" || startTls == "true" || startTls == "yes";
+    options.caCertificateFile =
+        std::string(trimBlanks(registryValue(kCaCertificateValue).value_or("")));
+    const auto seconds = platform::registry::wholeNumber<std::uint32_t>(
+        trimBlanks(registryValue(kTimeoutValue).value_or("")));
+    if (seconds && *seconds > 0) options.timeout = std::chrono::seconds(*seconds);
+    return options;
 }
 
 }  // namespace outside::kddir

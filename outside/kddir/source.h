@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "outside/directory/load.h"
+#include "outside/directory/source.h"
 
 namespace outside::kddir {
 
@@ -16,6 +16,13 @@ namespace outside::kddir {
 inline constexpr const char* kSourceKey = "Software\\KDDirLib\\KDDirCtrl";
 inline constexpr const char* kSourceValue = "Source";
 inline constexpr const char* kMaxSourceBytesValue = "MaxSourceBytes";
+// For LDAP sources: the simple-bind credentials (only ever from the store),
+// StartTLS ("1", "true" or "yes") and the timeout of each request.
+inline constexpr const char* kBindDnValue = "BindDN";
+inline constexpr const char* kBindPasswordValue = "BindPassword";
+inline constexpr const char* kStartTlsValue = "StartTLS";
+inline constexpr const char* kTimeoutValue = "TimeoutSeconds";
+inline constexpr const char* kCaCertificateValue = "CACertificateFile";
 
 // The configured source: KDDIR_SOURCE, else the registry value; empty when
 // neither names one.
@@ -30,7 +37,9 @@ struct SourceLimits {
 };
 SourceLimits configuredLimits();
 
-// Why the control cannot read this source at all (an LDAP URL), or empty.
-std::string unsupportedSource(const std::string& source);
+// Everything a source is opened with: the limits above and, for a server,
+// credentials, StartTLS, a CA certificate file and timeout (10 s when TimeoutSeconds is not a
+// positive whole number).
+outside::directory::SourceOptions configuredOptions();
 
 }  // namespace outside::kddir

@@ -4,7 +4,9 @@
 // file lock instead of overwriting each other's reads.
 #include "platform/registry/store.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -234,6 +236,13 @@ Store::Store(const fs::path& file, std::chrono::milliseconds lockWait, Access ac
             throw RegistryError(RegistryError::Kind::Io,
                                 "Cannot create the folder of the registry store " + file.string() +
                                     ": " + ec.message());
+    }
+    if (!exists) {
+        // The store may hold passwords (a directory server's bind): it is
+        // made readable by its owner only, and SQLite's journal files take
+        // the same mode.
+        const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0) ::close(fd);
     }
 
     const int flags = (readOnly ? SQLITE_OPEN_READONLY

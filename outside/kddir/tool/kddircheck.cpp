@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "outside/directory/cache.h"
+#include "outside/directory/source.h"
 #include "outside/kddir/source.h"
 
 namespace {
@@ -25,7 +26,9 @@ namespace dir = outside::directory;
 int usage(std::FILE* to, int status) {
     std::fprintf(to,
                  "usage: kddir-check SOURCE\n"
-                 "Loads a directory source (an LDIF file) as the directory control would and\n"
+                 "Loads a directory source (an LDIF file, or an LDAP server as\n"
+                 "ldap[s]://host[:port][/base DN][?starttls], bound with the registry's\n"
+                 "credentials) as the directory control would and\n"
                  "prints its trees, entries per class, layouts, load time and memory, or the\n"
                  "error with file and line. Exit status 0: usable, 1: not usable.\n");
     return status;
@@ -72,8 +75,9 @@ std::string join(const std::vector<std::string>& names) {
     return out;
 }
 
+// limits: of a file; a server has none of ours.
 void printSummary(const dir::Directory& d, double milliseconds,
-                  const outside::kddir::SourceLimits& limits) {
+                  const outside::kddir::SourceLimits* limits) {
     const dir::Schema& schema = d.schema();
     std::printf("%s: a usable directory\n", d.source().c_str());
 
@@ -120,13 +124,14 @@ void printSummary(const dir::Directory& d, double milliseconds,
     std::printf("Loaded in %.1f ms; the directory holds %s (peak memory of this check %s)\n",
                 milliseconds, bytes(d.memoryUsage()).c_str(),
                 bytes(static_cast<std::uint64_t>(usage.ru_maxrss) * 1024).c_str());
-    std::printf("Size limit: %s", bytes(limits.limits.maxSourceBytes).c_str());
-    if (!limits.ignoredValue.empty()) {
+    if (!limits) return;
+    std::printf("Size limit: %s", bytes(limits->limits.maxSourceBytes).c_str());
+    if (!limits->ignoredValue.empty()) {
         std::printf(
             " (default; the registry value %s\\%s holds \"%s\", which is no number of "
             "bytes)",
             outside::kddir::kSourceKey, outside::kddir::kMaxSourceBytesValue,
-            limits.ignoredValue.c_str());
+            limits->ignoredValue.c_str());
     }
     std::printf("\n");
 }
@@ -138,16 +143,16 @@ int main(int argc, char** argv) {
         return usage(stdout, 0);
     if (argc != 2 || argv[1][0] == '\0') return usage(stderr, 2);
     const std::string source = argv[1];
-    if (const std::string why = outside::kddir::unsupportedSource(source); !why.empty()) {
-        std::fprintf(stderr, "kddir-check: %s\n", why.c_str());
-        return 1;
-    }
+    const bool server = dir::isLdapLocation(source);
     const outside::kddir::SourceLimits limits = outside::kddir::configuredLimits();
     const auto start = std::chrono::steady_clock::now();
     dir::LoadResult result;
+    bool limited = false;
     {
         QuietStderr quiet;
-        result = dir::DirectoryCache::instance().get(source, limits.limits);
+        result = server
+                     ? dir::loadLdapDirectory(source, outside::kddir::configuredOptions(), limited)
+                     : dir::DirectoryCache::instance().get(source, limits.limits);
     }
     const double milliseconds =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
@@ -155,6 +160,14 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kddir-check: %s\n", result.error.describe().c_str());
         return 1;
     }
-    printSummary(*result.directory, milliseconds, limits);
+    if (limited) {
+        std::fprintf(stderr,
+                     "kddir-check: %s: The directory server returned only %zu of the entries; "
+                     "the bind account needs a size limit (size.prtotal) that covers the "
+                     "directory\n",
+                     source.c_str(), result.directory->size());
+        return 1;
+    }
+    printSummary(*result.directory, milliseconds, server ? nullptr : &limits);
     return std::fflush(stdout) == 0 ? 0 : 1;
 }

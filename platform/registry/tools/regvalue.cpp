@@ -3,10 +3,15 @@
 //   regvalue <key> <name>                        prints the value (exit 1: none)
 //   regvalue [--if-absent] <key> <name> <data>   writes it; --if-absent leaves
 //                                                a value that exists as it is
+//   regvalue [--if-absent] --stdin <key> <name>  writes what standard input holds
+//                                                (one trailing newline dropped), so
+//                                                that a secret stays off the command line
 //   regvalue --has-key <key>                     exit 0 when the key exists, 1 when not
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <iostream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -18,6 +23,7 @@ int usage() {
     std::fprintf(stderr,
                  "usage: regvalue <key> <name>\n"
                  "       regvalue [--if-absent] <key> <name> <data>\n"
+                 "       regvalue [--if-absent] --stdin <key> <name>\n"
                  "       regvalue --has-key <key>\n");
     return 2;
 }
@@ -27,14 +33,24 @@ int usage() {
 int main(int argc, char** argv) {
     bool ifAbsent = false;
     bool hasKey = false;
+    bool fromStdin = false;
     std::vector<std::string> words;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--if-absent") == 0)
             ifAbsent = true;
+        else if (std::strcmp(argv[i], "--stdin") == 0)
+            fromStdin = true;
         else if (std::strcmp(argv[i], "--has-key") == 0)
             hasKey = true;
         else
             words.emplace_back(argv[i]);
+    }
+    if (fromStdin) {
+        if (hasKey || words.size() != 2) return usage();
+        std::string data{std::istreambuf_iterator<char>(std::cin),
+                         std::istreambuf_iterator<char>()};
+        if (data.ends_with('\n')) data.pop_back();
+        words.push_back(std::move(data));
     }
     if (hasKey ? (ifAbsent || words.size() != 1)
                : (words.size() < 2 || words.size() > 3 || (ifAbsent && words.size() != 3)))

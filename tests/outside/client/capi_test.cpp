@@ -9,6 +9,7 @@
 #include "kdclient.h"
 #include "outside/client/session.h"
 #include "testnetwork.h"
+#include "testsupport/slapd.h"
 
 namespace {
 
@@ -36,6 +37,25 @@ protected:
 
     TestNetwork net;
 };
+
+// The directory calls on the network's LDIF file, and on the same directory
+// served by slapd.
+class ClientDirectory : public ClientApi,
+                        public ::testing::WithParamInterface<testsupport::SourceKind> {
+protected:
+    void SetUp() override {
+        if (GetParam() == testsupport::SourceKind::Ldif) return;
+        const auto& server = testsupport::Slapd::shared(testsupport::Slapd::Data::Client);
+        source_ = std::make_unique<testsupport::ScopedEnv>("KDDIR_SOURCE", server.url());
+        testsupport::storeCredentials(server);
+    }
+    void TearDown() override { testsupport::forgetCredentials(); }
+
+    std::unique_ptr<testsupport::ScopedEnv> source_;
+};
+
+INSTANTIATE_TEST_SUITE_P(Sources, ClientDirectory, testsupport::sourceKinds(),
+                         testsupport::sourceKindName);
 
 TEST_F(ClientApi, InitialisesAndSetsUpTheLocaleTablesOnce) {
     testsupport::ScopedEnv lang("LC_ALL", "de_DE.UTF-8");
@@ -381,7 +401,7 @@ TEST_F(ClientApi, ContextsKeepTheirKeys) {
     EXPECT_EQ(kddirs_get_context(ctx, KD_CTX_KEY_FLAGS, &read), KD_ERR_BAD_CONTEXT);
 }
 
-TEST_F(ClientApi, BaseClassesComeFromTheDirectoryAndTheNetwork) {
+TEST_P(ClientDirectory, BaseClassesComeFromTheDirectoryAndTheNetwork) {
     const KDCONTEXT ctx = context("CorpTree");
     EXPECT_EQ(baseClass(ctx, "[Root]"), "Top");
     EXPECT_EQ(baseClass(ctx, "Acme"), "Organization");
@@ -412,7 +432,7 @@ TEST_F(ClientApi, DirectoryThatCannotBeReadMakesTheClientUnavailable) {
     EXPECT_NE(std::string(kdclient_error_text()).find("missing.ldif"), std::string::npos);
 }
 
-TEST_F(ClientApi, DefaultNameContextsAndThePreferredTree) {
+TEST_P(ClientDirectory, DefaultNameContextsAndThePreferredTree) {
     KDCONTEXT ctx = context("CorpTree");
     char text[KD_MAX_DN];
     ASSERT_EQ(kddirs_get_default_name_context(ctx, sizeof text, text), KD_SUCCESS);
@@ -508,7 +528,7 @@ TEST_F(ClientApi, QueuesResolveByDirectoryName) {
     EXPECT_EQ(kddirs_resolve_queue(ctx, "Q9.IT.Acme", &conn, &id), KD_ERR_NO_SUCH_ENTRY);
 }
 
-TEST_F(ClientApi, SubordinatesOfAContainerInDirectoryOrder) {
+TEST_P(ClientDirectory, SubordinatesOfAContainerInDirectoryOrder) {
     const KDCONTEXT ctx = context("CorpTree");
     const auto list = [&](const char* container) {
         std::vector<std::string> found;

@@ -58,6 +58,25 @@ TEST(Schema, NamesComeFromTheExtensionElseTheLdapName) {
     EXPECT_EQ(schema.classByLdapName("TOP"), schema.topClass());
 }
 
+TEST(Schema, StandardElementsWithoutTheExtensionTakeTheirUsualNames) {
+    // As a server ships them: no X-KTR-NAME on the built-in definitions.
+    const Schema schema = Schema::parse(
+        {"( 2.5.4.3 NAME ( 'cn' 'commonName' ) )", "( 2.5.4.4 NAME ( 'sn' 'surname' ) )",
+         "( 2.5.4.11 NAME ( 'ou' 'organizationalUnitName' ) )",
+         // An extension elsewhere that claims a usual name keeps it.
+         "( 1.1.9 NAME 'ktrTitle' X-KTR-NAME 'Title' )", "( 2.5.4.12 NAME 'jobTitle' )"},
+        {"( 2.5.6.0 NAME 'top' ABSTRACT )", "( 2.5.6.5 NAME 'organizationalUnit' SUP top MUST ou )",
+         "( 2.5.6.1 NAME 'alias' SUP top )", "( 2.5.6.6 NAME 'person' SUP top MUST ( sn $ cn ) )"});
+    EXPECT_TRUE(schema.findClass("Organizational Unit"));
+    EXPECT_TRUE(schema.findClass("Alias"));
+    EXPECT_TRUE(schema.findClass("person")) << "no usual name: the LDAP name";
+    EXPECT_EQ(schema.attribute(*schema.attributeByLdapName("surname")).name, "Surname");
+    EXPECT_EQ(schema.attribute(*schema.attributeByLdapName("ou")).name, "Organizational Unit Name");
+    EXPECT_EQ(schema.attribute(*schema.attributeByLdapName("cn")).name, "CN");
+    EXPECT_EQ(schema.attribute(*schema.attributeByLdapName("ktrTitle")).name, "Title");
+    EXPECT_EQ(schema.attribute(*schema.attributeByLdapName("jobTitle")).name, "jobTitle");
+}
+
 TEST(Schema, LayoutPutsInheritedFieldsFirstThenMustThenMay) {
     const Schema schema = Schema::parse(kAttributes, kClasses);
     EXPECT_EQ(fieldNames(schema, "User"),

@@ -1,7 +1,9 @@
 // The directory control, created by ProgID through the registry and called
 // late-bound as tvn calls it, on the demo directory: context and tree names,
 // the class filter, entries and their fields, searches with their event,
-// layouts and field types, and the control's error codes.
+// layouts and field types, and the control's error codes. The shared tests
+// run twice with the same assertions: on the LDIF file and on the same data
+// served by slapd.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -10,6 +12,7 @@
 
 #include "platform/automation/automation.h"
 #include "platform/registry/store.h"
+#include "testsupport/slapd.h"
 #include "testsupport/testsupport.h"
 
 using namespace platform::automation;
@@ -37,30 +40,51 @@ std::vector<std::string> names(const Variant& collection, const char* member = "
     return out;
 }
 
-class KDDirControl : public ::testing::Test {
+class ControlTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         platform::registry::Store store;
         ASSERT_EQ(loadServer(KDDIR_LIBRARY).registerServer(), status::Ok);
     }
-    void SetUp() override {
-        source_ = std::make_unique<testsupport::ScopedEnv>("KDDIR_SOURCE", kDemo.string());
-    }
+    void SetUp() override { useSource(kDemo.string()); }
+    void TearDown() override { testsupport::forgetCredentials(); }
 
+    void useSource(const std::string& source) {
+        source_.reset();
+        source_ = std::make_unique<testsupport::ScopedEnv>("KDDIR_SOURCE", source);
+    }
     Ref<Object> create(const char* progId = "KDDirLib.KDDirCtrl.1") { return createObject(progId); }
 
     std::unique_ptr<testsupport::ScopedEnv> source_;
 };
 
+// The demo directory from the file, and from slapd (bound as its reader).
+class KDDirControl : public ControlTest,
+                     public ::testing::WithParamInterface<testsupport::SourceKind> {
+protected:
+    void SetUp() override {
+        if (GetParam() == testsupport::SourceKind::Ldif) return ControlTest::SetUp();
+        const testsupport::Slapd& server = testsupport::Slapd::shared();
+        useSource(server.url());
+        testsupport::storeCredentials(server);
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(Sources, KDDirControl, testsupport::sourceKinds(),
+                         testsupport::sourceKindName);
+
+// What only a file source has: its size limit, reloading, a schema of its own.
+using KDDirFile = ControlTest;
+
 }  // namespace
 
-TEST_F(KDDirControl, IsCreatedByProgIdWithoutRegardToCase) {
+TEST_P(KDDirControl, IsCreatedByProgIdWithoutRegardToCase) {
     EXPECT_TRUE(create());
     EXPECT_TRUE(create("KDDirLib.KDdirCtrl.1"));
     EXPECT_TRUE(create("kddirlib.kddirctrl"));
 }
 
-TEST_F(KDDirControl, CreationWithoutASourceFailsAsAMissingClient) {
+TEST_F(KDDirFile, CreationWithoutASourceFailsAsAMissingClient) {
     testsupport::ScopedEnv none("KDDIR_SOURCE", nullptr);
     EXPECT_EQ(codeOf([&] { create(); }), 7);
     // A source named in the registry is used when the environment names none.
@@ -69,12 +93,12 @@ TEST_F(KDDirControl, CreationWithoutASourceFailsAsAMissingClient) {
     platform::registry::Store().deleteKey("Software\\KDDirLib");
 }
 
-TEST_F(KDDirControl, CreationOnAnUnreadableSourceFails) {
+TEST_F(KDDirFile, CreationOnAnUnreadableSourceFails) {
     testsupport::ScopedEnv missing("KDDIR_SOURCE", "/no/such/directory.ldif");
     EXPECT_EQ(codeOf([&] { create(); }), 600);
 }
 
-TEST_F(KDDirControl, ContextDefaultsToTheFirstTreeAndNamesTrees) {
+TEST_P(KDDirControl, ContextDefaultsToTheFirstTreeAndNamesTrees) {
     auto ctrl = create();
     EXPECT_EQ(ctrl->get("ContextPath").toString(), kCorp);
     EXPECT_EQ(ctrl->call("TreeOf", {ctrl->get("ContextPath")}).toString(), "CorpTree");
@@ -88,7 +112,7 @@ TEST_F(KDDirControl, ContextDefaultsToTheFirstTreeAndNamesTrees) {
     EXPECT_EQ(codeOf([&] { ctrl->call("RootPath", {"NoTree", ""}); }), 601);
 }
 
-TEST_F(KDDirControl, EntriesBelowFollowTheFilterInDirectoryOrder) {
+TEST_P(KDDirControl, EntriesBelowFollowTheFilterInDirectoryOrder) {
     auto ctrl = create();
     ctrl->put("ClassFilter", "Country, Organization, Organizational Unit");
     EXPECT_EQ(names(ctrl->get("EntriesBelow")), (std::vector<std::string>{"DE", "Acme"}));
@@ -108,7 +132,7 @@ TEST_F(KDDirControl, EntriesBelowFollowTheFilterInDirectoryOrder) {
     EXPECT_EQ(current->get("Layout").toObject()->get("Name").toString(), "Organizational Unit");
 }
 
-TEST_F(KDDirControl, EntriesHaveTheirClassesAsLayouts) {
+TEST_P(KDDirControl, EntriesHaveTheirClassesAsLayouts) {
     auto ctrl = create();
     auto layoutOf = [&](const std::string& name) {
         return ctrl->call("OpenEntry", {name})
@@ -129,7 +153,7 @@ TEST_F(KDDirControl, EntriesHaveTheirClassesAsLayouts) {
     EXPECT_EQ(codeOf([&] { ctrl->call("OpenEntry", {kSales + "\\WS999"}); }), 601);
 }
 
-TEST_F(KDDirControl, SubEntriesIsEmptyOnlyWithoutAnySubordinate) {
+TEST_P(KDDirControl, SubEntriesIsEmptyOnlyWithoutAnySubordinate) {
     auto ctrl = create();
     ctrl->put("ClassFilter", "Country, Organization, Organizational Unit");
     // HR holds only users: the filter hides them all, yet it is no leaf.
@@ -148,7 +172,7 @@ TEST_F(KDDirControl, SubEntriesIsEmptyOnlyWithoutAnySubordinate) {
     EXPECT_EQ(names(sales->get("SubEntries")), (std::vector<std::string>{"North", "South"}));
 }
 
-TEST_F(KDDirControl, FieldValuesReadAsStoredStrings) {
+TEST_P(KDDirControl, FieldValuesReadAsStoredStrings) {
     auto ctrl = create();
     auto user = ctrl->call("OpenEntry", {kSales + "\\VossbeckT"}).toObject();
     const Variant addresses = user->call("GetFieldValue", {"Network Address", "", true});
@@ -173,7 +197,7 @@ TEST_F(KDDirControl, FieldValuesReadAsStoredStrings) {
     EXPECT_EQ(codeOf([&] { alias->call("GetFieldValue", {"Surname", "", true}); }), 603);
 }
 
-TEST_F(KDDirControl, SearchAnswersBeforeItReturns) {
+TEST_P(KDDirControl, SearchAnswersBeforeItReturns) {
     auto ctrl = create();
     std::vector<Variant> answers;
     advise(*ctrl, [&](DispId event, const Args& args) {
@@ -216,7 +240,7 @@ TEST_F(KDDirControl, SearchAnswersBeforeItReturns) {
               601);
 }
 
-TEST_F(KDDirControl, LayoutsAndFieldTypesDescribeTheSchema) {
+TEST_P(KDDirControl, LayoutsAndFieldTypesDescribeTheSchema) {
     auto ctrl = create();
     auto layouts = ctrl->get("Layouts").toObject();
     auto user = layouts->get("Item", {"user"}).toObject();
@@ -237,7 +261,7 @@ TEST_F(KDDirControl, LayoutsAndFieldTypesDescribeTheSchema) {
     EXPECT_EQ(codeOf([&] { types->get("Item", {100000}); }), error::BadIndex);
 }
 
-TEST_F(KDDirControl, TheOlderSchemaLacksTheFileTransferField) {
+TEST_F(KDDirFile, TheOlderSchemaLacksTheFileTransferField) {
     testsupport::ScopedEnv old(
         "KDDIR_SOURCE", (testsupport::sourceDir() / "demo" / "directory-oldconsole.ldif").string());
     auto ctrl = create();
@@ -247,7 +271,7 @@ TEST_F(KDDirControl, TheOlderSchemaLacksTheFileTransferField) {
               603);
 }
 
-TEST_F(KDDirControl, ALostSourceRaises600AndAChangedOneIsReloaded) {
+TEST_F(KDDirFile, ALostSourceRaises600AndAChangedOneIsReloaded) {
     const fs::path copy = testsupport::freshDir("source") / "dir.ldif";
     fs::copy_file(kDemo, copy);
     testsupport::ScopedEnv env("KDDIR_SOURCE", copy.string());
@@ -275,7 +299,7 @@ TEST_F(KDDirControl, ALostSourceRaises600AndAChangedOneIsReloaded) {
     EXPECT_EQ(codeOf([&] { first->get("CurrentEntry"); }), 600);
 }
 
-TEST_F(KDDirControl, ASourceOverTheRegistryLimitOrNotAFileRaises600AtOnce) {
+TEST_F(KDDirFile, ASourceOverTheRegistryLimitOrNotAFileRaises600AtOnce) {
     platform::registry::Store store;
     const auto limited = [&](const std::string& value) {
         store.setValue("Software\\KDDirLib\\KDDirCtrl", "MaxSourceBytes", value);
@@ -302,7 +326,7 @@ TEST_F(KDDirControl, ASourceOverTheRegistryLimitOrNotAFileRaises600AtOnce) {
     EXPECT_EQ(codeOf([&] { create(); }), 600);  // rather than waiting for a writer for ever
 }
 
-TEST_F(KDDirControl, AClassNamedTopIsTheOneTopLayout) {
+TEST_F(KDDirFile, AClassNamedTopIsTheOneTopLayout) {
     const fs::path file = testsupport::freshDir("top") / "top.ldif";
     testsupport::writeFile(
         file,

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "platform/registry/store.h"
+#include "testsupport/slapd.h"
 #include "testsupport/testsupport.h"
 
 namespace fs = std::filesystem;
@@ -65,7 +66,40 @@ TEST(KDDirCheck, NamesFileAndLineOfWhatTheControlWouldRefuse) {
     EXPECT_EQ(check({fifo.string()}).err,
               "kddir-check: " + fifo.string() + ": not a regular file\n");
     EXPECT_EQ(check({"/no/such.ldif"}).status, 1);
-    EXPECT_TRUE(has(check({"ldap://server/o=x"}).err, "LDAP directory sources are not supported"));
+}
+
+TEST(KDDirCheck, AServerGivesTheSameTreesAndEntriesAsItsFile) {
+    const testsupport::Slapd& server = testsupport::Slapd::shared();
+    testsupport::storeCredentials(server);
+    const Outcome file = check({kDemo.string()});
+    const Outcome ldap = check({server.url()});
+    EXPECT_EQ(ldap.status, 0) << ldap.err;
+    // From "Trees:" to "Layouts:": the server's schema holds more layouts.
+    const auto counts = [](const std::string& out) {
+        const auto from = out.find("Trees:");
+        return out.substr(from, out.find("Layouts:") - from);
+    };
+    EXPECT_EQ(counts(ldap.out), counts(file.out));
+    EXPECT_TRUE(has(ldap.out, server.url() + ": a usable directory\n")) << ldap.out;
+    EXPECT_FALSE(has(ldap.out, "Size limit")) << "a file's limit says nothing about a server";
+
+    // A wrong password: the reason, without the credentials.
+    platform::registry::Store().setValue("Software\\KDDirLib\\KDDirCtrl", "BindPassword",
+                                         "not-" + server.password());
+    const Outcome refused = check({server.url()});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_TRUE(has(refused.err, "BindPassword")) << refused.err;
+    EXPECT_FALSE(has(refused.err + refused.out, server.password())) << refused.err;
+    EXPECT_FALSE(has(refused.err + refused.out, server.bindDn())) << refused.err;
+    testsupport::forgetCredentials();
+
+    // A server whose limit cuts the read short is no usable source.
+    testsupport::Slapd limited({.ldif = {}, .sizeLimit = 50, .tls = false});
+    testsupport::storeCredentials(limited);
+    const Outcome cut = check({limited.url()});
+    EXPECT_EQ(cut.status, 1);
+    EXPECT_TRUE(has(cut.err, "The directory server returned only ")) << cut.err;
+    testsupport::forgetCredentials();
 }
 
 TEST(KDDirCheck, AppliesTheControlsSizeLimit) {

@@ -59,3 +59,15 @@ TEST(RegValue, TellsWhetherAKeyExists) {
     EXPECT_EQ(regvalue("--has-key " + user + " 'Full Name'").status, 2);
     EXPECT_EQ(regvalue("--has-key --if-absent " + user).status, 2);
 }
+
+TEST(RegValue, TakesASecretFromStandardInput) {
+    const std::string key = "'Software\\KDDirLib\\KDDirCtrl'";
+    const std::string tool = (testsupport::binDir() / "regvalue").string();
+    ASSERT_EQ(
+        std::system(("printf 'pa ss\\n' | " + tool + " --stdin " + key + " BindPassword").c_str()),
+        0);
+    EXPECT_EQ(platform::registry::Store().value("Software\\KDDirLib\\KDDirCtrl", "BindPassword"),
+              "pa ss");
+    EXPECT_EQ(regvalue("--stdin " + key + " BindPassword extra </dev/null").status, 2);
+    EXPECT_EQ(regvalue("--stdin --has-key " + key + " </dev/null").status, 2);
+}

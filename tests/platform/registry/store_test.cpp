@@ -3,6 +3,7 @@
 // stores open for reading only.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -91,6 +92,15 @@ TEST(RegistryStore, WritesSurviveReopening) {
     const fs::path file = freshStore();
     { Store(file).setValue("Persist", "x", "1"); }
     EXPECT_EQ(Store(file).value("Persist", "x"), "1");
+}
+
+TEST(RegistryStore, ANewStoreIsReadableByItsOwnerOnly) {
+    const fs::path file = freshStore();
+    const auto mask = ::umask(022);
+    { Store(file).setValue("Software\\KDDirLib\\KDDirCtrl", "BindPassword", "secret"); }
+    ::umask(mask);
+    EXPECT_EQ(fs::status(file).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
 }
 
 TEST(RegistryStore, AFailedBatchLeavesNothingBehind) {

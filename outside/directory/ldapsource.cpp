@@ -1,0 +1,841 @@
+// The LDAP source: a live directory server read through libldap, lazily. A
+// level is one one-level search when it is opened, a name search one search
+// with the name and class filter on the server, a full name resolved level
+// by level (and remembered). Reads page through large results (RFC 2696)
+// when the server offers paging; a size limit the server still enforces
+// gives the partial result, marked as limited.
+//
+// One connection per server, base and bind, shared by every user in the
+// process and guarded by a mutex. A dropped connection is reopened once per
+// call; when that fails too, the call throws SourceLost. Credentials are
+// used for the bind and kept nowhere else: no message names them.
+#include <ldap.h>
+#include <pthread.h>
+#include <signal.h>
+
+#include <algorithm>
+#include <map>
+#include <mutex>
+#include <optional>
+
+#include "outside/directory/builder.h"
+#include "outside/directory/fullname.h"
+#include "outside/directory/pattern.h"
+#include "outside/directory/sources.h"
+#include "platform/text/casefold.h"
+
+namespace outside::directory {
+
+namespace {
+
+using platform::text::foldCase;
+
+constexpr int kPageSize = 1000;
+// The attributes that name entries in the directories we read; name lookups
+// and name searches filter on them. An entry named by another type is still
+// found, by reading its level.
+constexpr const char* kNamingTypes[] = {"cn", "ou", "o", "c", "l", "dc", "uid"};
+
+// The connection went away during a call (as opposed to an answer the server
+// gave): worth one reconnect.
+struct Dropped {
+    int code;
+};
+
+// libldap's TLS layer may write to a connection that the server has closed;
+// the SIGPIPE that follows must not end the program that loaded us. While a
+// guard lives, SIGPIPE is blocked on this thread, and one that arrived is
+// taken away before the guard unblocks it again.
+class PipeGuard {
+public:
+    PipeGuard() {
+        sigemptyset(&pipe_);
+        sigaddset(&pipe_, SIGPIPE);
+        sigset_t pending;
+        sigpending(&pending);
+        wasPending_ = sigismember(&pending, SIGPIPE) == 1;
+        pthread_sigmask(SIG_BLOCK, &pipe_, &old_);
+    }
+    ~PipeGuard() {
+        sigset_t pending;
+        sigpending(&pending);
+        if (!wasPending_ && sigismember(&pending, SIGPIPE) == 1) {
+            const timespec now{0, 0};
+            sigtimedwait(&pipe_, nullptr, &now);
+        }
+        pthread_sigmask(SIG_SETMASK, &old_, nullptr);
+    }
+    PipeGuard(const PipeGuard&) = delete;
+    PipeGuard& operator=(const PipeGuard&) = delete;
+
+private:
+    sigset_t pipe_;
+    sigset_t old_;
+    bool wasPending_ = false;
+};
+
+struct LdapFree {
+    void operator()(LDAP* ld) const {
+        PipeGuard quiet;
+        ldap_unbind_ext_s(ld, nullptr, nullptr);
+    }
+};
+struct MessageFree {
+    void operator()(LDAPMessage* m) const { ldap_msgfree(m); }
+};
+struct DnFree {
+    void operator()(LDAPDN dn) const { ldap_dnfree(dn); }
+};
+struct UrlFree {
+    void operator()(LDAPURLDesc* url) const { ldap_free_urldesc(url); }
+};
+using LdapPtr = std::unique_ptr<LDAP, LdapFree>;
+using MessagePtr = std::unique_ptr<LDAPMessage, MessageFree>;
+
+std::string lowerAscii(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+bool dropped(int code) {
+    return code == LDAP_SERVER_DOWN || code == LDAP_CONNECT_ERROR;
+}
+
+// A DN as a list of RDNs (leaf first), each as the folded "type=value" of its
+// AVAs; empty when it is no DN.
+struct ParsedDn {
+    std::vector<std::string> keys;
+    std::vector<std::string> values;  // the first AVA's value of each RDN, as written
+    bool ok = false;
+};
+
+ParsedDn parseDn(const std::string& dn) {
+    ParsedDn out;
+    LDAPDN parsed = nullptr;
+    if (ldap_str2dn(dn.c_str(), &parsed, LDAP_DN_FORMAT_LDAPV3) != LDAP_SUCCESS) return out;
+    std::unique_ptr<LDAPRDN, DnFree> hold(parsed);
+    for (LDAPRDN* rdn = parsed; rdn && *rdn; ++rdn) {
+        std::string key;
+        for (LDAPAVA** ava = *rdn; *ava; ++ava) {
+            if (ava != *rdn) key.push_back('+');
+            key += lowerAscii({(*ava)->la_attr.bv_val, (*ava)->la_attr.bv_len});
+            key.push_back('=');
+            key += foldCase({(*ava)->la_value.bv_val, (*ava)->la_value.bv_len});
+        }
+        out.keys.push_back(std::move(key));
+        out.values.emplace_back((*rdn)[0]->la_value.bv_val, (*rdn)[0]->la_value.bv_len);
+    }
+    out.ok = true;
+    return out;
+}
+
+std::string escapedValue(std::string_view value) {
+    berval in{static_cast<ber_len_t>(value.size()), const_cast<char*>(value.data())};
+    berval out{0, nullptr};
+    if (ldap_bv2escaped_filter_value(&in, &out) != 0) return {};
+    std::string escaped(out.bv_val, out.bv_len);
+    ber_memfree(out.bv_val);
+    return escaped;
+}
+
+// "(|(cn=v)(ou=v)...)" for a name pattern ("*" for any run), or empty for "*".
+std::string nameFilter(std::string_view pattern) {
+    if (pattern.find_first_not_of('*') == std::string_view::npos) return {};
+    std::string value;
+    std::size_t start = 0;
+    while (true) {
+        const auto star = pattern.find('*', start);
+        value += escapedValue(pattern.substr(start, star - start));
+        if (star == std::string_view::npos) break;
+        value.push_back('*');
+        start = star + 1;
+    }
+    std::string filter = "(|";
+    for (const char* type : kNamingTypes) filter += std::string("(") + type + "=" + value + ")";
+    return filter + ")";
+}
+
+std::string classFilter(const Schema& schema, std::span<const ClassId> classes) {
+    if (classes.empty()) return {};
+    std::string filter = "(|";
+    for (const ClassId id : classes) {
+        const ObjectClass& cls = schema.objectClass(id);
+        filter += "(objectClass=" +
+                  escapedValue(cls.ldapNames.empty() ? cls.oid : cls.ldapNames.front()) + ")";
+    }
+    return filter + ")";
+}
+
+std::string allOf(const std::string& a, const std::string& b) {
+    if (a.empty() && b.empty()) return "(objectClass=*)";
+    if (a.empty()) return b;
+    if (b.empty()) return a;
+    return "(&" + a + b + ")";
+}
+
+struct Tree {
+    std::string name;
+    std::string dn;
+    std::vector<std::string> keys;  // of the parsed DN
+};
+
+// What the connection and the schema give every entry it reads.
+struct EntryRecord {
+    std::string dn;
+    std::string fullName;
+    std::string name;
+    ClassId cls = 0;
+    std::vector<std::pair<AttributeId, std::string>> values;
+    std::optional<bool> hasSubordinates;
+};
+
+class LdapSource;
+
+struct WholeRead {
+    std::shared_ptr<const Directory> directory;
+    std::size_t entries = 0;
+    bool limited = false;
+};
+
+class LdapEntry : public SourceEntry {
+public:
+    LdapEntry(std::shared_ptr<LdapSource> source, std::shared_ptr<const Schema> schema,
+              EntryRecord record)
+        : source_(std::move(source)), schema_(std::move(schema)), record_(std::move(record)) {}
+
+    const std::shared_ptr<const Schema>& schema() const override { return schema_; }
+    std::string fullName() const override { return record_.fullName; }
+    std::string name() const override { return record_.name; }
+    ClassId classId() const override { return record_.cls; }
+    std::vector<std::string> values(AttributeId attribute) const override {
+        std::vector<std::string> out;
+        for (const auto& [type, text] : record_.values)
+            if (type == attribute) out.push_back(text);
+        return out;
+    }
+    bool hasChildren() const override;
+    Level children(std::span<const ClassId> filter) const override;
+
+    const std::string& dn() const { return record_.dn; }
+
+private:
+    std::shared_ptr<LdapSource> source_;
+    std::shared_ptr<const Schema> schema_;
+    EntryRecord record_;
+};
+
+struct Url {
+    std::string server;  // scheme://host:port
+    std::string baseDn;  // empty: every naming context
+    bool startTls = false;
+};
+
+Url parseUrl(std::string url, bool startTls) {
+    // Credentials belong in the registry, never in a URL that shows up in
+    // settings, logs and error texts; such a URL is refused without repeating it.
+    const std::string lower = lowerAscii(url);
+    const auto authority = lower.find("://");
+    const auto authorityEnd = lower.find_first_of("/?", authority + 3);
+    if (lower.substr(authority + 3, authorityEnd - authority - 3).find('@') != std::string::npos ||
+        lower.find("bindname=") != std::string::npos ||
+        lower.find("x-bindpw=") != std::string::npos)
+        throw std::invalid_argument(
+            "The LDAP source URL carries credentials; give them in the registry values BindDN "
+            "and BindPassword instead");
+    Url out;
+    out.startTls = startTls;
+    constexpr std::string_view kStartTls = "?starttls";
+    if (lower.ends_with(kStartTls)) {
+        out.startTls = true;
+        url.resize(url.size() - kStartTls.size());
+    }
+    LDAPURLDesc* parsed = nullptr;
+    if (ldap_url_parse(url.c_str(), &parsed) != LDAP_URL_SUCCESS || !parsed)
+        throw std::invalid_argument("The LDAP source is no usable URL: " + url);
+    std::unique_ptr<LDAPURLDesc, UrlFree> hold(parsed);
+    if (parsed->lud_attrs || parsed->lud_filter || parsed->lud_exts)
+        throw std::invalid_argument("The LDAP source URL may name only server, port and base DN: " +
+                                    url);
+    std::string host = parsed->lud_host ? parsed->lud_host : "";
+    if (host.find(':') != std::string::npos) host = "[" + host + "]";
+    out.server = std::string(parsed->lud_scheme) + "://" + host;
+    if (parsed->lud_port) out.server += ":" + std::to_string(parsed->lud_port);
+    out.baseDn = parsed->lud_dn ? parsed->lud_dn : "";
+    if (!out.baseDn.empty() && !parseDn(out.baseDn).ok)
+        throw std::invalid_argument("The base DN of the LDAP source is malformed: " + out.baseDn);
+    return out;
+}
+
+class LdapSource : public Source, public std::enable_shared_from_this<LdapSource> {
+public:
+    LdapSource(Url url, SourceOptions options)
+        : url_(std::move(url)), options_(std::move(options)) {}
+
+    void open() {
+        std::lock_guard lock(mutex_);
+        withServer([](LDAP*) { return 0; });
+    }
+
+    std::shared_ptr<const Schema> schema() override {
+        std::lock_guard lock(mutex_);
+        withServer([](LDAP*) { return 0; });
+        return schema_;
+    }
+
+    std::vector<std::string> trees() override {
+        std::lock_guard lock(mutex_);
+        withServer([](LDAP*) { return 0; });
+        std::vector<std::string> names;
+        for (const Tree& tree : trees_) names.push_back(tree.name);
+        return names;
+    }
+
+    EntryPtr find(std::string_view fullName) override {
+        std::lock_guard lock(mutex_);
+        auto record = withServer([&](LDAP* ld) { return resolve(ld, fullName); });
+        if (!record) return nullptr;
+        return std::make_shared<LdapEntry>(shared_from_this(), schema_, std::move(*record));
+    }
+
+    SearchHits search(const SourceEntry& context, const SourceQuery& query) override {
+        const auto& base = dynamic_cast<const LdapEntry&>(context);
+        std::lock_guard lock(mutex_);
+        return withServer([&](LDAP* ld) {
+            SearchHits hits;
+            const std::string pattern = foldCase(query.pattern);
+            const std::string self = foldCase(base.fullName());
+            const std::string filter =
+                allOf(nameFilter(query.pattern), classFilter(*schema_, query.classes));
+            const char* attributes[] = {"objectClass", nullptr};
+            const auto found =
+                read(ld, base.dn(),
+                     query.scope == Scope::OneLevel ? LDAP_SCOPE_ONELEVEL : LDAP_SCOPE_SUBTREE,
+                     filter, attributes, [&](LDAP* l, LDAPMessage* e) {
+                         auto record = recordOf(l, e);
+                         if (!record) return;
+                         if (foldCase(record->fullName) == self) return;  // the context itself
+                         if (!query.classes.empty() &&
+                             std::find(query.classes.begin(), query.classes.end(), record->cls) ==
+                                 query.classes.end())
+                             return;
+                         if (!matchesPattern(pattern, foldCase(record->name))) return;
+                         hits.fullNames.push_back(std::move(record->fullName));
+                     });
+            hits.limited = found.value_or(false);  // nullopt: the context went away meanwhile
+            return hits;
+        });
+    }
+
+    // Every entry of every tree, built into a Directory by the same rules as
+    // an LDIF file.
+    WholeRead readWhole() {
+        std::lock_guard lock(mutex_);
+        return withServer([&](LDAP* ld) {
+            DirectoryBuilder builder(
+                *schema_, url_.baseDn.empty() ? url_.server : url_.server + "/" + url_.baseDn);
+            WholeRead whole;
+            const char* attributes[] = {LDAP_ALL_USER_ATTRIBUTES, nullptr};
+            for (const Tree& tree : trees_) {
+                const auto found =
+                    read(ld, tree.dn, LDAP_SCOPE_SUBTREE, "(objectClass=*)", attributes,
+                         [&](LDAP* l, LDAPMessage* e) {
+                             char* dn = ldap_get_dn(l, e);
+                             if (!dn) return;
+                             const std::string dnText = dn;
+                             ldap_memfree(dn);
+                             std::vector<std::string> types;
+                             std::vector<std::vector<std::string>> values;
+                             BerElement* ber = nullptr;
+                             for (char* a = ldap_first_attribute(l, e, &ber); a;
+                                  a = ldap_next_attribute(l, e, ber)) {
+                                 types.emplace_back(a);
+                                 ldap_memfree(a);
+                                 berval** list = ldap_get_values_len(l, e, types.back().c_str());
+                                 values.emplace_back();
+                                 for (berval** v = list; v && *v; ++v)
+                                     values.back().emplace_back((*v)->bv_val, (*v)->bv_len);
+                                 ldap_value_free_len(list);
+                             }
+                             ber_free(ber, 0);
+                             std::vector<std::vector<std::string_view>> views(values.size());
+                             std::vector<DirectoryBuilder::Attribute> attributes;
+                             for (std::size_t i = 0; i < types.size(); ++i) {
+                                 views[i].assign(values[i].begin(), values[i].end());
+                                 attributes.push_back({types[i], views[i]});
+                             }
+                             try {
+                                 builder.addEntry(dnText, attributes);
+                             } catch (const EntryError& error) {
+                                 throw LoadError{LoadStatus::BadData, url_.server, 0,
+                                                 dnText + ": " + error.what()};
+                             }
+                         });
+                whole.limited = whole.limited || found.value_or(false);
+            }
+            whole.entries = builder.size();
+            whole.directory = builder.finish();
+            return whole;
+        });
+    }
+
+    Level level(const std::string& dn, std::span<const ClassId> filter) {
+        std::lock_guard lock(mutex_);
+        return withServer([&](LDAP* ld) {
+            Level level;
+            std::vector<EntryRecord> records;
+            const auto found =
+                read(ld, dn, LDAP_SCOPE_ONELEVEL, allOf({}, classFilter(*schema_, filter)),
+                     kEntryAttributes, [&](LDAP* l, LDAPMessage* e) {
+                         auto record = recordOf(l, e);
+                         if (!record) return;
+                         if (!filter.empty() &&
+                             std::find(filter.begin(), filter.end(), record->cls) == filter.end())
+                             return;
+                         records.push_back(std::move(*record));
+                     });
+            level.limited = found.value_or(false);
+            const auto self = shared_from_this();
+            for (EntryRecord& record : records)
+                level.entries.push_back(
+                    std::make_shared<LdapEntry>(self, schema_, std::move(record)));
+            return level;
+        });
+    }
+
+    bool anyBelow(const std::string& dn) {
+        std::lock_guard lock(mutex_);
+        return withServer([&](LDAP* ld) {
+            bool any = false;
+            const char* none[] = {LDAP_NO_ATTRS, nullptr};
+            read(
+                ld, dn, LDAP_SCOPE_ONELEVEL, "(objectClass=*)", none,
+                [&](LDAP*, LDAPMessage*) { any = true; }, 1);
+            return any;
+        });
+    }
+
+private:
+    static constexpr const char* kEntryAttributes[] = {LDAP_ALL_USER_ATTRIBUTES, "hasSubordinates",
+                                                       nullptr};
+
+    std::string describe(const std::string& what) const { return url_.server + ": " + what; }
+
+    std::string notAnswered() const {
+        return "the server did not answer within " + std::to_string(options_.timeout.count()) +
+               " s";
+    }
+
+    std::string serverError(LDAP* ld, int code) const {
+        std::string text = ldap_err2string(code);
+        char* diagnostic = nullptr;
+        if (ld &&
+            ldap_get_option(ld, LDAP_OPT_DIAGNOSTIC_MESSAGE, &diagnostic) == LDAP_OPT_SUCCESS &&
+            diagnostic) {
+            if (*diagnostic) text += std::string(" (") + diagnostic + ")";
+            ldap_memfree(diagnostic);
+        }
+        return text;
+    }
+
+    // Runs op on an open connection; reconnects once when the connection
+    // drops during it.
+    template <class Op>
+    auto withServer(Op&& op) -> decltype(op(nullptr)) {
+        PipeGuard quiet;
+        for (int attempt = 0;; ++attempt) {
+            if (!ld_) connect();
+            try {
+                return op(ld_.get());
+            } catch (const Dropped& drop) {
+                ld_.reset();
+                dnCache_.clear();
+                if (attempt > 0)
+                    throw SourceLost(describe("the connection to the server was lost: " +
+                                              std::string(ldap_err2string(drop.code))));
+            }
+        }
+    }
+
+    void connect() {
+        LDAP* raw = nullptr;
+        if (ldap_initialize(&raw, url_.server.c_str()) != LDAP_SUCCESS || !raw)
+            throw SourceLost(describe("cannot use this server address"));
+        LdapPtr ld(raw);
+        const int version = LDAP_VERSION3;
+        ldap_set_option(ld.get(), LDAP_OPT_PROTOCOL_VERSION, &version);
+        ldap_set_option(ld.get(), LDAP_OPT_REFERRALS, LDAP_OPT_OFF);
+        const int never = LDAP_DEREF_NEVER;
+        ldap_set_option(ld.get(), LDAP_OPT_DEREF, &never);
+        timeval timeout{static_cast<time_t>(options_.timeout.count()), 0};
+        ldap_set_option(ld.get(), LDAP_OPT_NETWORK_TIMEOUT, &timeout);
+        ldap_set_option(ld.get(), LDAP_OPT_TIMEOUT, &timeout);
+        if (!options_.caCertificateFile.empty()) {
+            ldap_set_option(ld.get(), LDAP_OPT_X_TLS_CACERTFILE,
+                            options_.caCertificateFile.c_str());
+            const int isServer = 0;
+            ldap_set_option(ld.get(), LDAP_OPT_X_TLS_NEWCTX, &isServer);
+        }
+        if (url_.startTls) {
+            const int rc = ldap_start_tls_s(ld.get(), nullptr, nullptr);
+            if (rc != LDAP_SUCCESS)
+                throw SourceLost(describe("StartTLS failed: " + serverError(ld.get(), rc)));
+        }
+        const Credentials& credentials = options_.credentials;
+        if (!credentials.bindDn.empty() || !credentials.password.empty()) {
+            berval password{static_cast<ber_len_t>(credentials.password.size()),
+                            const_cast<char*>(credentials.password.data())};
+            const int rc = ldap_sasl_bind_s(ld.get(), credentials.bindDn.c_str(), LDAP_SASL_SIMPLE,
+                                            &password, nullptr, nullptr, nullptr);
+            if (rc == LDAP_TIMEOUT) throw SourceLost(describe(notAnswered()));
+            if (rc == LDAP_INVALID_CREDENTIALS)
+                throw SourceLost(
+                    describe("the server refused the bind with the registry values BindDN and "
+                             "BindPassword (" +
+                             std::string(ldap_err2string(rc)) + ")"));
+            if (rc != LDAP_SUCCESS)
+                throw SourceLost(describe("cannot bind: " + std::string(ldap_err2string(rc))));
+        } else {
+            // Anonymous; an empty simple bind makes the server be reached now.
+            berval none{0, nullptr};
+            const int rc =
+                ldap_sasl_bind_s(ld.get(), "", LDAP_SASL_SIMPLE, &none, nullptr, nullptr, nullptr);
+            if (rc == LDAP_TIMEOUT) throw SourceLost(describe(notAnswered()));
+            if (rc != LDAP_SUCCESS)
+                throw SourceLost(describe("cannot bind: " + std::string(ldap_err2string(rc))));
+        }
+        if (!schema_) readServer(ld.get());
+        ld_ = std::move(ld);
+    }
+
+    // The root DSE, the schema and the trees, once per source.
+    void readServer(LDAP* ld) {
+        const char* rootAttributes[] = {"namingContexts", "subschemaSubentry", "supportedControl",
+                                        nullptr};
+        std::map<std::string, std::vector<std::string>> root;
+        const auto collect = [](std::map<std::string, std::vector<std::string>>& into) {
+            return [&into](LDAP* l, LDAPMessage* e) {
+                BerElement* ber = nullptr;
+                for (char* a = ldap_first_attribute(l, e, &ber); a;
+                     a = ldap_next_attribute(l, e, ber)) {
+                    berval** values = ldap_get_values_len(l, e, a);
+                    auto& list = into[lowerAscii(a)];
+                    for (berval** v = values; v && *v; ++v)
+                        list.emplace_back((*v)->bv_val, (*v)->bv_len);
+                    ldap_value_free_len(values);
+                    ldap_memfree(a);
+                }
+                ber_free(ber, 0);
+            };
+        };
+        try {
+            read(ld, "", LDAP_SCOPE_BASE, "(objectClass=*)", rootAttributes, collect(root), 0,
+                 false);
+        } catch (const Dropped& drop) {
+            throw SourceLost(
+                describe("cannot read the server: " + std::string(ldap_err2string(drop.code))));
+        }
+        const auto& controls = root["supportedcontrol"];
+        paged_ = std::find(controls.begin(), controls.end(), LDAP_CONTROL_PAGEDRESULTS) !=
+                 controls.end();
+        const auto& subschema = root["subschemasubentry"];
+        const std::string schemaDn = subschema.empty() ? "cn=Subschema" : subschema.front();
+        std::map<std::string, std::vector<std::string>> definitions;
+        const char* schemaAttributes[] = {"attributeTypes", "objectClasses", nullptr};
+        read(ld, schemaDn, LDAP_SCOPE_BASE, "(objectClass=subschema)", schemaAttributes,
+             collect(definitions), 0, false);
+        const auto views = [](const std::vector<std::string>& list) {
+            return std::vector<std::string_view>(list.begin(), list.end());
+        };
+        try {
+            schema_ = std::make_shared<const Schema>(Schema::parse(
+                views(definitions["attributetypes"]), views(definitions["objectclasses"])));
+        } catch (const SchemaError& e) {
+            throw SourceLost(
+                describe("the server's schema cannot be used: " + std::string(e.what())));
+        }
+
+        std::vector<std::string> contexts;
+        if (!url_.baseDn.empty()) {
+            contexts.push_back(url_.baseDn);
+        } else {
+            contexts = root["namingcontexts"];
+        }
+        for (const std::string& dn : contexts) {
+            const ParsedDn parsed = parseDn(dn);
+            if (!parsed.ok || parsed.keys.empty()) continue;
+            trees_.push_back({parsed.values.front(), dn, parsed.keys});
+        }
+        if (trees_.empty())
+            throw SourceLost(describe("the server names no directory tree (namingContexts)"));
+    }
+
+    // One search, page by page. Calls onEntry for each entry; answers whether
+    // a server limit cut the result short, or nullopt when the base does not
+    // exist. Throws Dropped when the connection went away, SourceLost for any
+    // other failure.
+    template <class OnEntry>
+    std::optional<bool> read(LDAP* ld, const std::string& base, int scope,
+                             const std::string& filter, const char* const* attributes,
+                             OnEntry&& onEntry, int sizeLimit = 0, bool page = true) {
+        struct Cookie {
+            berval value{0, nullptr};
+            ~Cookie() { clear(); }
+            void clear() {
+                if (value.bv_val) ber_memfree(value.bv_val);
+                value = {0, nullptr};
+            }
+        } page_;
+        berval& cookie = page_.value;
+        const auto freeCookie = [&] { page_.clear(); };
+        bool limited = false;
+        do {
+            LDAPControl* pageControl = nullptr;
+            if (page && paged_ && sizeLimit == 0 &&
+                ldap_create_page_control(ld, kPageSize, cookie.bv_val ? &cookie : nullptr, 0,
+                                         &pageControl) != LDAP_SUCCESS)
+                pageControl = nullptr;
+            LDAPControl* controls[] = {pageControl, nullptr};
+            timeval timeout{static_cast<time_t>(options_.timeout.count()), 0};
+            LDAPMessage* raw = nullptr;
+            const int rc = ldap_search_ext_s(ld, base.c_str(), scope, filter.c_str(),
+                                             const_cast<char**>(attributes), 0, controls, nullptr,
+                                             &timeout, sizeLimit, &raw);
+            if (pageControl) ldap_control_free(pageControl);
+            MessagePtr result(raw);
+            if (dropped(rc)) {
+                freeCookie();
+                throw Dropped{rc};
+            }
+            if (rc == LDAP_TIMEOUT) {
+                freeCookie();
+                ld_.reset();  // an answer may still come; it must not be taken for the next one
+                throw SourceLost(describe(notAnswered()));
+            }
+            for (LDAPMessage* e = ldap_first_entry(ld, result.get()); e; e = ldap_next_entry(ld, e))
+                onEntry(ld, e);
+            int code = rc;
+            LDAPControl** serverControls = nullptr;
+            if (result && ldap_parse_result(ld, result.get(), &code, nullptr, nullptr, nullptr,
+                                            &serverControls, 0) != LDAP_SUCCESS)
+                code = rc;
+            freeCookie();
+            if (serverControls) {
+                if (LDAPControl* response =
+                        ldap_control_find(LDAP_CONTROL_PAGEDRESULTS, serverControls, nullptr)) {
+                    ber_int_t estimate = 0;
+                    ldap_parse_pageresponse_control(ld, response, &estimate, &cookie);
+                }
+                ldap_controls_free(serverControls);
+            }
+            if (code == LDAP_NO_SUCH_OBJECT) {
+                freeCookie();
+                return std::nullopt;
+            }
+            if (code == LDAP_SIZELIMIT_EXCEEDED || code == LDAP_ADMINLIMIT_EXCEEDED) {
+                // Asked for a sizeLimit of our own, the limit is ours.
+                limited = sizeLimit == 0;
+                freeCookie();
+                break;
+            }
+            if (code != LDAP_SUCCESS) {
+                freeCookie();
+                throw SourceLost(describe("the server refused a search below \"" + base +
+                                          "\": " + serverError(ld, code)));
+            }
+        } while (cookie.bv_val && cookie.bv_len > 0);
+        freeCookie();
+        return limited;
+    }
+
+    // The entry of one search result, or nullopt when it lies in no tree of
+    // this source or cannot be named by a full name.
+    std::optional<EntryRecord> recordOf(LDAP* ld, LDAPMessage* e) const {
+        EntryRecord record;
+        char* dn = ldap_get_dn(ld, e);
+        if (!dn) return std::nullopt;
+        record.dn = dn;
+        ldap_memfree(dn);
+        const ParsedDn parsed = parseDn(record.dn);
+        if (!parsed.ok) return std::nullopt;
+        const Tree* tree = nullptr;
+        for (const Tree& t : trees_) {
+            if (t.keys.size() <= parsed.keys.size() &&
+                std::equal(t.keys.rbegin(), t.keys.rend(), parsed.keys.rbegin()))
+                tree = &t;
+        }
+        if (!tree) return std::nullopt;
+        std::vector<std::string_view> names{tree->name};
+        const std::size_t depth = parsed.keys.size() - tree->keys.size();
+        for (std::size_t i = depth; i-- > 0;) {
+            if (parsed.values[i].empty() || parsed.values[i].find('\\') != std::string::npos)
+                return std::nullopt;
+            names.push_back(parsed.values[i]);
+        }
+        record.fullName = joinFullName(names);
+        record.name = std::string(names.back());
+
+        std::vector<ClassId> classes;
+        BerElement* ber = nullptr;
+        for (char* a = ldap_first_attribute(ld, e, &ber); a; a = ldap_next_attribute(ld, e, ber)) {
+            berval** values = ldap_get_values_len(ld, e, a);
+            const std::string type = lowerAscii(a);
+            ldap_memfree(a);
+            const auto attribute = schema_->attributeByLdapName(type);
+            for (berval** v = values; v && *v; ++v) {
+                std::string text((*v)->bv_val, (*v)->bv_len);
+                if (type == "hassubordinates") {
+                    record.hasSubordinates = lowerAscii(text) == "true";
+                    continue;
+                }
+                if (!attribute) continue;
+                if (*attribute == schema_->objectClassAttribute()) {
+                    if (const auto cls = schema_->classByLdapName(text)) classes.push_back(*cls);
+                }
+                record.values.emplace_back(*attribute, std::move(text));
+            }
+            ldap_value_free_len(values);
+        }
+        ber_free(ber, 0);
+        if (depth == 0) {
+            record.cls = schema_->topClass();
+        } else if (!classes.empty()) {
+            record.cls = schema_->entryClass(classes);
+        } else {
+            return std::nullopt;
+        }
+        return record;
+    }
+
+    const Tree* treeNamed(std::string_view name) const {
+        const std::string wanted = foldCase(name);
+        for (const Tree& tree : trees_)
+            if (foldCase(tree.name) == wanted) return &tree;
+        return nullptr;
+    }
+
+    // The entry read by a base search of dn, or nullopt when it is gone.
+    std::optional<EntryRecord> readEntry(LDAP* ld, const std::string& dn) {
+        std::optional<EntryRecord> record;
+        read(
+            ld, dn, LDAP_SCOPE_BASE, "(objectClass=*)", kEntryAttributes,
+            [&](LDAP* l, LDAPMessage* e) { record = recordOf(l, e); }, 0, false);
+        return record;
+    }
+
+    // The child of parentDn whose name is name (case ignored): first through
+    // the naming types, then, for an entry named otherwise, the whole level.
+    std::optional<EntryRecord> findChild(LDAP* ld, const std::string& parentDn,
+                                         std::string_view name) {
+        const std::string wanted = foldCase(name);
+        std::optional<EntryRecord> found;
+        const auto pick = [&](LDAP* l, LDAPMessage* e) {
+            if (found) return;
+            auto record = recordOf(l, e);
+            if (record && foldCase(record->name) == wanted) found = std::move(record);
+        };
+        read(ld, parentDn, LDAP_SCOPE_ONELEVEL, nameFilter(name), kEntryAttributes, pick);
+        if (found) return found;
+        read(ld, parentDn, LDAP_SCOPE_ONELEVEL, "(objectClass=*)", kEntryAttributes, pick);
+        return found;
+    }
+
+    std::optional<EntryRecord> resolve(LDAP* ld, std::string_view fullName) {
+        const auto names = splitFullName(fullName);
+        if (!names) return std::nullopt;
+        const Tree* tree = treeNamed(names->front());
+        if (!tree) return std::nullopt;
+        const std::string key = foldCase(fullName);
+        if (const auto it = dnCache_.find(key); it != dnCache_.end()) {
+            if (auto record = readEntry(ld, it->second)) return record;
+            dnCache_.erase(it);  // moved or gone: look it up again
+        }
+        if (names->size() == 1) return readEntry(ld, tree->dn);
+        std::string parentDn = tree->dn;
+        std::optional<EntryRecord> record;
+        std::vector<std::string_view> path{names->front()};
+        for (std::size_t i = 1; i < names->size(); ++i) {
+            path.push_back((*names)[i]);
+            const std::string prefix = foldCase(joinFullName(path));
+            const auto cached = dnCache_.find(prefix);
+            if (cached != dnCache_.end() && i + 1 < names->size()) {
+                parentDn = cached->second;
+                continue;
+            }
+            record = findChild(ld, parentDn, (*names)[i]);
+            if (!record) return std::nullopt;
+            parentDn = record->dn;
+            if (dnCache_.size() > kDnCacheSize) dnCache_.clear();
+            dnCache_[prefix] = parentDn;
+        }
+        return record;
+    }
+
+    static constexpr std::size_t kDnCacheSize = 100000;
+
+    std::mutex mutex_;
+    Url url_;
+    SourceOptions options_;
+    LdapPtr ld_;
+    std::shared_ptr<const Schema> schema_;
+    std::vector<Tree> trees_;
+    bool paged_ = false;
+    std::unordered_map<std::string, std::string> dnCache_;  // folded full name to DN
+};
+
+bool LdapEntry::hasChildren() const {
+    if (record_.hasSubordinates) return *record_.hasSubordinates;
+    return source_->anyBelow(record_.dn);
+}
+
+Level LdapEntry::children(std::span<const ClassId> filter) const {
+    return source_->level(record_.dn, filter);
+}
+
+}  // namespace
+
+LoadResult loadLdapDirectory(const std::string& location, const SourceOptions& options,
+                             bool& limited) {
+    try {
+        auto source = std::make_shared<LdapSource>(parseUrl(location, options.startTls), options);
+        source->open();
+        WholeRead whole = source->readWhole();
+        limited = whole.limited;
+        return {std::move(whole.directory), {}};
+    } catch (const LoadError& bad) {
+        return {nullptr, bad};
+    } catch (const SourceLost& lost) {
+        return {nullptr, {LoadStatus::SourceLost, location, 0, lost.what()}};
+    } catch (const std::invalid_argument& refused) {
+        return {nullptr, {LoadStatus::SourceLost, "", 0, refused.what()}};
+    }
+}
+
+std::shared_ptr<Source> openLdapSource(const std::string& location, const SourceOptions& options) {
+    const Url url = parseUrl(location, options.startTls);
+    // One source per server, base, bind and settings, shared while anyone
+    // holds it; the last one opened stays open, for callers (the client) that
+    // open their source anew for every call. The key stays in memory only.
+    const std::string key = url.server + '\n' + url.baseDn + '\n' + (url.startTls ? "1" : "0") +
+                            '\n' + options.credentials.bindDn + '\n' +
+                            options.credentials.password + '\n' + options.caCertificateFile + '\n' +
+                            std::to_string(options.timeout.count());
+    static std::mutex mutex;
+    static std::map<std::string, std::weak_ptr<LdapSource>> open;
+    static std::shared_ptr<LdapSource> last;
+    std::lock_guard lock(mutex);
+    if (auto source = open[key].lock()) {
+        last = source;
+        return source;
+    }
+    for (auto it = open.begin(); it != open.end();)
+        it = it->second.expired() ? open.erase(it) : ++it;
+    auto source = std::make_shared<LdapSource>(url, options);
+    source->open();
+    open[key] = source;
+    last = source;
+    return source;
+}
+
+}  // namespace outside::directory

@@ -1,0 +1,51 @@
+// tvn as a process on the demo directory served by slapd: an unattended
+// database build reads the server, and one whose bind the server refuses
+// ends with the reason on standard error, which never holds the credentials.
+#include "testsupport/slapd.h"
+#include "tvnprocess.h"
+
+namespace {
+
+using e2e::onDriveZ;
+namespace fs = std::filesystem;
+
+class TvnOnLdap : public e2e::TvnProcess {
+protected:
+    void SetUp() override {
+        TvnProcess::SetUp();
+        environmentOverrides["KDDIR_SOURCE"] = QString::fromStdString(server.url());
+        testsupport::storeCredentials(server);
+    }
+    void TearDown() override { testsupport::forgetCredentials(); }
+
+    e2e::Ended build(const fs::path& folder) {
+        return runTvn({"/tree=KTR:\\\\LabTree", "/dbbuild=KTR:\\\\LabTree", "/autoclose",
+                       "/dbpath=" + onDriveZ(folder)});
+    }
+
+    const testsupport::Slapd& server = testsupport::Slapd::shared();
+};
+
+}  // namespace
+
+TEST_F(TvnOnLdap, AnUnattendedBuildReadsTheServer) {
+    const fs::path folder = testsupport::freshDir("database");
+    const e2e::Ended ended = build(folder);
+    EXPECT_EQ(ended.exitCode, 0) << ended.standardError.toStdString();
+    const std::string database = testsupport::readFile(folder / "LabTree.lst");
+    EXPECT_NE(database.find("\"KTR:\\\\LabTree\\"), std::string::npos) << database;
+}
+
+TEST_F(TvnOnLdap, ARefusedBindEndsWithTheReasonButNotTheCredentials) {
+    platform::registry::Store().setValue("Software\\KDDirLib\\KDDirCtrl", "BindPassword",
+                                         server.password() + "x");
+    const fs::path folder = testsupport::freshDir("database");
+    const e2e::Ended ended = build(folder);
+    EXPECT_NE(ended.exitCode, 0);
+    EXPECT_FALSE(ended.crashed);
+    const std::string said = ended.standardError.toStdString();
+    EXPECT_NE(said.find("BindPassword"), std::string::npos) << said;
+    EXPECT_EQ(said.find(server.password()), std::string::npos) << said;
+    EXPECT_EQ(said.find(server.bindDn()), std::string::npos) << said;
+    EXPECT_FALSE(fs::exists(folder / "LabTree.lst"));
+}

@@ -1,0 +1,190 @@
+// The directory control on a live server only: a connection that drops and
+// comes back, TLS, credentials that must never show, size limits the server
+// enforces, anonymous binds, a base DN in the URL and a server that does not
+// answer. Each test that disturbs its server runs a private slapd.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "platform/automation/automation.h"
+#include "platform/registry/store.h"
+#include "testsupport/slapd.h"
+#include "testsupport/testsupport.h"
+
+using namespace platform::automation;
+
+namespace {
+
+const std::string kKey = "Software\\KDDirLib\\KDDirCtrl";
+const std::string kCorp = "KTR:\\\\CorpTree";
+const std::string kSales = kCorp + "\\Acme\\Sales";
+
+struct Outcome {
+    int code = 0;
+    std::string text;
+};
+
+Outcome outcomeOf(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const AutomationError& e) {
+        return {e.code(), e.description()};
+    }
+    return {};
+}
+
+class LdapControl : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        platform::registry::Store store;
+        ASSERT_EQ(loadServer(KDDIR_LIBRARY).registerServer(), status::Ok);
+    }
+    void TearDown() override { testsupport::forgetCredentials(); }
+
+    Ref<Object> create(const std::string& source) {
+        testsupport::ScopedEnv env("KDDIR_SOURCE", source);
+        return createObject("KDDirLib.KDDirCtrl.1");
+    }
+    Outcome creating(const std::string& source) {
+        return outcomeOf([&] { create(source); });
+    }
+    void set(const char* name, const std::string& value) {
+        platform::registry::Store().setValue(kKey, name, value);
+    }
+};
+
+}  // namespace
+
+TEST_F(LdapControl, ADroppedConnectionRaises600ThenReconnects) {
+    testsupport::Slapd server({});
+    testsupport::storeCredentials(server);
+    auto ctrl = create(server.url());
+    auto before = ctrl->call("OpenEntry", {kSales + "\\WS042"}).toObject();
+
+    server.stop();
+    EXPECT_EQ(outcomeOf([&] { ctrl->call("OpenEntry", {kSales}); }).code, 600);
+    EXPECT_EQ(outcomeOf([&] { ctrl->get("EntriesBelow"); }).code, 600);
+    // What was read before stays readable.
+    EXPECT_EQ(before->get("EntryName").toString(), "WS042");
+
+    server.start();
+    EXPECT_EQ(ctrl->call("OpenEntry", {kSales}).toObject()->get("EntryName").toString(), "Sales");
+    EXPECT_EQ(before->get("SubEntries").isEmpty(), true);
+    EXPECT_GT(ctrl->get("EntriesBelow").toObject()->get("Count").toInt32(), 0);
+}
+
+TEST_F(LdapControl, StartTlsAndLdapsTrustTheConfiguredCertificateOnly) {
+    testsupport::Slapd server({.ldif = {}, .sizeLimit = 0, .tls = true});
+    testsupport::storeCredentials(server);
+    // The throwaway CA is nobody's trust anchor: without it TLS fails.
+    EXPECT_EQ(creating(server.url() + "?starttls").code, 600);
+    EXPECT_EQ(creating(server.tlsUrl()).code, 600);
+
+    set("CACertificateFile", server.caFile().string());
+    for (const std::string& url : {server.url() + "?starttls", server.tlsUrl()}) {
+        auto ctrl = create(url);
+        EXPECT_EQ(ctrl->call("OpenEntry", {kSales}).toObject()->get("EntryPath").toString(), kSales)
+            << url;
+    }
+    // StartTLS from the registry, too.
+    set("StartTLS", "yes");
+    EXPECT_EQ(creating(server.url()).code, 0);
+}
+
+TEST_F(LdapControl, CredentialsNeverShowInErrorTexts) {
+    const testsupport::Slapd& server = testsupport::Slapd::shared();
+    const std::string password = server.password();
+    const std::string bindDn = server.bindDn();
+    std::vector<Outcome> failures;
+
+    set("BindDN", bindDn);
+    set("BindPassword", password + "-wrong");
+    failures.push_back(creating(server.url()));
+    EXPECT_EQ(failures.back().code, 600);
+    EXPECT_NE(failures.back().text.find("BindPassword"), std::string::npos) << failures.back().text;
+
+    // A URL that carries them is refused without being repeated.
+    failures.push_back(creating("ldap://" + bindDn + ":" + password + "@127.0.0.1:1/"));
+    failures.push_back(
+        creating(server.url() + "/dc=CorpTree????bindname=" + bindDn + ",X-BINDPW=" + password));
+    for (std::size_t i = 1; i < failures.size(); ++i) EXPECT_EQ(failures[i].code, 600);
+
+    // A server gone after a successful bind.
+    {
+        testsupport::Slapd own({});
+        testsupport::storeCredentials(own);
+        auto ctrl = create(own.url());
+        own.stop();
+        failures.push_back(outcomeOf([&] { ctrl->get("CurrentEntry"); }));
+        EXPECT_EQ(failures.back().code, 600);
+    }
+    // The password of the private server, too.
+    for (const Outcome& failure : failures) {
+        EXPECT_FALSE(failure.text.empty());
+        EXPECT_EQ(failure.text.find(password), std::string::npos) << failure.text;
+        EXPECT_EQ(failure.text.find("tvn-reader"), std::string::npos) << failure.text;
+    }
+}
+
+TEST_F(LdapControl, AServerLimitGivesThePartialListAndSaysSo) {
+    testsupport::Slapd server({.ldif = {}, .sizeLimit = 12, .tls = false});
+    testsupport::storeCredentials(server);
+    auto ctrl = create(server.url());
+    EXPECT_EQ(ctrl->get("LimitedTo").toInt32(), 0);
+
+    ctrl->put("ContextPath", kSales);
+    ctrl->put("ClassFilter", "Workstation");
+    auto below = ctrl->get("EntriesBelow").toObject();
+    EXPECT_EQ(below->get("Count").toInt32(), 12);
+    EXPECT_EQ(ctrl->get("LimitedTo").toInt32(), 12);
+
+    std::vector<Variant> answers;
+    advise(*ctrl, [&](DispId, const Args& args) { answers.push_back(args.at(0)); });
+    Variant context(kCorp);
+    ctrl->call("StartSearch", {"*", "User, Workstation", 2, Variant::byRef(context), 1});
+    ASSERT_EQ(answers.size(), 1u);
+    EXPECT_EQ(answers[0].array().size(), 12u);
+    EXPECT_EQ(ctrl->get("LimitedTo").toInt32(), 12);
+
+    // A list within the limit is whole again.
+    ctrl->call("StartSearch", {"WS04*", "Workstation", 1, Variant::byRef(context), 1});
+    EXPECT_EQ(ctrl->get("LimitedTo").toInt32(), 0);
+}
+
+TEST_F(LdapControl, AnAnonymousBindSeesWhatTheServerShowsAnonymously) {
+    const testsupport::Slapd& server = testsupport::Slapd::shared();
+    auto ctrl = create(server.url());  // the root DSE and schema are public
+    EXPECT_EQ(ctrl->call("RootPath", {"labtree", ""}).toString(), "KTR:\\\\LabTree");
+    EXPECT_EQ(outcomeOf([&] { ctrl->call("OpenEntry", {kSales}); }).code, 601);
+}
+
+TEST_F(LdapControl, ABaseDnInTheUrlIsTheOnlyTree) {
+    const testsupport::Slapd& server = testsupport::Slapd::shared();
+    testsupport::storeCredentials(server);
+    auto ctrl = create(server.url() + "/dc=LabTree");
+    EXPECT_EQ(ctrl->get("ContextPath").toString(), "KTR:\\\\LabTree");
+    EXPECT_EQ(outcomeOf([&] { ctrl->call("RootPath", {"CorpTree", ""}); }).code, 601);
+    EXPECT_EQ(outcomeOf([&] { ctrl->call("OpenEntry", {kSales}); }).code, 601);
+    // A URL with more than a base DN is refused.
+    EXPECT_EQ(creating(server.url() + "/dc=LabTree?cn").code, 600);
+}
+
+TEST_F(LdapControl, AServerThatDoesNotAnswerFailsAfterTheTimeout) {
+    // Accepts connections (the kernel does) but never answers.
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 4), 0);
+    socklen_t length = sizeof address;
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    set("TimeoutSeconds", "1");
+    const Outcome outcome = creating("ldap://127.0.0.1:" + std::to_string(ntohs(address.sin_port)));
+    ::close(listener);
+    EXPECT_EQ(outcome.code, 600);
+    EXPECT_NE(outcome.text.find("1 s"), std::string::npos) << outcome.text;
+}

@@ -1,0 +1,70 @@
+// A throwaway LDAP server for tests: slapd started by scripts/ldap-demo from
+// a folder of its own, with the demo directory (or another LDIF) and an
+// account to bind with. Needs Debian's slapd and ldap-utils (scripts/setup).
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+namespace testsupport {
+
+class Slapd {
+public:
+    struct Options {
+        std::filesystem::path ldif;  // default: demo/directory.ldif
+        int sizeLimit = 0;           // entries per search in all; 0: no limit
+        bool tls = false;            // a throwaway CA, StartTLS and ldaps://
+    };
+
+    // A private server in a fresh folder below the private home, started
+    // now; stopped with the object.
+    explicit Slapd(const Options& options);
+    ~Slapd();
+    Slapd(const Slapd&) = delete;
+    Slapd& operator=(const Slapd&) = delete;
+
+    // The servers that the tests of one build share (ctest starts them
+    // beforehand and stops them afterwards; a test run by hand starts them):
+    // the demo directory, or the client's test directory
+    // (tests/data/client/directory.ldif).
+    enum class Data { Demo, Client };
+    static Slapd& shared(Data data = Data::Demo);
+
+    const std::string& url() const { return url_; }  // ldap://127.0.0.1:PORT
+    std::string tlsUrl() const;                      // ldaps://127.0.0.1:PORT
+    std::string bindDn() const;
+    std::string password() const;
+    std::filesystem::path caFile() const { return dir_ / "tls" / "ca.pem"; }
+    const std::filesystem::path& dir() const { return dir_; }
+
+    // Stops the server, keeping its data; start() brings it back on the same port.
+    void stop();
+    void start();
+
+private:
+    Slapd(std::filesystem::path dir, bool owned);
+    std::string run(const char* command);
+
+    std::filesystem::path dir_;
+    bool owned_;
+    std::string url_;
+};
+
+// The two kinds of source that shared tests run on, with the same assertions:
+// an LDIF file, and the same directory on slapd. Test names end in /Ldif or /Ldap.
+enum class SourceKind { Ldif, Ldap };
+inline auto sourceKinds() {
+    return ::testing::Values(SourceKind::Ldif, SourceKind::Ldap);
+}
+inline std::string sourceKindName(const ::testing::TestParamInfo<SourceKind>& info) {
+    return info.param == SourceKind::Ldif ? "Ldif" : "Ldap";
+}
+
+// Writes the account of a server into the control's registry key (BindDN,
+// BindPassword), or removes the key's values again.
+void storeCredentials(const Slapd& server);
+void forgetCredentials();
+
+}  // namespace testsupport
