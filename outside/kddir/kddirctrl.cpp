@@ -27,6 +27,23 @@ std::string trim(std::string_view text) {
     return std::string(text.substr(first, last - first + 1));
 }
 
+// The full names of a search's hits, each built when it is read: a prefix
+// as short as "*" may match every entry of a large directory. The hits keep
+// the data they were found in.
+class HitNames final : public LazyArray {
+public:
+    HitNames(DirectoryPtr directory, std::vector<dir::EntryId> hits)
+        : directory_(std::move(directory)), hits_(std::move(hits)) {}
+    std::size_t size() const override { return hits_.size(); }
+    Variant at(std::size_t index) const override {
+        return Variant(directory_->fullName(hits_[index]));
+    }
+
+private:
+    DirectoryPtr directory_;
+    std::vector<dir::EntryId> hits_;
+};
+
 }  // namespace
 
 DirectoryPtr loadSource(const std::string& source, const dir::LoadLimits& limits) {
@@ -174,13 +191,9 @@ void KDDirCtrl::startSearch(std::string pattern, std::string classes, std::int32
     Variant results;  // Empty when nothing matched
     // Classes named in the list but unknown to the schema match nothing.
     if (!query.classes.empty() || trim(classes).empty()) {
-        const auto hits = directory->search(query);
-        if (!hits.empty()) {
-            Variant::Array names;
-            names.reserve(hits.size());
-            for (const dir::EntryId hit : hits) names.emplace_back(directory->fullName(hit));
-            results = Variant(std::move(names));
-        }
+        auto hits = directory->search(query);
+        if (!hits.empty())
+            results = Variant::lazyArray(std::make_shared<HitNames>(directory, std::move(hits)));
     }
     events_.fire(kEventsIid, kSearchCompleted, {results});
 }
