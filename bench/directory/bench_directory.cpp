@@ -113,7 +113,11 @@ void run(std::size_t wanted, const fs::path& folder) {
         std::printf(
             "load peak: %.0f MiB resident at most, %.0f MiB kept: %.2f x (target <= 1.15)\n",
             peak / 1048576, kept / 1048576, peak / kept);
+        const std::string size = std::to_string(shape.entries);
+        benchtiming::figure(("load peak/kept " + size).c_str(), peak / kept, "x", 1.15);
     }
+    benchtiming::figure(("load kept/entry " + std::to_string(shape.entries)).c_str(),
+                        static_cast<double>(residentBytes() - rssBefore) / n, "B", 300);
 
     const EntryId root = dir.trees().front();
     // A unit and a leaf deep in the last country, spelt in upper case.

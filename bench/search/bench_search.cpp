@@ -42,11 +42,6 @@ double residentMiB() {
            (1024.0 * 1024.0);
 }
 
-void figure(const char* name, double value, const char* unit, double target) {
-    std::printf("%-32s %10.1f %-4s target <= %-8.0f %s\n", name, value, unit, target,
-                value <= target ? "ok" : "over");
-}
-
 // Notes when the view's rows are first painted.
 class PaintWatch : public QObject {
 public:
@@ -126,11 +121,13 @@ int main(int argc, char** argv) {
     app.exec();
     const double growth = residentMiB() - before;
 
-    std::printf("== \"*\" on %zu entries (%zu users, %zu workstations): %d hits listed\n",
-                shape.entries, shape.users, shape.workstations, hits);
-    figure("search * first rows", firstRows, "ms", 1000);
-    figure("search * worst stall after", worstGap, "ms", 200);
-    figure("search * memory growth", growth, "MiB", 200);
+    std::fprintf(
+        stderr,
+        "bench_search: \"*\" on %zu entries (%zu users, %zu workstations): %d hits listed\n",
+        shape.entries, shape.users, shape.workstations, hits);
+    benchtiming::figure("search * first rows", firstRows, "ms", 1000);
+    benchtiming::figure("search * worst stall after", worstGap, "ms", 200);
+    benchtiming::figure("search * memory growth", growth, "MiB", 200);
     fs::remove_all(folder);
     const std::size_t expected = shape.users + shape.workstations;
     if (hits < 0 || static_cast<std::size_t>(hits) != expected) {
