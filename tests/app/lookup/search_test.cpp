@@ -84,6 +84,21 @@ TEST_F(SearchTest, SeveralHitsAreListedInOrderWithTheUserIcon) {
     EXPECT_TRUE(rec.programs->started.isEmpty());
 }
 
+// The list reads its rows from the answer when they are shown; it keeps the
+// answer itself, not the caller's variable that held it.
+TEST_F(SearchTest, TheListKeepsHitsPassedByReferenceAfterTheCallerDropsThem) {
+    {
+        pa::Variant answer =
+            hits({"KTR:\\\\CorpTree\\Acme\\IT\\NovakM", "KTR:\\\\CorpTree\\Acme\\IT\\NovakJ"});
+        form->KDDirUser_SearchCompleted(pa::Variant::byRef(answer));
+        answer = pa::Variant();
+    }
+    ASSERT_EQ(form->lstMultiple->count(), 2);
+    EXPECT_EQ(form->lstMultiple->keyAt(1), "KTR:\\\\CorpTree\\Acme\\IT\\NovakJ");
+    EXPECT_EQ(form->lstMultiple->textAt(1), "NovakJ.IT.Acme");
+    EXPECT_EQ(form->lstMultiple->row("ktr:\\\\corptree\\acme\\it\\novakm"), 0);
+}
+
 TEST_F(SearchTest, ASingleWorkstationStartsTheDefaultActionAtOnce) {
     const std::string ws = "KTR:\\\\CorpTree\\Acme\\Sales\\WS042";
     user().results = hits({ws});
