@@ -8,6 +8,7 @@
 #include <QTest>
 #include <atomic>
 
+#include "errorof.h"
 #include "platform/forms/errors.h"
 #include "platform/forms/imagelist.h"
 #include "platform/forms/keyed.h"
@@ -15,17 +16,9 @@
 #include "platform/forms/mouse.h"
 
 using namespace platform::forms;
+using formstest::errorOf;
 
 namespace {
-
-int errorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const FormsError& e) {
-        return e.number();
-    }
-    return 0;
-}
 
 // Rows "KTR:\\T\\U<n>" / "U<n>.T" that count how often they are read.
 class CountedRows : public RowSource {
