@@ -1,10 +1,10 @@
 // Variant: the value type of every late-bound call. It holds Empty, Null, a
 // Boolean, a 16- or 32-bit integer, a double, 8-bit text, an object reference
 // (Nothing is a null reference), a zero-based array, or the marker of an
-// omitted optional argument. An array may be lazy: its elements are worked out
-// one by one when read, so that a huge answer costs nothing until used. A by-reference Variant
-// refers to a caller's Variant so that a member can write back into it; every reading accessor
-// looks through the reference.
+// omitted optional argument. An array may be lazy: its elements are worked
+// out one by one when read, so that a huge answer costs nothing until used.
+// A by-reference Variant refers to a caller's Variant so that a member can
+// write back into it; every reading accessor looks through the reference.
 #pragma once
 
 #include <cstdint>

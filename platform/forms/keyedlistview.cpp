@@ -53,7 +53,6 @@ public:
         const auto [run, at] = locate(index.row());
         switch (role) {
             case Qt::DisplayRole:
-            case Qt::ToolTipRole:
                 return run->source->textAt(at);
             case Qt::DecorationRole:
                 return run->picture;
