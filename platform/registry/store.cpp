@@ -342,15 +342,24 @@ const char* valueQuery(std::size_t depth) {
         const std::size_t n = queries.size();
         std::string sql = "SELECT vals.data FROM ";
         for (std::size_t level = 1; level <= n; ++level)
-            sql += "keys k" + std::to_string(level) + ", ";
-        sql += "vals WHERE ";
+            sql.append("keys k").append(std::to_string(level)).append(", ");
+        sql.append("vals WHERE ");
         for (std::size_t level = 1; level <= n; ++level) {
-            const std::string k = "k" + std::to_string(level);
-            sql += k + ".parent = " + (level == 1 ? "0" : "k" + std::to_string(level - 1) + ".id") +
-                   " AND " + k + ".fold = ?" + std::to_string(level + 1) + " AND ";
+            const std::string k = std::to_string(level);
+            sql.append("k").append(k).append(".parent = ");
+            if (level == 1)
+                sql.append("0");
+            else
+                sql.append("k").append(std::to_string(level - 1)).append(".id");
+            sql.append(" AND k").append(k).append(".fold = ?").append(std::to_string(level + 1));
+            sql.append(" AND ");
         }
-        sql += "vals.key = " + (n == 0 ? std::string("0") : "k" + std::to_string(n) + ".id") +
-               " AND vals.fold = ?1";
+        sql.append("vals.key = ");
+        if (n == 0)
+            sql.append("0");
+        else
+            sql.append("k").append(std::to_string(n)).append(".id");
+        sql.append(" AND vals.fold = ?1");
         queries.push_back(std::make_unique<const std::string>(std::move(sql)));
     }
     return queries[depth]->c_str();
