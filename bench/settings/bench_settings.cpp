@@ -101,9 +101,9 @@ int main(int argc, char** argv) {
     Flat flat(folder / "flat.db");
     // Some neighbours, so that neither table holds only the one row.
     for (int i = 0; i < 200; ++i) {
-        const std::string key = std::string(kKey) + "\\K" + std::to_string(i % 20);
-        store.setValue(key, "V" + std::to_string(i), "value");
-        flat.set(key, "V" + std::to_string(i), "value");
+        const std::string key = std::string(kKey).append("\\K").append(std::to_string(i % 20));
+        store.setValue(key, std::string("V").append(std::to_string(i)), "value");
+        flat.set(key, std::string("V").append(std::to_string(i)), "value");
     }
     store.setValue(kKey, kName, "KTR:\\\\CorpTree\\Acme");
     flat.set(kKey, kName, "KTR:\\\\CorpTree\\Acme");
@@ -111,10 +111,12 @@ int main(int argc, char** argv) {
     std::size_t sink = 0;
     const double storeRead = perCall(reads, [&](int) { sink += store.value(kKey, kName)->size(); });
     const double flatRead = perCall(reads, [&](int) { sink += flat.get(kKey, kName).size(); });
-    const double storeWrite = perCall(
-        writes, [&](int i) { store.setValue(kKey, kName, "KTR:\\\\T\\" + std::to_string(i)); });
-    const double flatWrite =
-        perCall(writes, [&](int i) { flat.set(kKey, kName, "KTR:\\\\T\\" + std::to_string(i)); });
+    const double storeWrite = perCall(writes, [&](int i) {
+        store.setValue(kKey, kName, std::string("KTR:\\\\T\\").append(std::to_string(i)));
+    });
+    const double flatWrite = perCall(writes, [&](int i) {
+        flat.set(kKey, kName, std::string("KTR:\\\\T\\").append(std::to_string(i)));
+    });
     std::fprintf(stderr,
                  "bench_settings: read %.2f us (peer %.2f us), write %.1f us (peer %.1f us)%s\n",
                  storeRead, flatRead, storeWrite, flatWrite, sink ? "" : " ");
