@@ -146,8 +146,9 @@ TEST(Source, ANulByteIsRefusedRatherThanCuttingTheLineShort) {
 TEST(Source, EntriesPastTheFirstThousandsLoadWhateverTheirSize) {
     std::string text = kHeader;
     const auto entry = [&](int i, std::size_t valueBytes) {
-        text += "dn: cn=u" + std::to_string(i) + ",dc=T\nobjectClass: ktrUser\ncn: u" +
-                std::to_string(i) + "\nsurname: " + std::string(valueBytes, 'x') + "\n\n";
+        const std::string n = std::to_string(i);
+        text.append("dn: cn=u").append(n).append(",dc=T\nobjectClass: ktrUser\ncn: u").append(n);
+        text.append("\nsurname: ").append(valueBytes, 'x').append("\n\n");
     };
     for (int i = 0; i < 5000; ++i) entry(i, 1);
     for (int i = 5000; i < 7000; ++i) entry(i, 400);  // far more than the first ones judged
@@ -157,9 +158,10 @@ TEST(Source, EntriesPastTheFirstThousandsLoadWhateverTheirSize) {
     const Directory& dir = *file.directory;
     EXPECT_EQ(dir.size(), 9001u);
     for (int i : {0, 4095, 4096, 4097, 6999, 8999}) {
-        const EntryId id = dir.find("KTR:\\\\T\\u" + std::to_string(i));
+        const std::string name = std::string("KTR:\\\\T\\u").append(std::to_string(i));
+        const EntryId id = dir.find(name);
         ASSERT_NE(id, kNoEntry) << i;
-        EXPECT_EQ(dir.fullName(id), "KTR:\\\\T\\u" + std::to_string(i));
+        EXPECT_EQ(dir.fullName(id), name);
         const std::size_t length = i < 5000 ? 1 : i < 7000 ? 400 : 0;
         const auto surname = dir.values(id, "Surname");
         ASSERT_EQ(surname.size(), 1u) << i;

@@ -146,7 +146,7 @@ public:
     std::size_t size() const override { return n_; }
     platform::automation::Variant at(std::size_t index) const override {
         ++reads;
-        return platform::automation::Variant("n" + std::to_string(index));
+        return platform::automation::Variant(std::string("n").append(std::to_string(index)));
     }
     mutable std::size_t reads = 0;
 
