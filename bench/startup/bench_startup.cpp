@@ -4,7 +4,8 @@
 // process of its own (the directory is loaded once per process); the first
 // run warms the file cache and is not counted.
 // Prints one figure line: the median of the counted runs.
-// Usage: bench_startup [entries [runs [target-ms]]]   (default 1000000 3 1000)
+// Usage: bench_startup [entries|LDIF-file [runs [target-ms]]]   (default 1000000 3 1000)
+// A file given opens its tree $BENCH_STARTUP_TREE (default CorpTree, the demo's).
 //        bench_startup --child      (one run; used by the benchmark itself)
 #include <sys/wait.h>
 #include <unistd.h>
@@ -34,8 +35,9 @@ namespace {
 int child(int argc, char** argv) {
     const auto start = Clock::now();
     double shown = -1;
-    char tree[] = "/tree=KTR:\\\\Bench";
-    std::vector<char*> args = {argv[0], tree};
+    // The tree to open, as the benchmark chose it.
+    std::string tree = std::string("/tree=KTR:\\\\").append(std::getenv("BENCH_STARTUP_TREE"));
+    std::vector<char*> args = {argv[0], tree.data()};
     int count = static_cast<int>(args.size());
     const int rc = tvn::runProgram(count, args.data(), [&](tvn::frmMain& form) {
         shown = msSince(start);
@@ -76,14 +78,24 @@ double runChild(const char* self) {
 
 int main(int argc, char** argv) {
     if (argc > 1 && std::strcmp(argv[1], "--child") == 0) return child(argc, argv);
-    const std::size_t entries = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 1000000;
+    const bool given = argc > 1 && fs::is_regular_file(argv[1]);
+    const std::size_t entries = argc > 1 && !given ? std::strtoul(argv[1], nullptr, 10) : 1000000;
     const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
     const double target = argc > 3 ? std::atof(argv[3]) : 1000;
     const fs::path folder = fs::temp_directory_path() / "tvn-bench-startup";
     fs::remove_all(folder);
     fs::create_directories(folder);
-    const fs::path ldif = folder / "startup.ldif";
-    const benchdir::GeneratedShape shape = benchdir::writeDirectory(ldif, entries);
+    fs::path ldif = folder / "startup.ldif";
+    std::string name;
+    if (given) {
+        ldif = fs::absolute(argv[1]);
+        name = "startup " + ldif.filename().string();
+        setenv("BENCH_STARTUP_TREE", "CorpTree", 0);
+    } else {
+        setenv("BENCH_STARTUP_TREE", "Bench", 1);
+        name = "startup " + std::to_string(benchdir::writeDirectory(ldif, entries).entries) +
+               " entries";
+    }
     if (!useDirectoryControl(folder, ldif, "bench_startup")) return 1;
     // tvn also opens the session control of the workstation.
     if (platform::automation::loadServer(QUILLON_LIBRARY).registerServer() != 0) {
@@ -102,9 +114,7 @@ int main(int argc, char** argv) {
         if (run > 0) times.push_back(ms);
     }
     const benchtiming::Stats s = benchtiming::stats(times);
-    char name[64];
-    std::snprintf(name, sizeof name, "startup %zu entries", shape.entries);
-    benchtiming::figure(name, s.median, "ms", target);
+    benchtiming::figure(name.c_str(), s.median, "ms", target);
     fs::remove_all(folder);
     return 0;
 }
