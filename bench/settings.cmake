@@ -14,3 +14,9 @@ if(TARGET tvn_driver)
         TVN_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
     add_dependencies(bench_save_kill tvn_driver regsrv kddir quillon)
 endif()
+
+# bench_settings: a settings read and write through the registry store
+# against a raw SQLite file with one flat table.
+find_package(SQLite3 REQUIRED)
+add_executable(bench_settings ${CMAKE_CURRENT_LIST_DIR}/settings/bench_settings.cpp)
+target_link_libraries(bench_settings PRIVATE platform_registry SQLite::SQLite3)

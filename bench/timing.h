@@ -14,8 +14,7 @@ namespace benchtiming {
 #ifndef NDEBUG
 // Figures of an unoptimised build say nothing about the program's speed.
 inline const bool kUnoptimisedNoted = [] {
-    std::fputs("bench: this build is not optimised; scripts/bench runs a Release build\n",
-               stderr);
+    std::fputs("bench: this build is not optimised; scripts/bench runs a Release build\n", stderr);
     return true;
 }();
 #endif
@@ -41,6 +40,14 @@ struct Stats {
 inline Stats stats(std::vector<double> times) {
     std::sort(times.begin(), times.end());
     return {times[times.size() / 2], times.back()};
+}
+
+// One figure as bench/run reads it: name, value, unit, target (an upper
+// bound) and whether the value meets it.
+inline void figure(const char* name, double value, const char* unit, double target) {
+    std::printf("%-34s %10.2f %-6s <= %-10g %s\n", name, value, unit, target,
+                value <= target ? "ok" : "over");
+    std::fflush(stdout);
 }
 
 }  // namespace benchtiming

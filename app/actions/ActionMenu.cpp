@@ -8,12 +8,11 @@
 #include "app/actions/RemoteActions.h"
 #include "app/lookup/ResultList.h"
 #include "app/shell/frmMain.h"
-#include "platform/forms/keyedlist.h"
+#include "platform/forms/keyedlistview.h"
 #include "platform/forms/keyedtree.h"
 
 namespace tvn {
 
-using platform::forms::KeyedList;
 using platform::forms::KeyedTree;
 
 void frmMain::mnuAction_Click(const QString& code) {
@@ -27,10 +26,10 @@ void frmMain::mnuAction_Click(const QString& code) {
             chosenImage = KeyedTree::imageOf(node);
             RemoteActions::StartRemoteAction(*this, chosenKey);
         }
-    } else if (const QTreeWidgetItem* item = lstMultiple->selectedItem();
-               item && !refuseKeylessItem(*this, item)) {
-        chosenKey = KeyedList::keyOf(item);
-        chosenImage = KeyedList::smallIconOf(item);
+    } else if (const int row = lstMultiple->selectedRow();
+               row >= 0 && !refuseKeylessItem(*this, row)) {
+        chosenKey = lstMultiple->keyAt(row);
+        chosenImage = lstMultiple->smallIconAt(row);
         if (chosenImage == "User")
             RemoteActions::StartRemoteAction(*this, chosenKey);
         else

@@ -16,6 +16,7 @@
 #include "app/shell/Validation.h"
 #include "app/shell/frmMain.h"
 #include "platform/forms/keyedlist.h"
+#include "platform/forms/keyedlistview.h"
 #include "platform/forms/services.h"
 #include "platform/process/errors.h"
 

@@ -20,6 +20,7 @@
 #include "app/shell/frmMain.h"
 #include "platform/forms/imagecombo.h"
 #include "platform/forms/keyedlist.h"
+#include "platform/forms/keyedlistview.h"
 #include "platform/forms/keyedtree.h"
 #include "platform/forms/mouse.h"
 #include "platform/forms/twips.h"

@@ -19,14 +19,43 @@
 #include "app/shell/frmMain.h"
 #include "platform/automation/variant.h"
 #include "platform/forms/imagecombo.h"
-#include "platform/forms/keyedlist.h"
+#include "platform/forms/keyedlistview.h"
 #include "platform/forms/keyedtree.h"
 
 namespace tvn {
 
-using platform::forms::KeyedList;
 using platform::forms::KeyedTree;
 namespace pointer = platform::forms::pointer;
+namespace pa = platform::automation;
+
+namespace {
+
+// The hits of a search as rows of the result list: the key is the hit's full
+// name, the text its dotted name, both worked out only for the rows shown
+// (a short prefix may match every entry of a large directory).
+class SearchHitRows final : public platform::forms::RowSource {
+public:
+    explicit SearchHitRows(pa::Variant results) : results_(std::move(results)) {}
+    qsizetype size() const override { return static_cast<qsizetype>(results_.arraySize()); }
+    QString keyAt(qsizetype row) const override {
+        QString fullName;
+        // A hit that does not read as text shows as an empty row.
+        resumeNext([&] {
+            fullName = QString::fromStdString(results_.arrayItem(std::size_t(row)).toString());
+        });
+        return fullName;
+    }
+    QString textAt(qsizetype row) const override {
+        QString dotted = keyAt(row);
+        UNCtoDOTConversion::ConvertUNCtoDOT(dotted);
+        return dotted;
+    }
+
+private:
+    pa::Variant results_;
+};
+
+}  // namespace
 
 void frmMain::cmdRC_Click() {
     if (treeFlag) {
@@ -74,18 +103,15 @@ void frmMain::cmdRC_Click() {
 
 void frmMain::KDDirUser_SearchCompleted(const platform::automation::Variant& Results) {
     const bool isArray = Results.isArray();
-    const auto& hits = isArray ? Results.array() : platform::automation::Variant::Array{};
+    const std::size_t hitCount = isArray ? Results.arraySize() : 0;
 
-    if (isArray && hits.size() > 1) {
+    if (hitCount > 1) {
         setMousePointer(pointer::kDefault);
         lstMultiple->clearItems();
-        for (const auto& hit : hits)
-            resumeNext([&] {
-                QString fullName = QString::fromStdString(hit.toString());
-                QString dotted = fullName;
-                UNCtoDOTConversion::ConvertUNCtoDOT(dotted);
-                lstMultiple->addItem(fullName, dotted, "User");
-            });
+        // The results are the control's copy; the rows keep their own.
+        resumeNext([&] {
+            lstMultiple->addRows(std::make_shared<SearchHitRows>(Results.deref()), "User");
+        });
         resumeNext([&] { lstMultiple->setColumnHeader(1, "Multiple users found ..."); });
         // A list the server cut short is shown as what it is.
         QString notice;
@@ -94,8 +120,8 @@ void frmMain::KDDirUser_SearchCompleted(const platform::automation::Variant& Res
         return;
     }
 
-    if (isArray && hits.size() == 1) {
-        const QString hit = QString::fromStdString(hits.front().toString());
+    if (hitCount == 1) {
+        const QString hit = QString::fromStdString(Results.arrayItem(0).toString());
         std::optional<KDDirEntry> entry;
         const int opened =
             errorNumberOf([&] { entry.emplace(need(KDDirWSAddress.get())->OpenEntry(hit)); });

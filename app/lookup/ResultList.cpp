@@ -6,20 +6,18 @@
 
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTreeWidgetItem>
 
 #include "app/actions/RemoteActions.h"
 #include "app/browser/AttributeView.h"
 #include "app/shell/RuntimeError.h"
 #include "app/shell/frmMain.h"
 #include "platform/forms/imagecombo.h"
-#include "platform/forms/keyedlist.h"
+#include "platform/forms/keyedlistview.h"
 #include "platform/forms/mouse.h"
 #include "platform/forms/twips.h"
 
 namespace tvn {
 
-using platform::forms::KeyedList;
 using platform::forms::toPixels;
 
 namespace {
@@ -35,19 +33,19 @@ void chooseResultList(frmMain& form) {
 
 // The item becomes the target: its attributes, its name in the name box,
 // the default action on the main button.
-void showItem(frmMain& form, const QTreeWidgetItem* item) {
-    resumeNext([&] { getKTRinfo(form, KeyedList::keyOf(item)); });
-    form.ImageCombo1->setEditText(item->text(0));
+void showItem(frmMain& form, int row) {
+    resumeNext([&] { getKTRinfo(form, form.lstMultiple->keyAt(row)); });
+    form.ImageCombo1->setEditText(form.lstMultiple->textAt(row));
     form.Command1->setEnabled(true);
     form.showDefaultActionCaption();
 }
 
 // The default action on an item. A search hit is itself the chosen object;
 // a workstation of a resolved user is acted on for that user.
-void actOn(frmMain& form, const QTreeWidgetItem* item) {
-    if (refuseKeylessItem(form, item)) return;
-    const QString key = KeyedList::keyOf(item);
-    if (KeyedList::smallIconOf(item) == "User") {
+void actOn(frmMain& form, int row) {
+    if (refuseKeylessItem(form, row)) return;
+    const QString key = form.lstMultiple->keyAt(row);
+    if (form.lstMultiple->smallIconAt(row) == "User") {
         form.chosenKey = key;
         form.chosenImage = "User";
     }
@@ -56,45 +54,46 @@ void actOn(frmMain& form, const QTreeWidgetItem* item) {
 
 }  // namespace
 
-bool isMessageItem(const QTreeWidgetItem* item) {
-    return item->text(0).contains("Workstation not in database", Qt::CaseInsensitive);
+bool isMessageItem(const QString& text) {
+    return text.contains("Workstation not in database", Qt::CaseInsensitive);
 }
 
-bool refuseKeylessItem(frmMain& form, const QTreeWidgetItem* item) {
-    if (!KeyedList::keyOf(item).isEmpty()) return false;
-    form.setStatusText(isMessageItem(item) ? QString(kUpdateDatabase) : item->text(0));
+bool refuseKeylessItem(frmMain& form, int row) {
+    if (!form.lstMultiple->keyAt(row).isEmpty()) return false;
+    const QString text = form.lstMultiple->textAt(row);
+    form.setStatusText(isMessageItem(text) ? QString(kUpdateDatabase) : text);
     return true;
 }
 
 void frmMain::lstMultiple_Click() {
-    const QTreeWidgetItem* item = lstMultiple->selectedItem();
-    if (!item || KeyedList::keyOf(item).isEmpty()) return;
-    showItem(*this, item);
+    const int row = lstMultiple->selectedRow();
+    if (row < 0 || lstMultiple->keyAt(row).isEmpty()) return;
+    showItem(*this, row);
     chooseResultList(*this);
 }
 
-void frmMain::lstMultiple_ItemClick(QTreeWidgetItem* Item) {
-    if (lstMultiple->count() == 0 || !Item) return;
+void frmMain::lstMultiple_ItemClick(int Item) {
+    if (lstMultiple->count() == 0 || Item < 0 || Item >= lstMultiple->count()) return;
     chooseResultList(*this);
-    if (isMessageItem(Item))
+    if (isMessageItem(lstMultiple->textAt(Item)))
         setStatusText(kUpdateDatabase);
     else
         showItem(*this, Item);
 }
 
 void frmMain::lstMultiple_DblClick() {
-    const QTreeWidgetItem* item = lstMultiple->selectedItem();
-    if (!item) return;
+    const int row = lstMultiple->selectedRow();
+    if (row < 0) return;
     chooseResultList(*this);
-    actOn(*this, item);
+    actOn(*this, row);
 }
 
 void frmMain::lstMultiple_KeyPress(int KeyAscii) {
-    const QTreeWidgetItem* item = lstMultiple->selectedItem();
-    if (!item) return;
+    const int row = lstMultiple->selectedRow();
+    if (row < 0) return;
     chooseResultList(*this);
-    showItem(*this, item);
-    if (KeyAscii == 13 && !isMessageItem(item)) actOn(*this, item);
+    showItem(*this, row);
+    if (KeyAscii == 13 && !isMessageItem(lstMultiple->textAt(row))) actOn(*this, row);
 }
 
 void frmMain::lstMultiple_MouseDown(int Button, int, double X, double Y) {
@@ -103,11 +102,8 @@ void frmMain::lstMultiple_MouseDown(int Button, int, double X, double Y) {
     if (Button != platform::forms::mouse::kRightButton) return;
     // The menu acts on the item under the pointer.
     const QPoint at(toPixels(X), toPixels(Y));
-    if (QTreeWidgetItem* item = lstMultiple->itemAtPoint(at)) {
-        lstMultiple->setCurrentItem(item);
-        item->setSelected(true);
-    }
-    if (!lstMultiple->selectedItem()) return;
+    if (const int row = lstMultiple->rowAtPoint(at); row >= 0) lstMultiple->setCurrentRow(row);
+    if (lstMultiple->selectedRow() < 0) return;
     chooseResultList(*this);
     svc_.menus->popup(*mnuMain, *lstMultiple->viewport(), at, 2);
 }

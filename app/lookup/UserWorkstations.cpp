@@ -17,7 +17,7 @@
 #include "app/shell/Paths.h"
 #include "app/shell/RuntimeError.h"
 #include "app/shell/frmMain.h"
-#include "platform/forms/keyedlist.h"
+#include "platform/forms/keyedlistview.h"
 #include "platform/forms/services.h"
 #include "platform/forms/tabstrip.h"
 
@@ -109,9 +109,9 @@ std::optional<QString> workstationFor(std::string_view database, std::string_vie
 
 void addWorkstationItem(frmMain& form, std::string_view database, std::string_view key,
                         const QString& addressValue) {
-    platform::forms::KeyedList& list = *form.lstMultiple;
+    platform::forms::KeyedListView& list = *form.lstMultiple;
     if (const std::optional<QString> workstation = workstationFor(database, key)) {
-        if (list.item(*workstation)) return;
+        if (list.row(*workstation) >= 0) return;
         QString dotted = *workstation;
         UNCtoDOTConversion::ConvertUNCtoDOT(dotted);
         list.addItem(*workstation, dotted, "Workstation");

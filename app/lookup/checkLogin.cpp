@@ -9,7 +9,7 @@
 #include "app/lookup/UserWorkstations.h"
 #include "app/shell/RuntimeError.h"
 #include "app/shell/frmMain.h"
-#include "platform/forms/keyedlist.h"
+#include "platform/forms/keyedlistview.h"
 #include "platform/forms/services.h"
 
 namespace tvn {

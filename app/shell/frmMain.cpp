@@ -27,6 +27,7 @@
 #include "app/shell/frmHelpWindow.h"
 #include "platform/forms/imagecombo.h"
 #include "platform/forms/keyedlist.h"
+#include "platform/forms/keyedlistview.h"
 #include "platform/forms/keyedtree.h"
 #include "platform/forms/mousegrip.h"
 #include "platform/forms/statusbar.h"
@@ -111,7 +112,7 @@ void frmMain::buildRemoteActionPage() {
     TreeViewRC = placed(new forms::KeyedTree(page), 100, 1100, 2900, 3600);
     TreeViewRC->setImageList(&ImageListMy);
     lvwKTRinfo = placed(new forms::KeyedList({"Attribute", "Value"}, page), 3050, 1100, 3000, 2900);
-    lstMultiple = placed(new forms::KeyedList({"Search Results"}, page), 3050, 4030, 3000, 700);
+    lstMultiple = placed(new forms::KeyedListView({"Search Results"}, page), 3050, 4030, 3000, 700);
     lstMultiple->setImageList(&ImageListMy);
 
     imgSplitterV = placed(new forms::MouseGrip(Qt::SplitHCursor, page), 3000, 1100, 60, 3600);
@@ -317,12 +318,12 @@ void frmMain::connectHandlers() {
     connect(cmbKTRInfoLayout, &QComboBox::currentIndexChanged, this,
             &frmMain::cmbKTRInfoLayout_Click);
 
-    using L = forms::KeyedList;
-    connect(lstMultiple, &L::click, this, &frmMain::lstMultiple_Click);
-    connect(lstMultiple, &L::itemClick, this, &frmMain::lstMultiple_ItemClick);
-    connect(lstMultiple, &L::dblClick, this, &frmMain::lstMultiple_DblClick);
-    connect(lstMultiple, &L::keyPress, this, &frmMain::lstMultiple_KeyPress);
-    connect(lstMultiple, &L::mouseDown, this, &frmMain::lstMultiple_MouseDown);
+    using R = forms::KeyedListView;
+    connect(lstMultiple, &R::click, this, &frmMain::lstMultiple_Click);
+    connect(lstMultiple, &R::itemClick, this, &frmMain::lstMultiple_ItemClick);
+    connect(lstMultiple, &R::dblClick, this, &frmMain::lstMultiple_DblClick);
+    connect(lstMultiple, &R::keyPress, this, &frmMain::lstMultiple_KeyPress);
+    connect(lstMultiple, &R::mouseDown, this, &frmMain::lstMultiple_MouseDown);
 }
 
 QAction* frmMain::menuItem(const QString& name) const {

@@ -46,6 +46,7 @@ class Store;
 namespace platform::forms {
 class ImageCombo;
 class KeyedList;
+class KeyedListView;
 class KeyedTree;
 class MouseGrip;
 class StatusBar;
@@ -153,7 +154,7 @@ public:
     // with the keys), a double click on an item, a typed key (Enter is 13)
     // and every mouse press, before the list selects anything.
     void lstMultiple_Click();
-    void lstMultiple_ItemClick(QTreeWidgetItem* Item);
+    void lstMultiple_ItemClick(int Item);
     void lstMultiple_DblClick();
     void lstMultiple_KeyPress(int KeyAscii);
     void lstMultiple_MouseDown(int Button, int Shift, double X, double Y);
@@ -212,7 +213,7 @@ public:
     QLabel* lblRCUserFromKTR = nullptr;
     platform::forms::KeyedTree* TreeViewRC = nullptr;
     platform::forms::KeyedList* lvwKTRinfo = nullptr;
-    platform::forms::KeyedList* lstMultiple = nullptr;
+    platform::forms::KeyedListView* lstMultiple = nullptr;
     platform::forms::MouseGrip* imgSplitterV = nullptr;
     QFrame* picSplitterV = nullptr;
     platform::forms::MouseGrip* imgSplitterH = nullptr;

@@ -17,6 +17,7 @@
 #include "app/shell/frmMain.h"
 #include "platform/forms/imagecombo.h"
 #include "platform/forms/keyedlist.h"
+#include "platform/forms/keyedlistview.h"
 #include "platform/forms/keyedtree.h"
 #include "platform/forms/mousegrip.h"
 #include "platform/forms/statusbar.h"

@@ -43,6 +43,21 @@ std::size_t residentBytes() {
     return resident * static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
 }
 
+// The resident high-water mark, which clearPeak sets back to what is resident now.
+std::size_t peakResidentBytes() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0) return std::stoul(line.substr(6)) * 1024;
+    return 0;
+}
+bool clearPeak() {
+    std::ofstream refs("/proc/self/clear_refs");
+    refs << "5";
+    refs.flush();
+    return static_cast<bool>(refs);
+}
+
 struct Timing {
     double median;
     double worst;
@@ -74,6 +89,7 @@ void run(std::size_t wanted, const fs::path& folder) {
     malloc_trim(0);
     const std::size_t heapBefore = heapInUse();
     const std::size_t rssBefore = residentBytes();
+    const bool peakKnown = clearPeak();
     start = Clock::now();
     const std::clock_t cpuStart = std::clock();
     const auto result = outside::directory::loadLdif(file);
@@ -91,6 +107,17 @@ void run(std::size_t wanted, const fs::path& folder) {
         "memory: heap +%.0f B/entry, RSS +%.0f B/entry, held by the directory %.0f "
         "B/entry (target <= 1024)\n",
         (heapInUse() - heapBefore) / n, (residentBytes() - rssBefore) / n, dir.memoryUsage() / n);
+    if (peakKnown) {
+        const double kept = static_cast<double>(residentBytes() - rssBefore);
+        const double peak = static_cast<double>(peakResidentBytes() - rssBefore);
+        std::printf(
+            "load peak: %.0f MiB resident at most, %.0f MiB kept: %.2f x (target <= 1.15)\n",
+            peak / 1048576, kept / 1048576, peak / kept);
+        const std::string size = std::to_string(shape.entries);
+        benchtiming::figure(("load peak/kept " + size).c_str(), peak / kept, "x", 1.15);
+    }
+    benchtiming::figure(("load kept/entry " + std::to_string(shape.entries)).c_str(),
+                        static_cast<double>(residentBytes() - rssBefore) / n, "B", 300);
 
     const EntryId root = dir.trees().front();
     // A unit and a leaf deep in the last country, spelt in upper case.

@@ -27,7 +27,7 @@
 #include "app/lookup/WorkstationDatabase.h"
 #include "app/shell/frmMain.h"
 #include "platform/automation/create.h"
-#include "platform/forms/keyedlist.h"
+#include "platform/forms/keyedlistview.h"
 
 namespace fs = std::filesystem;
 namespace pa = platform::automation;

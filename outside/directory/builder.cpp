@@ -160,8 +160,12 @@ Directory::TextRef DirectoryBuilder::store(std::string_view text) {
     return {offset, static_cast<std::uint32_t>(text.size())};
 }
 
-void DirectoryBuilder::reserve(std::size_t entries, std::size_t textBytes) {
-    text_.reserve(textBytes);
+void DirectoryBuilder::reserveScaled(double factor) {
+    const auto scaled = [factor](std::size_t n) {
+        return static_cast<std::size_t>(static_cast<double>(n) * factor) + 16;
+    };
+    const std::size_t entries = scaled(parent_.size());
+    text_.reserve(scaled(text_.size()));
     parent_.reserve(entries);
     name_.reserve(entries);
     folded_.reserve(entries);
@@ -169,7 +173,7 @@ void DirectoryBuilder::reserve(std::size_t entries, std::size_t textBytes) {
     rdnType_.reserve(entries);
     location_.reserve(entries);
     valueStart_.reserve(entries + 1);
-    values_.reserve(entries * 5);
+    values_.reserve(scaled(values_.size()));
 }
 
 void DirectoryBuilder::addEntry(std::string_view dn, std::span<const Attribute> attributes,
@@ -345,7 +349,7 @@ std::shared_ptr<const Directory> DirectoryBuilder::finish() {
         if (member.capacity() > member.size() + member.size() / 8) member.shrink_to_fit();
     };
     dir->text_ = std::move(text_);
-    shrink(dir->text_);
+    dir->text_.shrinkToFit();
     bool inOrder = true;
     for (EntryId k = 0; k < n && inOrder; ++k) inOrder = order[k] == k;
     if (inOrder) {
@@ -400,27 +404,8 @@ std::shared_ptr<const Directory> DirectoryBuilder::finish() {
     dir->schema_ = std::move(schema_);
     dir->source_ = std::move(source_);
 
-    // The name index: the first eight bytes of each folded name as a number
-    // settle most comparisons without touching the text.
-    {
-        std::vector<std::pair<std::uint64_t, EntryId>> keyed(n);
-        for (EntryId k = 0; k < n; ++k) {
-            const std::string_view f = dir->folded(k);
-            std::uint64_t key = 0;
-            for (std::size_t b = 0; b < 8; ++b) {
-                key = (key << 8) | (b < f.size() ? static_cast<unsigned char>(f[b]) : 0u);
-            }
-            keyed[k] = {key, k};
-        }
-        std::sort(keyed.begin(), keyed.end(), [&dir](const auto& a, const auto& b) {
-            if (a.first != b.first) return a.first < b.first;
-            const int c = dir->folded(a.second).compare(dir->folded(b.second));
-            return c != 0 ? c < 0 : a.second < b.second;
-        });
-        dir->byName_.resize(n);
-        for (std::size_t k = 0; k < n; ++k) dir->byName_[k] = keyed[k].second;
-    }
-    // The builder's own tables are not needed any more.
+    // The builder's own tables are not needed any more; they go before the
+    // name index is built, so that loading peaks little above what it keeps.
     const auto release = [](auto& member) {
         std::remove_reference_t<decltype(member)>().swap(member);
     };
@@ -428,6 +413,28 @@ std::shared_ptr<const Directory> DirectoryBuilder::finish() {
     release(location_), release(values_), release(roots_), release(rootByDn_);
     release(rootAncestor_), release(chain_), release(typeCache_), release(classCache_),
         release(types_);
+    release(order), release(newId), release(stack);
+
+    // The name index: the first eight bytes of each folded name as a number
+    // settle most comparisons without touching the text.
+    {
+        std::vector<std::uint64_t> prefix(n);
+        for (EntryId k = 0; k < n; ++k) {
+            const std::string_view f = dir->folded(k);
+            std::uint64_t key = 0;
+            for (std::size_t b = 0; b < 8; ++b) {
+                key = (key << 8) | (b < f.size() ? static_cast<unsigned char>(f[b]) : 0u);
+            }
+            prefix[k] = key;
+        }
+        dir->byName_.resize(n);
+        for (EntryId k = 0; k < n; ++k) dir->byName_[k] = k;
+        std::sort(dir->byName_.begin(), dir->byName_.end(), [&](EntryId a, EntryId b) {
+            if (prefix[a] != prefix[b]) return prefix[a] < prefix[b];
+            const int c = dir->folded(a).compare(dir->folded(b));
+            return c != 0 ? c < 0 : a < b;
+        });
+    }
     valueStart_.assign(1, 0);
     table_ = NameTable();
     return dir;

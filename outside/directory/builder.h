@@ -57,9 +57,10 @@ public:
     void addEntry(std::string_view dn, std::span<const Attribute> attributes,
                   unsigned long location = 0);
 
-    // Room for about this many entries and bytes of text, to spare growing
-    // the tables step by step while a large source is read.
-    void reserve(std::size_t entries, std::size_t textBytes);
+    // Room for `factor` times the entries, text and values added so far, to
+    // spare growing the tables step by step while a large source is read:
+    // each step copies a table while the old one is still held.
+    void reserveScaled(double factor);
 
     std::size_t size() const { return parent_.size(); }
 
@@ -79,7 +80,7 @@ private:
 
     Schema schema_;
     std::string source_;
-    std::string text_;
+    TextStore text_;
     std::vector<EntryId> parent_;
     std::vector<Directory::TextRef> name_;
     std::vector<Directory::TextRef> folded_;

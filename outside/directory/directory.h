@@ -20,6 +20,7 @@
 
 #include "outside/directory/nametable.h"
 #include "outside/directory/schema.h"
+#include "outside/directory/textstore.h"
 
 namespace outside::directory {
 
@@ -112,7 +113,7 @@ private:
 
     std::string source_;
     Schema schema_;
-    std::string text_;
+    TextStore text_;
     std::vector<EntryId> parent_;
     std::vector<TextRef> name_;
     std::vector<TextRef> folded_;

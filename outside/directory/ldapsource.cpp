@@ -303,7 +303,7 @@ public:
         const auto& base = dynamic_cast<const LdapEntry&>(context);
         std::lock_guard lock(mutex_);
         return withServer([&](LDAP* ld) {
-            SearchHits hits;
+            std::vector<std::string> names;
             const std::string pattern = foldCase(query.pattern);
             const std::string self = foldCase(base.fullName());
             const std::string filter =
@@ -321,10 +321,11 @@ public:
                                  query.classes.end())
                              return;
                          if (!matchesPattern(pattern, foldCase(record->name))) return;
-                         hits.fullNames.push_back(std::move(record->fullName));
+                         names.push_back(std::move(record->fullName));
                      });
-            hits.limited = found.value_or(false);  // nullopt: the context went away meanwhile
-            return hits;
+            // nullopt: the context went away meanwhile
+            return SearchHits{std::make_shared<ListedHitNames>(std::move(names)),
+                              found.value_or(false)};
         });
     }
 

@@ -129,8 +129,11 @@ private:
     void readSchema(std::string_view dn);
     bool isSubschema(std::string_view dn) const;
 
+    static constexpr std::size_t kSampleEntries = 4096;
+
     std::string name_;
     std::size_t expectedBytes_ = 0;
+    std::size_t bytesSeen_ = 0;  // of the lines read so far
     std::unique_ptr<DirectoryBuilder> builder_;
     // Gathering: the unfinished last line of the bytes fed so far, the lines
     // of the record so far, and where it stands.
@@ -169,6 +172,7 @@ void Reader::feed(std::string_view bytes) {
 // One physical line, without its line end.
 void Reader::line(std::string_view text) {
     ++lineCount_;
+    bytesSeen_ += text.size() + 1;
     if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
     if (text.find('\0') != std::string_view::npos) bad(lineCount_, "a NUL byte in the line");
     if (text.empty()) {
@@ -269,6 +273,13 @@ void Reader::record(std::string_view text, unsigned long first, bool firstRecord
     if (isSubschema(dn)) bad(first, "a second subschema entry");
     try {
         builder_->addEntry(dn, attributes_, first);
+        if (builder_->size() == kSampleEntries && expectedBytes_ > bytesSeen_) {
+            // The first entries tell what the rest of the source will take;
+            // room for that and a little more is made at once, so that the
+            // tables neither grow step by step nor are trimmed by a copy.
+            builder_->reserveScaled(1.08 * static_cast<double>(expectedBytes_) /
+                                    static_cast<double>(bytesSeen_));
+        }
     } catch (const EntryError& error) {
         bad(error.type.empty() ? first : lineOf(error.type, error.value), error.what());
     }
@@ -354,9 +365,6 @@ void Reader::readSchema(std::string_view dn) {
     try {
         builder_ =
             std::make_unique<DirectoryBuilder>(Schema::parse(attributeTypes, objectClasses), name_);
-        // An entry takes at least ~100 bytes of LDIF, and keeps less text
-        // than the file spends on it.
-        builder_->reserve(expectedBytes_ / 100, expectedBytes_);
     } catch (const SchemaError& error) {
         const auto& list = error.list == "attributeTypes" ? attributeTypes : objectClasses;
         bad(error.index < list.size() ? lineOf(error.list, list[error.index]) : first_,

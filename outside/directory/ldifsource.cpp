@@ -47,6 +47,20 @@ private:
     std::shared_ptr<const Schema> schema_;  // shares ownership of dir_
 };
 
+// The hits keep the data they were found in, so they still name what the
+// search found once the file has changed or gone.
+class DirectoryHitNames final : public HitNames {
+public:
+    DirectoryHitNames(DirectoryPtr directory, std::vector<EntryId> hits)
+        : directory_(std::move(directory)), hits_(std::move(hits)) {}
+    std::size_t size() const override { return hits_.size(); }
+    std::string at(std::size_t index) const override { return directory_->fullName(hits_[index]); }
+
+private:
+    DirectoryPtr directory_;
+    std::vector<EntryId> hits_;
+};
+
 class LdifSource : public Source {
 public:
     LdifSource(std::string path, LoadLimits limits)
@@ -82,9 +96,7 @@ public:
             q.classes.push_back(dir.schema().objectClass(id).name);
         q.scope = query.scope;
         q.context = entry.id();
-        SearchHits hits;
-        for (const EntryId hit : dir.search(q)) hits.fullNames.push_back(dir.fullName(hit));
-        return hits;
+        return {std::make_shared<DirectoryHitNames>(entry.directory(), dir.search(q)), false};
     }
 
 private:

@@ -62,9 +62,30 @@ struct SourceQuery {
     Scope scope = Scope::Subtree;
 };
 
+// The full names of a search's hits. A source may build each name only when
+// it is read: a prefix as short as "*" may match every entry of a large
+// directory. `at` is called with 0 <= index < size().
+class HitNames {
+public:
+    virtual ~HitNames() = default;
+    virtual std::size_t size() const = 0;
+    virtual std::string at(std::size_t index) const = 0;
+};
+
+// Hit names that were read whole, as a server sends them.
+class ListedHitNames final : public HitNames {
+public:
+    explicit ListedHitNames(std::vector<std::string> names) : names_(std::move(names)) {}
+    std::size_t size() const override { return names_.size(); }
+    std::string at(std::size_t index) const override { return names_[index]; }
+
+private:
+    std::vector<std::string> names_;
+};
+
 struct SearchHits {
-    std::vector<std::string> fullNames;
-    bool limited = false;  // a server limit cut the hits short
+    std::shared_ptr<const HitNames> names;  // never null
+    bool limited = false;                   // a server limit cut the hits short
 };
 
 class Source {

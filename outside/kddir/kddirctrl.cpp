@@ -26,6 +26,18 @@ std::string trim(std::string_view text) {
     return std::string(text.substr(first, last - first + 1));
 }
 
+// A search's answer: each hit's full name is read from the source's hits
+// when it is asked for.
+class HitArray final : public LazyArray {
+public:
+    explicit HitArray(std::shared_ptr<const dir::HitNames> names) : names_(std::move(names)) {}
+    std::size_t size() const override { return names_->size(); }
+    Variant at(std::size_t index) const override { return Variant(names_->at(index)); }
+
+private:
+    std::shared_ptr<const dir::HitNames> names_;
+};
+
 }  // namespace
 
 std::vector<dir::ClassId> parseClassList(const dir::Schema& schema, std::string_view list) {
@@ -163,13 +175,9 @@ void KDDirCtrl::startSearch(std::string pattern, std::string classes, std::int32
     // Classes named in the list but unknown to the schema match nothing.
     if (!query.classes.empty() || trim(classes).empty()) {
         const dir::SearchHits hits = readingSource([&] { return source_->search(*start, query); });
-        note_->record(hits.limited, hits.fullNames.size());
-        if (!hits.fullNames.empty()) {
-            Variant::Array names;
-            names.reserve(hits.fullNames.size());
-            for (const std::string& hit : hits.fullNames) names.emplace_back(hit);
-            results = Variant(std::move(names));
-        }
+        note_->record(hits.limited, hits.names->size());
+        if (hits.names->size() > 0)
+            results = Variant::lazyArray(std::make_shared<HitArray>(hits.names));
     }
     events_.fire(kEventsIid, kSearchCompleted, {results});
 }

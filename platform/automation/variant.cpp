@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <mutex>
 #include <optional>
 
 #include "platform/automation/error.h"
@@ -126,7 +127,33 @@ Variant::Variant(std::string_view value) : value_(std::string(value)) {}
 Variant::Variant(const char* value) : value_(std::string(value ? value : "")) {}
 Variant::Variant(Ref<Object> object) noexcept : value_(std::move(object)) {}
 Variant::Variant(std::nullptr_t) noexcept : value_(Ref<Object>()) {}
-Variant::Variant(Array items) : value_(std::make_shared<const Array>(std::move(items))) {}
+// The elements of an array: held, or read from a lazy source and kept once
+// every element is asked for at a time.
+class Variant::ArrayData {
+public:
+    explicit ArrayData(Array items) : items_(std::move(items)), built_(true) {}
+    explicit ArrayData(std::shared_ptr<const LazyArray> lazy) : lazy_(std::move(lazy)) {}
+
+    std::size_t size() const { return lazy_ ? lazy_->size() : items_.size(); }
+    Variant at(std::size_t index) const { return lazy_ ? lazy_->at(index) : items_[index]; }
+    const Array& all() const {
+        std::call_once(once_, [this] {
+            if (built_) return;
+            const std::size_t n = lazy_->size();
+            items_.reserve(n);
+            for (std::size_t i = 0; i < n; ++i) items_.push_back(lazy_->at(i));
+        });
+        return items_;
+    }
+
+private:
+    std::shared_ptr<const LazyArray> lazy_;
+    mutable Array items_;
+    bool built_ = false;
+    mutable std::once_flag once_;
+};
+
+Variant::Variant(Array items) : value_(std::make_shared<const ArrayData>(std::move(items))) {}
 Variant::Variant(const Variant&) = default;
 Variant::Variant(Variant&&) noexcept = default;
 Variant& Variant::operator=(const Variant&) = default;
@@ -150,6 +177,12 @@ Variant Variant::fromStrings(const std::vector<std::string>& items) {
     array.reserve(items.size());
     for (const auto& item : items) array.emplace_back(item);
     return Variant(std::move(array));
+}
+
+Variant Variant::lazyArray(std::shared_ptr<const LazyArray> items) {
+    Variant v;
+    v.value_ = std::make_shared<const ArrayData>(std::move(items));
+    return v;
 }
 
 Variant Variant::byRef(Variant& target) noexcept {
@@ -288,8 +321,23 @@ Ref<Object> Variant::toObject() const {
 
 const Variant::Array& Variant::array() const {
     const Variant& v = deref();
-    if (const auto* items = std::get_if<ArrayPtr>(&v.value_)) return **items;
+    if (const auto* items = std::get_if<ArrayPtr>(&v.value_)) return (*items)->all();
     mismatch(v.kind(), "Array");
+}
+
+std::size_t Variant::arraySize() const {
+    const Variant& v = deref();
+    if (const auto* items = std::get_if<ArrayPtr>(&v.value_)) return (*items)->size();
+    mismatch(v.kind(), "Array");
+}
+
+Variant Variant::arrayItem(std::size_t index) const {
+    const Variant& v = deref();
+    const auto* items = std::get_if<ArrayPtr>(&v.value_);
+    if (!items) mismatch(v.kind(), "Array");
+    if (index >= (*items)->size())
+        throw AutomationError::standard(error::BadIndex, "Subscript out of range");
+    return (*items)->at(index);
 }
 
 std::vector<std::string> Variant::toStrings() const {
@@ -315,7 +363,7 @@ bool operator==(const Variant& a, const Variant& b) {
     if (x.value_.index() != y.value_.index()) return false;
     if (const auto* items = std::get_if<Variant::ArrayPtr>(&x.value_)) {
         const auto& other = *std::get<Variant::ArrayPtr>(y.value_);
-        return **items == other;
+        return (*items)->all() == other.all();
     }
     return x.value_ == y.value_;
 }

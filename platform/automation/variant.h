@@ -1,9 +1,10 @@
 // Variant: the value type of every late-bound call. It holds Empty, Null, a
 // Boolean, a 16- or 32-bit integer, a double, 8-bit text, an object reference
 // (Nothing is a null reference), a zero-based array, or the marker of an
-// omitted optional argument. A by-reference Variant refers to a caller's
-// Variant so that a member can write back into it; every reading accessor
-// looks through the reference.
+// omitted optional argument. An array may be lazy: its elements are worked
+// out one by one when read, so that a huge answer costs nothing until used.
+// A by-reference Variant refers to a caller's Variant so that a member can
+// write back into it; every reading accessor looks through the reference.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +19,15 @@
 namespace platform::automation {
 
 class Object;
+class Variant;
+
+// The elements of a lazy array. `at` is called with 0 <= index < size().
+class LazyArray {
+public:
+    virtual ~LazyArray() = default;
+    virtual std::size_t size() const = 0;
+    virtual Variant at(std::size_t index) const = 0;
+};
 
 class Variant {
 public:
@@ -46,6 +56,8 @@ public:
     static Variant nothing() noexcept { return Variant(nullptr); }
     static Variant missing() noexcept;
     static Variant fromStrings(const std::vector<std::string>& items);
+    // An array whose elements are read from `items` when asked for.
+    static Variant lazyArray(std::shared_ptr<const LazyArray> items);
     // A reference to `target`, which must outlive every copy of the result.
     static Variant byRef(Variant& target) noexcept;
 
@@ -86,8 +98,14 @@ public:
     bool toBool() const;
     // Nothing gives a null Ref; a value that is not an object raises Object required.
     Ref<Object> toObject() const;
-    // The elements of an array; raises Type mismatch for anything else.
+    // The elements of an array; raises Type mismatch for anything else. A
+    // lazy array is built in full on the first call.
     const Array& array() const;
+    // One element at a time, without building a lazy array; raise Type
+    // mismatch for anything but an array, and arrayItem Subscript out of
+    // range for an index past the end.
+    std::size_t arraySize() const;
+    Variant arrayItem(std::size_t index) const;
     std::vector<std::string> toStrings() const;
 
     // Direct access without conversion; only valid for the matching kind.
@@ -110,7 +128,8 @@ private:
         Variant* target;
         bool operator==(const RefTag&) const = default;
     };
-    using ArrayPtr = std::shared_ptr<const Array>;
+    class ArrayData;
+    using ArrayPtr = std::shared_ptr<const ArrayData>;
     // Index order matches Kind, with the reference last.
     using Storage = std::variant<std::monostate, NullTag, bool, std::int16_t, std::int32_t, double,
                                  std::string, Ref<Object>, ArrayPtr, MissingTag, RefTag>;

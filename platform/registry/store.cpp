@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <mutex>
 #include <system_error>
 #include <unordered_map>
 
@@ -372,12 +373,55 @@ void Store::deleteKey(std::string_view key) {
     });
 }
 
+namespace {
+
+// The query that walks a key path of `depth` levels and reads one value:
+// parameter 1 is the value's folded name, 2 and on the levels' folded names.
+const char* valueQuery(std::size_t depth) {
+    static std::mutex lock;
+    static std::vector<std::unique_ptr<const std::string>> queries;
+    const std::lock_guard<std::mutex> hold(lock);
+    while (queries.size() <= depth) {
+        const std::size_t n = queries.size();
+        std::string sql = "SELECT vals.data FROM ";
+        for (std::size_t level = 1; level <= n; ++level)
+            sql.append("keys k").append(std::to_string(level)).append(", ");
+        sql.append("vals WHERE ");
+        for (std::size_t level = 1; level <= n; ++level) {
+            const std::string k = std::to_string(level);
+            sql.append("k").append(k).append(".parent = ");
+            if (level == 1)
+                sql.append("0");
+            else
+                sql.append("k").append(std::to_string(level - 1)).append(".id");
+            sql.append(" AND k").append(k).append(".fold = ?").append(std::to_string(level + 1));
+            sql.append(" AND ");
+        }
+        sql.append("vals.key = ");
+        if (n == 0)
+            sql.append("0");
+        else
+            sql.append("k").append(std::to_string(n)).append(".id");
+        sql.append(" AND vals.fold = ?1");
+        queries.push_back(std::make_unique<const std::string>(std::move(sql)));
+    }
+    return queries[depth]->c_str();
+}
+
+}  // namespace
+
 std::optional<std::string> Store::value(std::string_view key, std::string_view name) const {
-    const auto id = d->find(key);
-    if (!id) return std::nullopt;
-    Cursor stmt = d->prepare("SELECT data FROM vals WHERE key = ?1 AND fold = ?2");
-    sqlite3_bind_int64(stmt, 1, *id);
-    Impl::bind(stmt, 2, foldCase(name));
+    // One statement walks the key path and reads the value: outside a
+    // transaction every statement takes and gives back the file's lock and
+    // checks the file for changes, which made a lookup level by level cost
+    // several times what the value itself costs.
+    std::vector<std::string> folded = {foldCase(name)};
+    for (std::string_view part : splitKey(key)) folded.push_back(foldCase(part));
+    Cursor stmt = d->prepare(valueQuery(folded.size() - 1));
+    // The folded names outlive the statement's step.
+    for (std::size_t at = 0; at < folded.size(); ++at)
+        sqlite3_bind_text(stmt, static_cast<int>(at) + 1, folded[at].data(),
+                          static_cast<int>(folded[at].size()), SQLITE_STATIC);
     if (d->step(stmt, "reading a value") == SQLITE_ROW) return Impl::column(stmt, 0);
     return std::nullopt;
 }

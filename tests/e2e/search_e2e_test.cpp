@@ -15,11 +15,10 @@
 #include "fakeservices.h"
 #include "platform/automation/create.h"
 #include "platform/forms/imagecombo.h"
-#include "platform/forms/keyedlist.h"
+#include "platform/forms/keyedlistview.h"
 #include "testsupport/testsupport.h"
 
 namespace fs = std::filesystem;
-using platform::forms::KeyedList;
 using testsupport::ScopedEnv;
 
 namespace {
@@ -89,12 +88,12 @@ TEST_F(EndToEnd, AUserFoundByNameIsResolvedThroughTheBuiltDatabase) {
     ASSERT_TRUE(fs::exists(db / "CorpTree.lst"));
     search("VossbeckT");
     ASSERT_EQ(form->lstMultiple->count(), 1);
-    EXPECT_EQ(form->lstMultiple->itemAt(0)->text(0), "WS042.Sales.Acme");
+    EXPECT_EQ(form->lstMultiple->textAt(0), "WS042.Sales.Acme");
     search("ProkschW");
     ASSERT_EQ(form->lstMultiple->count(), 1);
-    EXPECT_EQ(form->lstMultiple->itemAt(0)->text(0), "WS119.IT.Acme")
+    EXPECT_EQ(form->lstMultiple->textAt(0), "WS119.IT.Acme")
         << "10.101.140.5, not WS118 at 10.101.140.50";
-    form->lstMultiple->itemAt(0)->setSelected(true);
+    form->lstMultiple->setCurrentRow(0);
     form->lstMultiple_DblClick();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !consoleLog().isEmpty(); }, 10000));
     EXPECT_EQ(consoleLog(),
@@ -113,8 +112,7 @@ TEST_F(EndToEnd, TheDemoUsersResolveAsTheReadmeSays) {
         form->resultListFlag = false;
         search(name);
         QStringList texts;
-        for (int i = 0; i < form->lstMultiple->count(); ++i)
-            texts << form->lstMultiple->itemAt(i)->text(0);
+        for (int i = 0; i < form->lstMultiple->count(); ++i) texts << form->lstMultiple->textAt(i);
         return texts;
     };
     EXPECT_EQ(listed("VossbeckT"), QStringList{"WS042.Sales.Acme"});
@@ -142,10 +140,9 @@ TEST_F(EndToEnd, SeveralHitsAreListed) {
     ASSERT_EQ(form->lstMultiple->count(), 2);
     QStringList texts;
     for (int i = 0; i < 2; ++i) {
-        texts << form->lstMultiple->itemAt(i)->text(0);
-        EXPECT_EQ(KeyedList::smallIconOf(form->lstMultiple->itemAt(i)), "User");
-        EXPECT_TRUE(
-            KeyedList::keyOf(form->lstMultiple->itemAt(i)).startsWith("KTR:\\\\CorpTree\\"));
+        texts << form->lstMultiple->textAt(i);
+        EXPECT_EQ(form->lstMultiple->smallIconAt(i), "User");
+        EXPECT_TRUE(form->lstMultiple->keyAt(i).startsWith("KTR:\\\\CorpTree\\"));
     }
     texts.sort();
     EXPECT_EQ(texts, QStringList({"NovakM.Helpdesk.IT.Acme", "NovakM.Munich.Nordwerk.DE"}));

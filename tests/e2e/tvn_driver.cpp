@@ -32,6 +32,7 @@
 #include "app/shell/frmMain.h"
 #include "platform/forms/imagecombo.h"
 #include "platform/forms/keyedlist.h"
+#include "platform/forms/keyedlistview.h"
 #include "savedvalues.h"
 
 namespace {

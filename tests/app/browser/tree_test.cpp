@@ -11,10 +11,10 @@
 #include "browserfixture.h"
 #include "platform/forms/imagecombo.h"
 #include "platform/forms/keyedlist.h"
+#include "platform/forms/keyedlistview.h"
 #include "platform/forms/tabstrip.h"
 
 namespace fs = std::filesystem;
-using platform::forms::KeyedList;
 using platform::forms::KeyedTree;
 
 // ---- building the trees and reading levels ----

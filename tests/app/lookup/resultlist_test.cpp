@@ -5,11 +5,10 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTreeWidgetItem>
 
 #include "lookupfixture.h"
 #include "platform/forms/imagecombo.h"
-#include "platform/forms/keyedlist.h"
+#include "platform/forms/keyedlistview.h"
 
 namespace {
 
@@ -22,8 +21,8 @@ protected:
         LookupTest::SetUp();
         openForSearches();
     }
-    platform::forms::KeyedList& list() { return *form->lstMultiple; }
-    QPoint at(int row) { return list().visualItemRect(list().itemAt(row)).center(); }
+    platform::forms::KeyedListView& list() { return *form->lstMultiple; }
+    QPoint at(int row) { return list().rowRect(row).center(); }
     void click(int row) { QTest::mouseClick(list().viewport(), Qt::LeftButton, {}, at(row)); }
     void doubleClick(int row) { doubleClickAt(list().viewport(), at(row)); }
     void press(Qt::Key k) { QTest::keyClick(list().viewport(), k); }
@@ -81,8 +80,8 @@ TEST_F(ResultListTest, ASearchHitIsActedOnAsTheChosenObject) {
     EXPECT_EQ(list().columnHeader(1), "Multiple users found ...");
     int single = -1, stranger = -1;
     for (int row = 0; row < 3; ++row) {
-        if (list().itemAt(row)->text(0) == "Single.Sales.Acme") single = row;
-        if (list().itemAt(row)->text(0) == "Stranger.Sales.Acme") stranger = row;
+        if (list().textAt(row) == "Single.Sales.Acme") single = row;
+        if (list().textAt(row) == "Stranger.Sales.Acme") stranger = row;
     }
     doubleClick(single);
     EXPECT_EQ(started(), QStringList{"WS01.Sales.Acme Remote Control"});
@@ -130,7 +129,7 @@ TEST_F(ResultListTest, TheRightButtonOffersTheActionMenuForTheItemUnderThePointe
     EXPECT_EQ(rec.menus->popups[0].menu, "mnuMain");
     EXPECT_EQ(rec.menus->popups[0].flags, 2);
     EXPECT_EQ(rec.menus->popups[0].pos, pointer);
-    EXPECT_EQ(list().selectedItem(), list().itemAt(1));
+    EXPECT_EQ(list().selectedRow(), 1);
     EXPECT_EQ(form->statusText(), "");
     expectChosenFromTheList();
 

@@ -8,12 +8,11 @@
 
 #include "formfixture.h"
 #include "platform/forms/imagecombo.h"
-#include "platform/forms/keyedlist.h"
+#include "platform/forms/keyedlistview.h"
 #include "platform/forms/keyedtree.h"
 #include "platform/forms/services.h"
 
 namespace pa = platform::automation;
-using platform::forms::KeyedList;
 namespace pointer = platform::forms::pointer;
 
 class SearchTest : public FormTest {
@@ -75,15 +74,29 @@ TEST_F(SearchTest, SeveralHitsAreListedInOrderWithTheUserIcon) {
         hits({"KTR:\\\\CorpTree\\Acme\\IT\\NovakM", "KTR:\\\\CorpTree\\DE\\Nordwerk\\NovakM"});
     search("NovakM");
     ASSERT_EQ(form->lstMultiple->count(), 2);
-    EXPECT_EQ(KeyedList::keyOf(form->lstMultiple->itemAt(0)), "KTR:\\\\CorpTree\\Acme\\IT\\NovakM");
-    EXPECT_EQ(form->lstMultiple->itemAt(0)->text(0), "NovakM.IT.Acme");
-    EXPECT_EQ(form->lstMultiple->itemAt(1)->text(0), "NovakM.Nordwerk.DE");
-    for (int i = 0; i < 2; ++i)
-        EXPECT_EQ(KeyedList::smallIconOf(form->lstMultiple->itemAt(i)), "User");
+    EXPECT_EQ(form->lstMultiple->keyAt(0), "KTR:\\\\CorpTree\\Acme\\IT\\NovakM");
+    EXPECT_EQ(form->lstMultiple->textAt(0), "NovakM.IT.Acme");
+    EXPECT_EQ(form->lstMultiple->textAt(1), "NovakM.Nordwerk.DE");
+    for (int i = 0; i < 2; ++i) EXPECT_EQ(form->lstMultiple->smallIconAt(i), "User");
     EXPECT_EQ(form->lstMultiple->columnHeader(1), "Multiple users found ...");
     EXPECT_EQ(form->statusText(), "");
     EXPECT_EQ(rec.pointer->history, (std::vector<int>{pointer::kHourglass, pointer::kDefault}));
     EXPECT_TRUE(rec.programs->started.isEmpty());
+}
+
+// The list reads its rows from the answer when they are shown; it keeps the
+// answer itself, not the caller's variable that held it.
+TEST_F(SearchTest, TheListKeepsHitsPassedByReferenceAfterTheCallerDropsThem) {
+    {
+        pa::Variant answer =
+            hits({"KTR:\\\\CorpTree\\Acme\\IT\\NovakM", "KTR:\\\\CorpTree\\Acme\\IT\\NovakJ"});
+        form->KDDirUser_SearchCompleted(pa::Variant::byRef(answer));
+        answer = pa::Variant();
+    }
+    ASSERT_EQ(form->lstMultiple->count(), 2);
+    EXPECT_EQ(form->lstMultiple->keyAt(1), "KTR:\\\\CorpTree\\Acme\\IT\\NovakJ");
+    EXPECT_EQ(form->lstMultiple->textAt(1), "NovakJ.IT.Acme");
+    EXPECT_EQ(form->lstMultiple->row("ktr:\\\\corptree\\acme\\it\\novakm"), 0);
 }
 
 TEST_F(SearchTest, ASingleWorkstationStartsTheDefaultActionAtOnce) {
@@ -120,7 +133,7 @@ TEST_F(SearchTest, ASingleUserIsResolvedNotStarted) {
     search("Vossbeck");
     EXPECT_TRUE(rec.programs->started.isEmpty());
     ASSERT_EQ(form->lstMultiple->count(), 1);
-    EXPECT_EQ(form->lstMultiple->itemAt(0)->text(0), "User not logged in!");
+    EXPECT_EQ(form->lstMultiple->textAt(0), "User not logged in!");
     EXPECT_EQ(form->chosenImage, "User");
     EXPECT_EQ(form->MousePointer(), pointer::kDefault);
 }
@@ -146,7 +159,7 @@ TEST_F(SearchTest, NoHitsLeaveSearchingInTheStatusBarAndAnEmptyListThatSaysSo) {
         user().results =
             hits({"KTR:\\\\CorpTree\\Acme\\MilnerJ", "KTR:\\\\CorpTree\\Acme\\MillerA"});
         search("Mil");
-        form->lstMultiple->setCurrentItem(form->lstMultiple->itemAt(0));
+        form->lstMultiple->setCurrentRow(0);
         form->lstMultiple_Click();
         ASSERT_EQ(form->resultListFlag, true);
 

@@ -13,7 +13,7 @@
 
 #include "directoryfixture.h"
 #include "platform/forms/imagecombo.h"
-#include "platform/forms/keyedlist.h"
+#include "platform/forms/keyedlistview.h"
 
 class LookupTest : public DirectoryTest {
 public:
@@ -71,11 +71,9 @@ protected:
     // The result list: "text | key | icon" per item.
     QStringList items() const {
         QStringList out;
-        const platform::forms::KeyedList& list = *form->lstMultiple;
+        const platform::forms::KeyedListView& list = *form->lstMultiple;
         for (int i = 0; i < list.count(); ++i)
-            out << list.itemAt(i)->text(0) + " | " +
-                       platform::forms::KeyedList::keyOf(list.itemAt(i)) + " | " +
-                       platform::forms::KeyedList::smallIconOf(list.itemAt(i));
+            out << list.textAt(i) + " | " + list.keyAt(i) + " | " + list.smallIconAt(i);
         return out;
     }
     // The console command lines started so far, as the workstation's dotted

@@ -138,3 +138,35 @@ TEST(Source, ANulByteIsRefusedRatherThanCuttingTheLineShort) {
     EXPECT_EQ(result.error.line, 14u);
     EXPECT_NE(result.error.message.find("NUL"), std::string::npos);
 }
+
+// Past its first few thousand entries the loader makes room for the rest of
+// the file at once, judged from what the first ones took. Entries that come
+// out much larger (or smaller) than judged must still all be there, with
+// their values, and the memory held must be what the entries need.
+TEST(Source, EntriesPastTheFirstThousandsLoadWhateverTheirSize) {
+    std::string text = kHeader;
+    const auto entry = [&](int i, std::size_t valueBytes) {
+        const std::string n = std::to_string(i);
+        text.append("dn: cn=u").append(n).append(",dc=T\nobjectClass: ktrUser\ncn: u").append(n);
+        text.append("\nsurname: ").append(valueBytes, 'x').append("\n\n");
+    };
+    for (int i = 0; i < 5000; ++i) entry(i, 1);
+    for (int i = 5000; i < 7000; ++i) entry(i, 400);  // far more than the first ones judged
+    for (int i = 7000; i < 9000; ++i) entry(i, 0);
+    const LoadResult file = loadLdif(writeLdif(text));
+    ASSERT_TRUE(file.ok()) << file.error.describe();
+    const Directory& dir = *file.directory;
+    EXPECT_EQ(dir.size(), 9001u);
+    for (int i : {0, 4095, 4096, 4097, 6999, 8999}) {
+        const std::string name = std::string("KTR:\\\\T\\u").append(std::to_string(i));
+        const EntryId id = dir.find(name);
+        ASSERT_NE(id, kNoEntry) << i;
+        EXPECT_EQ(dir.fullName(id), name);
+        const std::size_t length = i < 5000 ? 1 : i < 7000 ? 400 : 0;
+        const auto surname = dir.values(id, "Surname");
+        ASSERT_EQ(surname.size(), 1u) << i;
+        EXPECT_EQ(surname[0], std::string(length, 'x')) << i;
+    }
+    // The file's text is about 1.3 MB, most of it the long surnames.
+    EXPECT_LT(dir.memoryUsage(), 2u * 1024 * 1024);
+}

@@ -299,6 +299,36 @@ TEST_F(KDDirFile, ALostSourceRaises600AndAChangedOneIsReloaded) {
     EXPECT_EQ(codeOf([&] { first->get("CurrentEntry"); }), 600);
 }
 
+// The hits of a search are named when they are read, which may be long after
+// the search: they still name what the search found, in the data it found
+// them in, even once the source has changed or gone.
+TEST_F(KDDirFile, HitsReadAfterTheSourceChangedNameWhatTheSearchFound) {
+    const fs::path copy = testsupport::freshDir("source") / "dir.ldif";
+    fs::copy_file(kDemo, copy);
+    testsupport::ScopedEnv env("KDDIR_SOURCE", copy.string());
+    auto ctrl = create();
+    std::vector<Variant> answers;
+    advise(*ctrl, [&](DispId, const Args& args) { answers.push_back(args.at(0)); });
+    Variant sales(kSales);
+    ctrl->call("StartSearch", {"WS04*", "User, Workstation", 1, Variant::byRef(sales), 1});
+    ASSERT_EQ(answers.size(), 1u);
+    ASSERT_EQ(answers[0].arraySize(), 4u);
+
+    std::string text = testsupport::readFile(kDemo);
+    const auto at = text.find("dn: cn=WS042,");
+    text.erase(at, text.find("\n\n", at) - at + 2);
+    testsupport::writeFile(copy, text);
+    ctrl->call("StartSearch", {"WS04*", "User, Workstation", 1, Variant::byRef(sales), 1});
+    ASSERT_EQ(answers.size(), 2u);
+    EXPECT_EQ(answers[1].arraySize(), 3u) << "a new search reads the changed source";
+
+    fs::remove(copy);
+    EXPECT_EQ(answers[0].arrayItem(2).toString(), kSales + "\\WS042");
+    EXPECT_EQ(answers[0].toStrings(),
+              (std::vector<std::string>{kSales + "\\WS040", kSales + "\\WS041", kSales + "\\WS042",
+                                        kSales + "\\WS043"}));
+}
+
 TEST_F(KDDirFile, ASourceOverTheRegistryLimitOrNotAFileRaises600AtOnce) {
     platform::registry::Store store;
     const auto limited = [&](const std::string& value) {

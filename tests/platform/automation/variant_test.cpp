@@ -136,3 +136,52 @@ TEST(Variant, RoundHalfEven) {
 }
 
 }  // namespace
+
+namespace {
+
+// "n0", "n1", ...; counts the elements read.
+class Numbered : public platform::automation::LazyArray {
+public:
+    explicit Numbered(std::size_t n) : n_(n) {}
+    std::size_t size() const override { return n_; }
+    platform::automation::Variant at(std::size_t index) const override {
+        ++reads;
+        return platform::automation::Variant(std::string("n").append(std::to_string(index)));
+    }
+    mutable std::size_t reads = 0;
+
+private:
+    std::size_t n_;
+};
+
+}  // namespace
+
+TEST(Variant, ALazyArrayIsReadElementByElementUntilItIsAskedForWhole) {
+    using namespace platform::automation;
+    auto items = std::make_shared<Numbered>(3);
+    Variant lazy = Variant::lazyArray(items);
+    EXPECT_TRUE(lazy.isArray());
+    EXPECT_EQ(lazy.kind(), Variant::Kind::Array);
+    EXPECT_EQ(lazy.arraySize(), 3u);
+    EXPECT_EQ(lazy.arrayItem(2).toString(), "n2");
+    EXPECT_EQ(items->reads, 1u) << "one element read, nothing else built";
+    EXPECT_EQ(codeOf([&] { lazy.arrayItem(3); }), error::BadIndex);
+
+    // Through a reference, and copied: the same elements.
+    Variant ref = Variant::byRef(lazy);
+    EXPECT_EQ(ref.arraySize(), 3u);
+    const Variant copy = lazy;
+    EXPECT_EQ(copy.toStrings(), (std::vector<std::string>{"n0", "n1", "n2"}));
+    const std::size_t afterBuild = items->reads;
+    EXPECT_EQ(lazy.array().size(), 3u);
+    EXPECT_EQ(items->reads, afterBuild) << "the whole array is built once, for every copy";
+    EXPECT_EQ(lazy, Variant::fromStrings({"n0", "n1", "n2"}));
+    EXPECT_FALSE(lazy == Variant::fromStrings({"n0", "n1"}));
+
+    // The element-wise reads work on held arrays too, and refuse the rest.
+    const Variant held = Variant::fromStrings({"a"});
+    EXPECT_EQ(held.arraySize(), 1u);
+    EXPECT_EQ(held.arrayItem(0).toString(), "a");
+    EXPECT_EQ(codeOf([] { Variant("text").arraySize(); }), error::TypeMismatch);
+    EXPECT_EQ(codeOf([] { Variant().arrayItem(0); }), error::TypeMismatch);
+}

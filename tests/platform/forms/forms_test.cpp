@@ -7,6 +7,7 @@
 #include <QTabBar>
 #include <QTest>
 
+#include "errorof.h"
 #include "fakeservices.h"
 #include "platform/forms/errors.h"
 #include "platform/forms/imagecombo.h"
@@ -19,19 +20,7 @@
 #include "platform/forms/twips.h"
 
 using namespace platform::forms;
-
-namespace {
-
-int errorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const FormsError& e) {
-        return e.number();
-    }
-    return 0;
-}
-
-}  // namespace
+using formstest::errorOf;
 
 TEST(ImageList, ClassImagesAreDistinctAndUnknownKeysFail) {
     const ImageList images = ImageList::classImages();

@@ -68,6 +68,34 @@ TEST(RegistryStore, PathsIgnoreEmptyComponents) {
     EXPECT_EQ(store.value("A\\B", "n"), "v");
 }
 
+// A value is read in one statement that walks its key path; every depth
+// finds its own value and no other level's, and a path that leaves the tree
+// part of the way finds nothing.
+TEST(RegistryStore, AValueIsFoundAtEveryDepthAndNowhereElse) {
+    Store store(freshStore());
+    std::string path;
+    store.setValue("", "v", "root");
+    for (int depth = 1; depth <= 12; ++depth) {
+        path += (depth > 1 ? "\\L" : "L") + std::to_string(depth);
+        store.setValue(path, "v", "at " + std::to_string(depth));
+        store.setValue(path + "Twin", "v", "twin " + std::to_string(depth));
+    }
+    EXPECT_EQ(store.value("", "V"), "root");
+    EXPECT_EQ(store.value("\\", "v"), "root");
+    path.clear();
+    for (int depth = 1; depth <= 12; ++depth) {
+        path += (depth > 1 ? "\\l" : "l") + std::to_string(depth);
+        EXPECT_EQ(store.value(path, "v"), "at " + std::to_string(depth)) << path;
+        EXPECT_EQ(store.value(path + "TWIN", "V"), "twin " + std::to_string(depth)) << path;
+        EXPECT_EQ(store.value(path, "w"), std::nullopt) << path;
+    }
+    EXPECT_EQ(store.value("L1\\Nowhere\\L3", "v"), std::nullopt);
+    EXPECT_EQ(store.value("L2", "v"), std::nullopt) << "L2 lives under L1 only";
+    store.deleteKey("L1\\L2");
+    EXPECT_EQ(store.value("L1\\L2\\L3", "v"), std::nullopt);
+    EXPECT_EQ(store.value("L1", "v"), "at 1");
+}
+
 TEST(RegistryStore, DeletingAKeyRemovesItsSubtreeOnly) {
     Store store(freshStore());
     store.setValue("A\\B\\C", "deep", "1");
