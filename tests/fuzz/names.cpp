@@ -1,5 +1,5 @@
-// The name forms on any text: full names as NamePath reads them, context
-// specifications, the client's dotted names and tvn's conversion to the
+// The name forms on any text: full names as NamePath reads them, the
+// client's context strings, its dotted names and tvn's conversion to the
 // dotted form. Whatever NamePath accepts survives the trip through each of
 // the other forms unchanged.
 #include <QString>
@@ -52,10 +52,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(parent.components().size() + (path.components().empty() ? 0 : 1) ==
                    path.components().size());
 
-        // Its context specification names the same tree and context.
-        const auto spec =
+        // Its context string for the client names the same tree and context.
+        const auto context =
             session::parseContextSpecification(session::contextSpecification(path.fullName()));
-        FUZZ_CHECK(spec && spec->tree == path.tree(), "%s\n", path.fullName().c_str());
+        FUZZ_CHECK(context && context->tree == path.tree(), "%s\n", path.fullName().c_str());
 
         // tvn's conversion gives the same dotted form (the tree name for a
         // root); tvn holds names as Unicode text, so only UTF-8 names compare.
