@@ -104,7 +104,8 @@ TEST_F(TvnFailure, AStartupThatStopsSaysWhyChangesNothingAndEndsAtOnce) {
         EXPECT_TRUE(ended.standardError.contains(logged(reason)))
             << ended.standardError.toStdString();
         EXPECT_FALSE(ended.crashed);
-        EXPECT_EQ(ended.exitCode, 0) << "ended as the user would end it";
+        EXPECT_EQ(ended.exitCode, 0)
+            << "ended as the user would end it\n" << ended.standardError.toStdString();
         EXPECT_LT(ended.milliseconds, 1000);
         EXPECT_TRUE(storeBytesNow() == before) << "the store was written";
     }
@@ -120,7 +121,7 @@ TEST_F(TvnFailure, AFileThatIsNoStoreIsNamedAndLeftAsItWas) {
                            " is not a valid registry store";
     EXPECT_EQ(window.value(1), "status=" + reason);
     EXPECT_TRUE(ended.standardError.contains(logged(reason))) << ended.standardError.toStdString();
-    EXPECT_EQ(ended.exitCode, 0);
+    EXPECT_EQ(ended.exitCode, 0) << ended.standardError.toStdString();
     EXPECT_LT(ended.milliseconds, 1000);
     EXPECT_EQ(testsupport::readFile(foreign), "these are somebody else's notes\n");
 }
@@ -133,7 +134,7 @@ TEST_F(TvnFailure, AStoreHeldByAnotherProgramStopsStartupAndNothingIsSaved) {
         EXPECT_EQ(window.value(1), "status=" + reason);
         EXPECT_TRUE(ended.standardError.contains(logged(reason)))
             << ended.standardError.toStdString();
-        EXPECT_EQ(ended.exitCode, 0);
+        EXPECT_EQ(ended.exitCode, 0) << ended.standardError.toStdString();
         EXPECT_LT(ended.milliseconds, 1000);
     });
     EXPECT_EQ(section("Settings\\CorpTree"), (Pairs{{"Width", "9000"}}));
@@ -188,7 +189,7 @@ TEST_F(TvnFailure, AConsoleThatCannotBeStartedSaysWhy) {
         EXPECT_EQ(window.value(1), "status=" + c.reason);
         EXPECT_TRUE(ended.standardError.contains(logged(c.reason)))
             << ended.standardError.toStdString();
-        EXPECT_EQ(ended.exitCode, 0);
+        EXPECT_EQ(ended.exitCode, 0) << ended.standardError.toStdString();
         EXPECT_LT(ended.milliseconds, 1000);
     }
     EXPECT_TRUE(consoles().isEmpty());
@@ -219,7 +220,7 @@ TEST_F(TvnFailure, AWriteThatMeetsAHeldStoreOnceRunningSaysWhyAndLosesNothingEls
     const Ended ended = endSession(process);
     EXPECT_TRUE(ended.standardError.contains(logged(reason))) << ended.standardError.toStdString();
     EXPECT_EQ(ended.standardError.count(kLockedReason), 1);
-    EXPECT_EQ(ended.exitCode, 0);
+    EXPECT_EQ(ended.exitCode, 0) << ended.standardError.toStdString();
     EXPECT_LT(ended.milliseconds, 1000);
     // The history entry that met the lock is missing; the settings are saved
     // at exit as usual.
@@ -231,7 +232,7 @@ TEST_F(TvnFailure, ASearchThatFindsNothingEmptiesTheListAndSaysSo) {
     const auto [window, ended] = runAndEnd("search=Mil;search=Nobody");
     EXPECT_EQ(window.value(1), "status=Searching ...");
     EXPECT_EQ(window.value(2), "results=No match for Nobody | 0");
-    EXPECT_EQ(ended.exitCode, 0);
+    EXPECT_EQ(ended.exitCode, 0) << ended.standardError.toStdString();
     EXPECT_LT(ended.milliseconds, 1000);
 }
 
