@@ -74,6 +74,12 @@ protected:
         env.insert("UNC_ROOT", QString::fromStdString(network.string()));
         env.insert("CONSOLE_LOG", QString::fromStdString(consoleLog.string()));
         if (!drive.isEmpty()) env.insert("TVN_DRIVE", drive);
+        // Read by sanitizer builds only.
+        env.insert("LSAN_OPTIONS",
+                   "suppressions=" +
+                       QString::fromStdString(
+                           (testsupport::sourceDir() / "tests/e2e/lsan.supp").string()) +
+                       ":print_suppressions=0");
         for (const auto& [name, value] : environmentOverrides) env.insert(name, value);
         return env;
     }
