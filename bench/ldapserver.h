@@ -45,9 +45,9 @@ inline bool ldapDemo(const std::filesystem::path& folder, const char* command,
 
 // Starts the server in folder (making it first when it is not made from ldif
 // yet) and reads its account.
-inline std::optional<LdapServer> runLdapServer(const std::filesystem::path& folder,
-                                               const std::filesystem::path& ldif,
-                                               const char* program) {
+inline std::optional<LdapServer> startSlapd(const std::filesystem::path& folder,
+                                            const std::filesystem::path& ldif,
+                                            const char* program) {
     setenv("LDAP_DEMO_LDIF", ldif.c_str(), 1);
     std::string last;
     if (!ldapDemo(folder, "start", &last) || last.rfind("ldap://", 0) != 0) {
@@ -63,7 +63,7 @@ inline std::optional<LdapServer> runLdapServer(const std::filesystem::path& fold
 inline std::optional<LdapServer> startLdapServer(const std::filesystem::path& folder,
                                                  const std::filesystem::path& ldif,
                                                  const char* program) {
-    auto server = runLdapServer(folder, ldif, program);
+    auto server = startSlapd(folder, ldif, program);
     if (!server) return std::nullopt;
     platform::registry::Store store;
     store.setValue("Software\\KDDirLib\\KDDirCtrl", "BindDN", server->bindDn);

@@ -99,7 +99,7 @@ public:
     }
 
     std::optional<LdapServer> start(const fs::path& ldif) {
-        return runLdapServer(folder_, ldif, "bench_peer");
+        return startSlapd(folder_, ldif, "bench_peer");
     }
 
     // The DN of the generated tree, the only one.
