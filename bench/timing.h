@@ -42,12 +42,20 @@ inline Stats stats(std::vector<double> times) {
     return {times[times.size() / 2], times.back()};
 }
 
-// One figure as bench/run reads it: name, value, unit, target (an upper
-// bound) and whether the value meets it.
-inline void figure(const char* name, double value, const char* unit, double target) {
-    std::printf("%-34s %10.2f %-6s <= %-10g %s\n", name, value, unit, target,
-                value <= target ? "ok" : "over");
+// One figure as bench/run reads it: name, value, unit, target and whether
+// the value meets it. For figure the target is an upper bound (a time, a
+// size); for figureAtLeast a lower bound (how many times faster than a peer).
+inline void printFigure(const char* name, double value, const char* unit, const char* bound,
+                        double target, bool met) {
+    std::printf("%-34s %10.2f %-6s %s %-10g %s\n", name, value, unit, bound, target,
+                met ? "ok" : "over");
     std::fflush(stdout);
+}
+inline void figure(const char* name, double value, const char* unit, double target) {
+    printFigure(name, value, unit, "<=", target, value <= target);
+}
+inline void figureAtLeast(const char* name, double value, const char* unit, double target) {
+    printFigure(name, value, unit, ">=", target, value >= target);
 }
 
 }  // namespace benchtiming
