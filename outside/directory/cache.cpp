@@ -2,6 +2,9 @@
 // that a long load blocks only the callers of that file.
 #include "outside/directory/cache.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -27,6 +30,13 @@ bool settled(const SourceStamp& stamp) {
     return std::chrono::nanoseconds(stamp.modifiedNs) <= now - kSettled;
 }
 
+bool readable(const std::filesystem::path& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return false;
+    ::close(fd);
+    return true;
+}
+
 // The file through its snapshot when there is a sound one; otherwise parsed,
 // and snapshotted for the next process when it is good data that did not
 // change while it was read. A snapshot that cannot be written only costs the
@@ -36,8 +46,12 @@ LoadResult load(const std::filesystem::path& canonical, const SourceStamp& stamp
     const std::filesystem::path folder = snapshotFolder();
     if (folder.empty()) return loadLdif(canonical, limits);
     const std::filesystem::path file = snapshotFile(folder, canonical.string());
-    if (auto directory = readSnapshot(file, canonical.string(), stamp))
-        return LoadResult{std::move(directory), {}};
+    // A source that cannot be read now is reported as the parser finds it,
+    // not served from what its snapshot kept.
+    if (readable(canonical)) {
+        if (auto directory = readSnapshot(file, canonical.string(), stamp))
+            return LoadResult{std::move(directory), {}};
+    }
     LoadResult result = loadLdif(canonical, limits);
     if (result.ok() && settled(stamp) && stampOf(canonical) == stamp)
         writeSnapshot(file, canonical.string(), stamp, *result.directory);
