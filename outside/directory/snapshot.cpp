@@ -6,6 +6,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -572,13 +573,22 @@ bool DirectorySnapshot::write(int fd, const std::string& source, const SourceSta
     header.nameHashProbe = nameHashProbe();
     header.entries = static_cast<std::uint32_t>(d.size());
 
+    for (std::size_t s = 0; s < kSnapshotSections; ++s) {
+        header.sectionBytes[s] = sections[s].size();
+        header.payloadBytes += padded(sections[s].size());
+    }
+    // Past the process's file size limit the kernel would end the process.
+    struct rlimit limit {};
+    if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+        sizeof header + header.payloadBytes > limit.rlim_cur) {
+        return false;
+    }
+
     // The header goes in last, once the payload's checksum is known.
     if (::lseek(fd, sizeof header, SEEK_SET) != static_cast<off_t>(sizeof header)) return false;
     Checksum sum;
     static constexpr char kZeros[8] = {};
     for (std::size_t s = 0; s < kSnapshotSections; ++s) {
-        header.sectionBytes[s] = sections[s].size();
-        header.payloadBytes += padded(sections[s].size());
         if (!writeFully(fd, sections[s].data(), sections[s].size(), &sum) ||
             !writeFully(fd, kZeros, padded(sections[s].size()) - sections[s].size(), &sum))
             return false;

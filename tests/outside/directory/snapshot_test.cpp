@@ -2,6 +2,7 @@
 // from one is the parsed one, and a snapshot that does not match its source,
 // is damaged, or is inconsistent behind a correct checksum is never used.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -527,6 +528,22 @@ TEST_F(Snapshot, ACacheFolderThatCannotBeWrittenOnlyCostsTheParse) {
         EXPECT_TRUE(fs::is_empty(cacheHome_ / "tolvane" / "directory"));
     }
     fs::permissions(cacheHome_ / "tolvane" / "directory", fs::perms::owner_all);
+
+    // A snapshot larger than the process may write: the kernel would end
+    // the process at the limit (SIGXFSZ), so none is written.
+    fs::remove(snapshotOf(path));
+    {
+        struct rlimit saved {};
+        ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+        struct rlimit low = saved;
+        low.rlim_cur = sizeof(SnapshotHeader) + 64;
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &low), 0);
+        result = load(path);
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        ASSERT_TRUE(result.ok()) << result.error.describe();
+        EXPECT_FALSE(fs::exists(snapshotOf(path)));
+        EXPECT_TRUE(fs::is_empty(cacheHome_ / "tolvane" / "directory"));
+    }
 
     // No cache folder at all, and snapshots turned off.
     {
