@@ -41,14 +41,18 @@ std::string describe(const Directory& dir) {
         const AttributeType& t = schema.attribute(a);
         out += "attribute " + t.name + " " + t.oid + " " + t.syntax + " " +
                std::to_string(t.singleValue) + std::to_string(t.declared);
-        for (const std::string& n : t.ldapNames) out += " " + n;
-        out += "\n";
+        for (const std::string& n : t.ldapNames)
+            out += " " + n + "=" + std::to_string(*schema.attributeByLdapName(n));
+        out += " by name " + std::to_string(schema.findAttribute(t.name).value_or(999)) + "\n";
     }
     for (ClassId c = 0; c < schema.classCount(); ++c) {
         const ObjectClass& k = schema.objectClass(c);
         out += "class " + k.name + " " + k.oid + " " + std::to_string(static_cast<int>(k.kind)) +
                std::to_string(k.declared) + std::to_string(k.named) + " fields";
         for (AttributeId f : k.fields) out += " " + std::to_string(f);
+        for (const std::string& n : k.ldapNames)
+            out += " " + n + "=" + std::to_string(*schema.classByLdapName(n));
+        out += " by name " + std::to_string(schema.findClass(k.name).value_or(999));
         out += " inherits";
         for (ClassId d = 0; d < schema.classCount(); ++d) out += schema.inherits(c, d) ? "1" : "0";
         out += "\n";
@@ -204,11 +208,31 @@ TEST(SnapshotChecksum, DependsOnEveryByteButNotOnHowTheyAreSplit) {
     EXPECT_NE(checksum("", 0), checksum("\0", 1));
 }
 
+// A schema whose own class takes the name "Top", types that the data and a
+// class use without a definition, an empty value, and a tree whose entries
+// do not come in directory order.
+const std::string kOddSchema =
+    "dn: cn=Subschema\n"
+    "objectClass: subschema\n"
+    "attributeTypes: ( 2.5.4.3 NAME ( 'cn' 'commonName' ) X-KTR-NAME 'CN' )\n"
+    "objectClasses: ( 2.5.6.0 NAME 'top' ABSTRACT )\n"
+    "objectClasses: ( 1.1.9 NAME 'ktrTree' SUP top X-KTR-NAME 'Top' )\n"
+    "objectClasses: ( 1.1.1 NAME 'ktrUnit' SUP top MAY ( cn $ seeAlso ) X-KTR-NAME 'Unit' )\n"
+    "objectClasses: ( 1.1.2 NAME 'ktrUser' SUP top MUST cn X-KTR-NAME 'User' )\n"
+    "\n"
+    "dn: dc=Odd\nobjectClass: ktrTree\n\n"
+    "dn: cn=A,dc=Odd\nobjectClass: ktrUnit\nseeAlso: cn=B,dc=Odd\n\n"
+    "dn: cn=B,dc=Odd\nobjectClass: ktrUnit\nmail:\n\n"
+    "dn: cn=x,cn=A,dc=Odd\nobjectClass: ktrUser\ncn: x\nMail: x@odd\n\n"
+    "dn: cn=y,cn=B,dc=Odd\nobjectClass: ktrUser\ncommonName: y\n\n"
+    "dn: cn=z,cn=A,dc=Odd\nobjectClass: ktrUser\ncn: z\n";
+
 TEST_F(Snapshot, ADirectoryReadBackIsTheParsedOne) {
-    for (const fs::path& original : {testsupport::sourceDir() / "demo" / "directory.ldif",
-                                     directorytest::fixture("sample.ldif")}) {
-        SCOPED_TRACE(original.string());
-        const fs::path path = source(testsupport::readFile(original));
+    for (const std::string& text :
+         {testsupport::readFile(testsupport::sourceDir() / "demo" / "directory.ldif"),
+          testsupport::readFile(directorytest::fixture("sample.ldif")), kOddSchema}) {
+        SCOPED_TRACE(text.substr(0, 200));
+        const fs::path path = source(text);
         const LoadResult first = load(path);
         ASSERT_TRUE(first.ok()) << first.error.describe();
         ASSERT_TRUE(fs::is_regular_file(snapshotOf(path)));
