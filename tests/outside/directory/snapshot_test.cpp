@@ -62,7 +62,7 @@ std::string describe(const Directory& dir) {
     for (EntryId id = 0; id < dir.size(); ++id) {
         out += dir.fullName(id) + " | " + dir.className(id) + " | parent " +
                std::to_string(dir.parent(id)) + " | children";
-        for (EntryId child : dir.children(id)) out += " " + std::to_string(child);
+        for (EntryId child : dir.children(id)) out.append(" ").append(std::to_string(child));
         out += "\n";
         for (const Directory::Value& v : dir.allValues(id))
             out += "  " + schema.attribute(v.attribute).name + ": " + std::string(v.text) + "\n";
@@ -84,7 +84,8 @@ std::string searchResults(const Directory& dir) {
                     query.context = context;
                     query.classes = classes;
                     out += std::string(pattern) + ":";
-                    for (EntryId hit : dir.search(query)) out += " " + std::to_string(hit);
+                    for (EntryId hit : dir.search(query))
+                        out.append(" ").append(std::to_string(hit));
                     out += "\n";
                 }
             }
