@@ -99,9 +99,13 @@ int main(int argc, char** argv) {
     const std::size_t entries = argc > 1 && !given ? std::strtoul(argv[1], nullptr, 10) : 1000000;
     const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
     const double target = argc > 3 ? std::atof(argv[3]) : 1000;
-    const fs::path folder = fs::temp_directory_path() / "tvn-bench-startup";
-    fs::remove_all(folder);
-    fs::create_directories(folder);
+    // A folder of this run's own: two runs at once must not clear each other's.
+    std::string pattern = (fs::temp_directory_path() / "tvn-bench-startup-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) {
+        std::perror("bench_startup: cannot create a temporary folder");
+        return 1;
+    }
+    const fs::path folder = pattern;
     const fs::path ldif = folder / "startup.ldif";
     std::string name;
     if (given) {
