@@ -315,6 +315,8 @@ private:
         sizeof(Slot),                    // NameSlots
         sizeof(EntryId),                 // Trees
     };
+    static_assert(std::ranges::none_of(kElementSize, [](std::size_t size) { return size == 0; }),
+                  "every section has its element size");
 
     static std::string encodeSchema(const Schema& schema);
     static bool decodeSchema(std::string_view bytes, Schema& schema);
@@ -322,6 +324,8 @@ private:
                            const std::string& source, const SourceStamp& stamp);
     static bool consistent(const Directory& dir);
 };
+
+static_assert(kPlain<SnapshotHeader>, "the header's checksum covers no padding");
 
 std::string DirectorySnapshot::encodeSchema(const Schema& schema) {
     SchemaWriter out;
