@@ -3,13 +3,13 @@
 #include "outside/directory/cache.h"
 
 #include <fcntl.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <optional>
 
+#include "outside/directory/filedescriptor.h"
 #include "outside/directory/ldif.h"
 #include "outside/directory/snapshot.h"
 
@@ -31,10 +31,8 @@ bool settled(const SourceStamp& stamp) {
 }
 
 bool readable(const std::filesystem::path& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return false;
-    ::close(fd);
-    return true;
+    const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    return file.fd >= 0;
 }
 
 // The file through its snapshot when there is a sound one; otherwise parsed,

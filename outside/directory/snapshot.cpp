@@ -25,6 +25,7 @@
 #include <utility>
 #include <vector>
 
+#include "outside/directory/filedescriptor.h"
 #include "platform/text/casefold.h"
 
 namespace outside::directory {
@@ -230,17 +231,6 @@ private:
         return out;
     }
     std::string_view bytes_;
-};
-
-struct FileDescriptor {
-    int fd = -1;
-    FileDescriptor() = default;
-    explicit FileDescriptor(int fd) : fd(fd) {}
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor() {
-        if (fd >= 0) ::close(fd);
-    }
 };
 
 bool readFully(int fd, void* into, std::size_t bytes, Checksum& sum) {
