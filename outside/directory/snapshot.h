@@ -84,6 +84,9 @@ std::uint64_t checksum(const void* data, std::size_t size);
 // snapshot on purpose. Numbers are in the byte order of the machine that
 // wrote them (byteOrder tells it); the sections follow the header in the
 // order of SnapshotSection, each padded with zeros to a multiple of 8 bytes.
+// Raised whenever the tables' layout, the schema's encoding or the rules by
+// which DirectoryBuilder lays out a directory change: snapshots of an older
+// version are then ignored and written anew.
 inline constexpr std::uint32_t kSnapshotVersion = 1;
 inline constexpr std::uint32_t kSnapshotByteOrder = 0x01020304;
 
