@@ -1,5 +1,6 @@
 // Speed and memory of the directory data at 100k and 1M entries: loading an
-// LDIF file, bytes held per entry, full-name lookups and name searches.
+// LDIF file, bytes held per entry, full-name lookups and name searches, and
+// writing and reading the snapshot that later processes load instead.
 // Usage: bench_directory [entries...] [--keep DIR]   (default 100000 1000000)
 #include <malloc.h>
 #include <unistd.h>
@@ -18,6 +19,7 @@
 #include "../timing.h"
 #include "generator.h"
 #include "outside/directory/ldif.h"
+#include "outside/directory/snapshot.h"
 
 namespace fs = std::filesystem;
 using benchtiming::Clock;
@@ -74,6 +76,43 @@ Timing timeSearch(const Directory& dir, const SearchQuery& query, int runs) {
     }
     std::sort(times.begin(), times.end());
     return {times[times.size() / 2], times.back(), hits};
+}
+
+// The same directory written to a snapshot and read back from it, as the
+// next process that loads the file does: time, and peak memory against
+// what the read directory keeps.
+void snapshot(const fs::path& file, const Directory& parsed, std::size_t entries) {
+    namespace dir = outside::directory;
+    const fs::path snapshotFile = file.parent_path() / (file.filename().string() + ".snap");
+    const std::string source = fs::canonical(file).string();
+    const dir::SourceStamp stamp = *dir::stampOf(file);
+    auto start = Clock::now();
+    if (!dir::writeSnapshot(snapshotFile, source, stamp, parsed)) {
+        std::printf("snapshot: cannot be written to %s\n", snapshotFile.c_str());
+        std::exit(1);
+    }
+    std::printf("snapshot: %.1f MiB written in %.0f ms\n", fs::file_size(snapshotFile) / 1048576.0,
+                msSince(start));
+
+    malloc_trim(0);
+    const std::size_t rssBefore = residentBytes();
+    const bool peakKnown = clearPeak();
+    start = Clock::now();
+    const auto restored = dir::readSnapshot(snapshotFile, source, stamp);
+    const double readMs = msSince(start);
+    if (!restored || restored->size() != parsed.size()) {
+        std::printf("snapshot: not read back\n");
+        std::exit(1);
+    }
+    const std::string size = std::to_string(entries);
+    std::printf("snapshot: read in %.0f ms, held by the directory %.0f B/entry\n", readMs,
+                static_cast<double>(restored->memoryUsage()) / static_cast<double>(entries));
+    if (peakKnown) {
+        const double kept = static_cast<double>(residentBytes() - rssBefore);
+        const double peak = static_cast<double>(peakResidentBytes() - rssBefore);
+        benchtiming::figure(("snapshot peak/kept " + size).c_str(), peak / kept, "x", 1.15);
+    }
+    fs::remove(snapshotFile);
 }
 
 void run(std::size_t wanted, const fs::path& folder) {
@@ -190,6 +229,7 @@ void run(std::size_t wanted, const fs::path& folder) {
         std::printf("search: %-56s %6zu hits  median %.3f ms  worst %.3f ms\n", c.label, t.hits,
                     t.median, t.worst);
     }
+    snapshot(file, dir, shape.entries);
 }
 
 }  // namespace

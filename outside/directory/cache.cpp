@@ -2,34 +2,65 @@
 // that a long load blocks only the callers of that file.
 #include "outside/directory/cache.h"
 
-#include <sys/stat.h>
+#include <fcntl.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <optional>
 
+#include "outside/directory/filedescriptor.h"
 #include "outside/directory/ldif.h"
+#include "outside/directory/snapshot.h"
 
 namespace outside::directory {
 namespace {
 
-struct Stamp {
-    dev_t device;
-    ino_t inode;
-    off_t size;
-    long long modifiedNs;
-    bool operator==(const Stamp&) const = default;
-};
-
 LoadResult lost(const std::filesystem::path& path, const std::string& why) {
     return LoadResult{nullptr, LoadError{LoadStatus::SourceLost, path.string(), 0, why}};
+}
+
+// A file changed again within the same tick of the file system's clock may
+// keep its size and time; one that has not changed for this long cannot, so
+// only such a file is snapshotted (as git treats its index).
+constexpr std::chrono::seconds kSettled{2};
+
+bool settled(const SourceStamp& stamp) {
+    const auto now = std::chrono::system_clock::now().time_since_epoch();
+    return std::chrono::nanoseconds(stamp.modifiedNs) <= now - kSettled;
+}
+
+bool readable(const std::filesystem::path& path) {
+    const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    return file.fd >= 0;
+}
+
+// The file through its snapshot when there is a sound one; otherwise parsed,
+// and snapshotted for the next process when it is good data that did not
+// change while it was read. A snapshot that cannot be written only costs the
+// next process the parse.
+LoadResult load(const std::filesystem::path& canonical, const SourceStamp& stamp,
+                const LoadLimits& limits) {
+    const std::filesystem::path folder = snapshotFolder();
+    if (folder.empty()) return loadLdif(canonical, limits);
+    const std::filesystem::path file = snapshotFile(folder, canonical.string());
+    // A source that cannot be read now is reported as the parser finds it,
+    // not served from what its snapshot kept.
+    if (readable(canonical)) {
+        if (auto directory = readSnapshot(file, canonical.string(), stamp))
+            return LoadResult{std::move(directory), {}};
+    }
+    LoadResult result = loadLdif(canonical, limits);
+    if (result.ok() && settled(stamp) && stampOf(canonical) == stamp)
+        writeSnapshot(file, canonical.string(), stamp, *result.directory);
+    return result;
 }
 
 }  // namespace
 
 struct DirectoryCache::Slot {
     std::mutex mutex;
-    std::optional<Stamp> stamp;
+    std::optional<SourceStamp> stamp;
     LoadResult result;
 };
 
@@ -51,21 +82,16 @@ LoadResult DirectoryCache::get(const std::filesystem::path& path, const LoadLimi
         slot = entry;
     }
     std::lock_guard lock(slot->mutex);
-    struct stat st {};
-    if (::stat(canonical.c_str(), &st) != 0) {
-        return lost(canonical, std::string("cannot open: ") + std::strerror(errno));
-    }
     // Taken before reading: a change while the file is read makes the next
     // call read it again.
-    const Stamp stamp{
-        st.st_dev, st.st_ino, st.st_size,
-        static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec};
-    // The loader refuses it with the reason; such a result is not kept.
-    if (static_cast<std::uint64_t>(st.st_size) > limits.maxSourceBytes)
-        return loadLdif(canonical, limits);
-    if (slot->stamp && *slot->stamp == stamp) return slot->result;
+    const std::optional<SourceStamp> stamp = stampOf(canonical);
+    if (!stamp) return lost(canonical, std::string("cannot open: ") + std::strerror(errno));
+    // The loader refuses it with the reason, snapshot or not; such a result
+    // is not kept.
+    if (stamp->size > limits.maxSourceBytes) return loadLdif(canonical, limits);
+    if (slot->stamp && *slot->stamp == *stamp) return slot->result;
 
-    LoadResult result = loadLdif(canonical, limits);
+    LoadResult result = load(canonical, *stamp, limits);
     if (result.status() == LoadStatus::SourceLost) return result;
     slot->stamp = stamp;
     slot->result = result;

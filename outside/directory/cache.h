@@ -3,7 +3,9 @@
 // it changes (modification time, size, device or inode differ). A file that
 // has gone or cannot be read answers LoadStatus::SourceLost, which callers
 // report as a lost connection; bad data answers LoadStatus::BadData, and is
-// not read again until the file changes.
+// not read again until the file changes. A good file is also kept as a
+// snapshot in the user's cache folder (snapshot.h), from which the next
+// process loads it far faster than by parsing it again.
 #pragma once
 
 #include <filesystem>

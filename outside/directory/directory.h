@@ -25,6 +25,7 @@
 namespace outside::directory {
 
 class DirectoryBuilder;
+class DirectorySnapshot;
 
 enum class Scope {
     OneLevel = 1,  // the entries directly below the context
@@ -96,6 +97,8 @@ public:
 
 private:
     friend class DirectoryBuilder;
+    friend class DirectorySnapshot;  // snapshot.cpp
+    class DirectorySnapshot;
     struct TextRef {
         std::uint32_t offset = 0;
         std::uint32_t length = 0;

@@ -19,6 +19,7 @@
 #include <mutex>
 
 #include "outside/directory/builder.h"
+#include "outside/directory/filedescriptor.h"
 
 namespace outside::directory {
 namespace {
@@ -387,13 +388,6 @@ namespace {
 std::string bytesText(std::uint64_t bytes) {
     return std::to_string(bytes) + " bytes";
 }
-
-struct FileDescriptor {
-    int fd = -1;
-    ~FileDescriptor() {
-        if (fd >= 0) ::close(fd);
-    }
-};
 
 // Reads the file into the reader. It is opened without waiting (a FIFO or a
 // device would block open() or never end) and must be a regular file before

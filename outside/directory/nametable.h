@@ -11,6 +11,8 @@
 
 namespace outside::directory {
 
+class DirectorySnapshot;
+
 using EntryId = std::uint32_t;
 inline constexpr EntryId kNoEntry = 0xFFFFFFFFu;
 
@@ -52,6 +54,7 @@ public:
     std::size_t memoryUsage() const { return slots_.capacity() * sizeof(Slot); }
 
 private:
+    friend class DirectorySnapshot;  // stores and restores the slots as they are
     struct Slot {
         EntryId id = kNoEntry;
         std::uint32_t hash = 0;

@@ -342,6 +342,26 @@ void Schema::computeLayouts() {
     }
 }
 
+void Schema::reindex() {
+    // In the order of the numbers, the first claim of a name wins, as it did
+    // when the elements were added.
+    const auto file = [](const auto& elements, auto& byLdapName, auto& byName, auto named) {
+        byLdapName.clear();
+        byName.clear();
+        for (std::uint32_t id = 0; id < elements.size(); ++id) {
+            for (const std::string& key : elements[id].ldapNames)
+                byLdapName.emplace(lowerAscii(key), id);
+            if (!elements[id].oid.empty()) byLdapName.emplace(lowerAscii(elements[id].oid), id);
+            if (named(elements[id])) byName.emplace(foldCase(elements[id].name), id);
+        }
+    };
+    file(attributes_, attributeByLdapName_, attributeByName_,
+         [](const AttributeType&) { return true; });
+    file(classes_, classByLdapName_, classByName_,
+         [](const ObjectClass& cls) { return cls.named; });
+    computeLayouts();
+}
+
 namespace {
 
 std::optional<std::uint32_t> lookup(const std::unordered_map<std::string, std::uint32_t>& names,

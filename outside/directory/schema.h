@@ -20,6 +20,8 @@
 
 namespace outside::directory {
 
+class DirectorySnapshot;
+
 using AttributeId = std::uint32_t;
 using ClassId = std::uint32_t;
 
@@ -102,9 +104,14 @@ public:
     AttributeId addUndeclaredAttribute(std::string_view ldapName);
 
 private:
+    friend class DirectorySnapshot;  // stores the elements, restores them through reindex()
+
     AttributeId addAttribute(AttributeType type, std::size_t index);
     ClassId addClass(ObjectClass cls, std::size_t index);
     void computeLayouts();
+    // Files every element under its names again and derives the layouts, as
+    // adding them one by one did. Throws SchemaError on a SUP cycle.
+    void reindex();
 
     std::vector<AttributeType> attributes_;
     std::vector<ObjectClass> classes_;

@@ -14,6 +14,8 @@
 
 namespace outside::directory {
 
+class DirectorySnapshot;
+
 class TextStore {
 public:
     TextStore() = default;
@@ -64,6 +66,8 @@ public:
     }
 
 private:
+    friend class DirectorySnapshot;  // reads a snapshot's text straight into the block
+
     void resize(std::size_t bytes) {
         void* grown = std::realloc(data_, bytes);
         if (!grown) throw std::bad_alloc();

@@ -7,6 +7,7 @@
 // A run is ended as a session end would end it (SIGTERM), which closes the
 // windows as the user would. Two runs that write the store at the same
 // moment, and runs killed while they save, leave a sound store.
+#include <chrono>
 #include <random>
 #include <set>
 #include <sstream>
@@ -175,6 +176,25 @@ TEST_F(TvnProcess, ABuildKilledMidwayLeavesTheOldDatabaseAndTheNextCleansUp) {
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
     EXPECT_TRUE(testsupport::readFile(folder / "CorpTree.lst") ==
                 expectedDatabase(directory, "dc=CorpTree"));
+}
+
+TEST_F(TvnProcess, TheNextRunReadsTheDirectoryFromItsSnapshotInTheUsersCacheFolder) {
+    // A copy dated back: a file that has just changed is not snapshotted.
+    const fs::path copy = testsupport::freshDir("directory") / "directory.ldif";
+    fs::copy_file(directory, copy);
+    fs::last_write_time(copy, fs::file_time_type::clock::now() - std::chrono::hours(1));
+    directory = copy;
+    const fs::path folder = testsupport::home() / "cache" / "tolvane" / "directory";
+    const auto snapshots = [&folder] {
+        return fs::is_directory(folder)
+                   ? std::distance(fs::directory_iterator(folder), fs::directory_iterator())
+                   : 0;
+    };
+    const auto before = snapshots();
+    const QStringList parsed = report("");
+    EXPECT_EQ(snapshots(), before + 1);
+    EXPECT_EQ(report(""), parsed);
+    EXPECT_EQ(snapshots(), before + 1);
 }
 
 TEST_F(TvnProcess, TheHistoryWrittenByOneRunIsListedByTheNext) {

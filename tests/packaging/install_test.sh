@@ -58,8 +58,9 @@ for file in "$root"/bin/* "$lib"/*; do
 done
 
 # A user of the installed tree: nothing of the build's environment.
-unset TVN_LIBRARY_PATH LD_LIBRARY_PATH KDDIR_SOURCE
-export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_RUNTIME_DIR="$work/run"
+unset TVN_LIBRARY_PATH LD_LIBRARY_PATH KDDIR_SOURCE KDDIR_SNAPSHOT
+export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_CACHE_HOME="$work/home/.cache"
+export XDG_RUNTIME_DIR="$work/run"
 mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
 export REGISTRY_DB="$work/home/registry.db"
