@@ -121,12 +121,16 @@ std::vector<EntryId> Directory::search(const SearchQuery& query) const {
                                                        static_cast<double>(size()) /
                                                        static_cast<double>(candidates));
     if (static_cast<double>(candidates) <= walk) {
+        // The range holds exactly the names that fit a whole name or a plain
+        // prefix; only other patterns need the names themselves read (two
+        // reads far apart in memory per candidate).
+        const bool rangeFits = exact || plainPrefix;
         // The hits come out of the index in name order; put them back into
         // directory order.
         for (std::size_t i = lo; i < hi; ++i) {
             const EntryId id = byName_[i];
             const bool inScope = oneLevel ? parent_[id] == context : isBelow(id, context);
-            if (inScope && classMatches(id) && nameMatches(id)) hits.push_back(id);
+            if (inScope && classMatches(id) && (rangeFits || nameMatches(id))) hits.push_back(id);
         }
         if (hits.size() > query.maxHits) {
             std::partial_sort(hits.begin(), hits.begin() + query.maxHits, hits.end());
