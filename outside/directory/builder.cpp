@@ -28,6 +28,13 @@ std::string_view view(const berval& bv) {
     return {bv.bv_val, bv.bv_len};
 }
 
+std::string lowerAscii(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
 std::string quoted(std::string_view text) {
     return "\"" + std::string(text) + "\"";
 }
@@ -43,8 +50,11 @@ struct DirectoryBuilder::ParsedDn {
     std::vector<std::string> suffix;
 };
 
-DirectoryBuilder::DirectoryBuilder(Schema schema, std::string source)
-    : schema_(std::move(schema)), source_(std::move(source)) {
+DirectoryBuilder::DirectoryBuilder(Schema schema, std::string source, bool schemaless)
+    : schema_(std::move(schema)),
+      source_(std::move(source)),
+      schemaless_(schemaless),
+      mayWait_(schemaless) {
     if (schema_.classCount() > std::numeric_limits<std::uint16_t>::max()) {
         throw EntryError("the schema has too many classes");
     }
@@ -56,6 +66,24 @@ DirectoryBuilder::DirectoryBuilder(Schema schema, std::string source)
         if (!leaf) continue;
         for (ClassId c = 0; c < schema_.classCount(); ++c) {
             if (schema_.inherits(c, *leaf)) leafClass_[c] = true;
+        }
+    }
+    searchTypes_.resize(schema_.classCount());
+    tcpFields_.resize(schema_.classCount());
+    ownerFields_.resize(schema_.classCount());
+    for (AttributeId field = 0; field < schema_.attributeCount(); ++field) {
+        for (const Derivation& d : schema_.attribute(field).derivations) {
+            if (d.cls >= schema_.classCount()) continue;
+            if (d.form == ValueForm::Tcp) tcpFields_[d.cls].emplace_back(field, d.backing);
+            if (d.form == ValueForm::Owner) ownerFields_[d.cls].emplace_back(field, d.backing);
+        }
+    }
+    if (schema_.mapped()) {
+        for (ClassId c = 0; c < schema_.classCount(); ++c) {
+            for (const std::string& type : schema_.searchTypes({c})) {
+                if (const auto at = schema_.attributeByLdapName(type))
+                    searchTypes_[c].push_back(*at);
+            }
         }
     }
 }
@@ -82,7 +110,18 @@ ClassId DirectoryBuilder::classFor(std::span<const std::string_view> objectClass
     if (auto it = classCache_.find(key); it != classCache_.end()) return it->second;
     std::vector<ClassId> listed;
     for (std::string_view name : objectClasses) {
-        const auto id = schema_.classByLdapName(name);
+        auto id = schema_.classByLdapName(name);
+        if (!id && schema_.mapped() && !name.empty()) {
+            // A mapping reads what it knows of an entry; the classes it does
+            // not map are known by their LDAP names.
+            if (schema_.classCount() >= std::numeric_limits<std::uint16_t>::max())
+                throw EntryError("the directory uses too many classes");
+            id = schema_.addUndeclaredClass(name);
+            leafClass_.resize(schema_.classCount(), false);
+            searchTypes_.resize(schema_.classCount());
+            tcpFields_.resize(schema_.classCount());
+            ownerFields_.resize(schema_.classCount());
+        }
         if (!id) {
             throw EntryError("the class " + quoted(name) + " is not in the schema", "objectClass",
                              std::string(name));
@@ -218,7 +257,20 @@ void DirectoryBuilder::addEntry(std::string_view dn, std::span<const Attribute> 
                 break;
             }
         }
-        if (chainHit == chain_.size()) parent = resolveParent(parentDn);
+        if (chainHit == chain_.size()) {
+            try {
+                parent = resolveParent(parentDn);
+            } catch (const EntryError&) {
+                if (!mayWait_) throw;
+                Waiting entry{dnText, {}, {}, location, parseDn(dn).folded.size()};
+                for (const Attribute& attribute : attributes) {
+                    entry.types.emplace_back(attribute.type);
+                    entry.values.emplace_back(attribute.values.begin(), attribute.values.end());
+                }
+                waiting_.push_back(std::move(entry));
+                return;
+            }
+        }
     }
     const bool root = parent == kNoEntry;
     if (root) {
@@ -282,6 +334,7 @@ void DirectoryBuilder::addEntry(std::string_view dn, std::span<const Attribute> 
         for (std::string_view value : attributes[a].values)
             values_.push_back({types_[a], store(value)});
     }
+    if (schema_.mapped()) addDerivedValues(id, cls, attributes);
     valueStart_.push_back(static_cast<std::uint32_t>(values_.size()));
     table_.insert(nameHash(parent, folded), id);
 
@@ -298,7 +351,112 @@ void DirectoryBuilder::addEntry(std::string_view dn, std::span<const Attribute> 
     chain_.emplace_back(dnText, id);
 }
 
+void DirectoryBuilder::addDerivedValues(EntryId id, ClassId cls,
+                                        std::span<const Attribute> attributes) {
+    for (std::size_t a = 0; a < attributes.size(); ++a) {
+        const AttributeId type = types_[a];
+        if (schemaless_) {
+            if (cls >= seenTypes_.size()) seenTypes_.resize(cls + 1);
+            auto& seen = seenTypes_[cls];
+            if (std::find(seen.begin(), seen.end(), type) == seen.end()) seen.push_back(type);
+        }
+        if (cls < searchTypes_.size() &&
+            std::find(searchTypes_[cls].begin(), searchTypes_[cls].end(), type) !=
+                searchTypes_[cls].end()) {
+            for (std::string_view value : attributes[a].values) {
+                const std::string folded = foldCase(value);
+                if (!folded.empty()) altNames_.emplace_back(store(folded), id);
+            }
+        }
+        if (lowerAscii(attributes[a].type) == "owner") {
+            for (std::string_view value : attributes[a].values) owners_.emplace_back(id, value);
+        }
+    }
+    // Addresses in the "TCP " form are kept as such, so that every reader
+    // (and the snapshot-free cache) sees the same values.
+    if (cls >= tcpFields_.size()) return;
+    for (const auto& [field, backing] : tcpFields_[cls]) {
+        for (std::size_t a = 0; a < attributes.size(); ++a) {
+            if (types_[a] != backing) continue;
+            for (std::string_view value : attributes[a].values)
+                values_.push_back({field, store("TCP " + std::string(value))});
+        }
+    }
+}
+
+// The `owner` form: a workstation names the users at it; each user gets the
+// addresses of the workstations that name it.
+void DirectoryBuilder::resolveOwners() {
+    if (owners_.empty()) return;
+    for (const auto& [workstation, ownerDn] : owners_) {
+        EntryId user = kNoEntry;
+        try {
+            user = resolveParent(ownerDn);
+        } catch (const EntryError&) {
+            continue;  // names no entry of this source
+        }
+        if (user == kNoEntry) continue;
+        if (class_[user] >= ownerFields_.size()) continue;
+        for (const auto& [field, backing] : ownerFields_[class_[user]]) {
+            for (std::uint32_t v = valueStart_[workstation]; v < valueStart_[workstation + 1];
+                 ++v) {
+                if (values_[v].attribute != backing) continue;
+                const std::string address(text_.data() + values_[v].text.offset,
+                                          values_[v].text.length);
+                extra_.push_back({user, {field, store("TCP " + address)}});
+            }
+        }
+    }
+    if (extra_.empty()) return;
+    std::stable_sort(extra_.begin(), extra_.end(),
+                     [](const Extra& a, const Extra& b) { return a.entry < b.entry; });
+    std::vector<Directory::StoredValue> values;
+    values.reserve(values_.size() + extra_.size());
+    std::vector<std::uint32_t> starts(valueStart_.size());
+    std::size_t next = 0;
+    for (EntryId id = 0; id < parent_.size(); ++id) {
+        starts[id] = static_cast<std::uint32_t>(values.size());
+        values.insert(values.end(), values_.begin() + valueStart_[id],
+                      values_.begin() + valueStart_[id + 1]);
+        for (; next < extra_.size() && extra_[next].entry == id; ++next)
+            values.push_back(extra_[next].value);
+    }
+    starts[parent_.size()] = static_cast<std::uint32_t>(values.size());
+    values_ = std::move(values);
+    valueStart_ = std::move(starts);
+    extra_.clear();
+}
+
+void DirectoryBuilder::addWaiting() {
+    std::vector<Waiting> waiting = std::move(waiting_);
+    waiting_.clear();
+    std::stable_sort(waiting.begin(), waiting.end(),
+                     [](const Waiting& a, const Waiting& b) { return a.depth < b.depth; });
+    mayWait_ = false;  // a parent still missing now is missing for good
+    for (const Waiting& entry : waiting) {
+        std::vector<std::vector<std::string_view>> views(entry.values.size());
+        std::vector<Attribute> attributes;
+        for (std::size_t i = 0; i < entry.types.size(); ++i) {
+            views[i].assign(entry.values[i].begin(), entry.values[i].end());
+            attributes.push_back({entry.types[i], views[i]});
+        }
+        try {
+            addEntry(entry.dn, attributes, entry.location);
+        } catch (const EntryError& error) {
+            throw EntryError(std::string(error.what()) +
+                             (entry.location ? " (line " + std::to_string(entry.location) + ")"
+                                             : std::string()));
+        }
+    }
+    mayWait_ = true;
+}
+
 std::shared_ptr<const Directory> DirectoryBuilder::finish() {
+    if (schema_.mapped()) {
+        resolveOwners();
+        for (ClassId c = 0; c < seenTypes_.size(); ++c)
+            if (!seenTypes_[c].empty()) schema_.extendLayout(c, seenTypes_[c]);
+    }
     const std::size_t n = parent_.size();
     std::shared_ptr<Directory> dir(new Directory());
 
@@ -400,6 +558,17 @@ std::shared_ptr<const Directory> DirectoryBuilder::finish() {
         }
     }
     for (EntryId root : roots_) dir->trees_.push_back(newId[root]);
+    if (!altNames_.empty()) {
+        for (auto& [ref, id] : altNames_) id = newId[id];
+        const auto textOf = [&](const Directory::TextRef& r) {
+            return std::string_view(dir->text_.data() + r.offset, r.length);
+        };
+        std::sort(altNames_.begin(), altNames_.end(), [&](const auto& a, const auto& b) {
+            const int c = textOf(a.first).compare(textOf(b.first));
+            return c != 0 ? c < 0 : a.second < b.second;
+        });
+        dir->altNames_ = std::move(altNames_);
+    }
 
     dir->schema_ = std::move(schema_);
     dir->source_ = std::move(source_);

@@ -46,7 +46,9 @@ public:
         std::span<const std::string_view> values;
     };
 
-    DirectoryBuilder(Schema schema, std::string source);
+    // schemaless: the schema is the mapping's alone (an export without its
+    // subschema entry); layouts then take every type the entries use.
+    DirectoryBuilder(Schema schema, std::string source, bool schemaless = false);
     ~DirectoryBuilder();
     DirectoryBuilder(const DirectoryBuilder&) = delete;
     DirectoryBuilder& operator=(const DirectoryBuilder&) = delete;
@@ -63,6 +65,12 @@ public:
     void reserveScaled(double factor);
 
     std::size_t size() const { return parent_.size(); }
+
+    // An export may list an entry before its parent (an entry moved below a
+    // container made after it). Without a schema of ours such entries wait
+    // until the end; this adds them, parents first, and throws EntryError
+    // for one whose parent never came.
+    void addWaiting();
 
     // Lays the entries out in directory order and hands them over; the
     // builder is empty afterwards.
@@ -101,6 +109,31 @@ private:
     std::unordered_map<std::string, ClassId> classCache_;
     std::vector<AttributeId> types_;  // of the entry being added
     std::vector<bool> leafClass_;     // per class: a user, workstation or alias class
+
+    // Mapped schemas: what the fields of the mapping add to the entries.
+    void addDerivedValues(EntryId id, ClassId cls, std::span<const Attribute> attributes);
+    void resolveOwners();
+    bool schemaless_ = false;
+    bool mayWait_ = false;  // an entry whose parent is not there yet may wait
+    struct Waiting {
+        std::string dn;
+        std::vector<std::string> types;
+        std::vector<std::vector<std::string>> values;
+        unsigned long location;
+        std::size_t depth;
+    };
+    std::vector<Waiting> waiting_;
+    std::vector<std::vector<AttributeId>> searchTypes_;  // per class
+    // Per class: (field, backing type) of the fields in the tcp and owner forms.
+    std::vector<std::vector<std::pair<AttributeId, AttributeId>>> tcpFields_, ownerFields_;
+    std::vector<std::vector<AttributeId>> seenTypes_;  // per class, without a schema
+    struct Extra {
+        EntryId entry;
+        Directory::StoredValue value;
+    };
+    std::vector<Extra> extra_;                             // values for entries added before
+    std::vector<std::pair<EntryId, std::string>> owners_;  // entry, DN its owner value names
+    std::vector<std::pair<Directory::TextRef, EntryId>> altNames_;
 };
 
 }  // namespace outside::directory

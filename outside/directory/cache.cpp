@@ -42,7 +42,12 @@ bool readable(const std::filesystem::path& path) {
 LoadResult load(const std::filesystem::path& canonical, const SourceStamp& stamp,
                 const LoadLimits& limits) {
     const std::filesystem::path folder = snapshotFolder();
-    if (folder.empty()) return loadLdif(canonical, limits);
+    // Snapshots keep directories read the ktr way only; a mapped one is
+    // parsed (it names types and classes the snapshot does not store).
+    const std::string choice = limits.mapping.isAuto() ? "auto" : limits.mapping.value;
+    const auto explicitMapping = builtinMapping(choice);
+    const bool mayBeKtr = limits.mapping.isAuto() || (explicitMapping && explicitMapping->ktr);
+    if (folder.empty() || !mayBeKtr) return loadLdif(canonical, limits);
     const std::filesystem::path file = snapshotFile(folder, canonical.string());
     // A source that cannot be read now is reported as the parser finds it,
     // not served from what its snapshot kept.
@@ -51,7 +56,8 @@ LoadResult load(const std::filesystem::path& canonical, const SourceStamp& stamp
             return LoadResult{std::move(directory), {}};
     }
     LoadResult result = loadLdif(canonical, limits);
-    if (result.ok() && settled(stamp) && stampOf(canonical) == stamp)
+    if (result.ok() && !result.directory->schema().mapped() && settled(stamp) &&
+        stampOf(canonical) == stamp)
         writeSnapshot(file, canonical.string(), stamp, *result.directory);
     return result;
 }
@@ -77,7 +83,7 @@ LoadResult DirectoryCache::get(const std::filesystem::path& path, const LoadLimi
     std::shared_ptr<Slot> slot;
     {
         std::lock_guard lock(mutex_);
-        auto& entry = slots_[canonical.string()];
+        auto& entry = slots_[canonical.string() + '\n' + limits.mapping.value];
         if (!entry) entry = std::make_shared<Slot>();
         slot = entry;
     }

@@ -46,6 +46,11 @@ EntryId Directory::treeOf(EntryId id) const {
 
 std::vector<std::string_view> Directory::values(EntryId id, AttributeId attribute) const {
     std::vector<std::string_view> out;
+    // A field read as stored from another type reads that type; the other
+    // forms were kept under the field when the entry was added.
+    if (const Derivation* d = schema_.derivation(attribute, class_[id]);
+        d && (d->form == ValueForm::Stored || d->form == ValueForm::HostName))
+        attribute = d->backing;
     for (std::uint32_t v = valueStart_[id]; v < valueStart_[id + 1]; ++v) {
         if (values_[v].attribute == attribute) out.push_back(text(values_[v].text));
     }
@@ -80,6 +85,11 @@ std::pair<std::size_t, std::size_t> Directory::nameRange(std::string_view key, b
 }
 
 std::vector<EntryId> Directory::search(const SearchQuery& query) const {
+    if (query.context >= size() || query.maxHits == 0) return {};
+    return searchAltNames(query, searchNames(query));
+}
+
+std::vector<EntryId> Directory::searchNames(const SearchQuery& query) const {
     std::vector<EntryId> hits;
     const EntryId context = query.context;
     if (context >= size() || query.maxHits == 0) return hits;
@@ -157,12 +167,45 @@ std::vector<EntryId> Directory::search(const SearchQuery& query) const {
     return hits;
 }
 
+std::vector<EntryId> Directory::searchAltNames(const SearchQuery& query,
+                                               std::vector<EntryId> hits) const {
+    const std::string pattern = foldCase(query.pattern);
+    if (altNames_.empty() || pattern.find_first_not_of('*') == std::string::npos) return hits;
+    const std::size_t star = pattern.find('*');
+    const std::string_view literal = std::string_view(pattern).substr(0, star);
+    std::vector<bool> allowed;
+    if (!query.classes.empty()) {
+        allowed.assign(schema_.classCount(), false);
+        for (const std::string& name : query.classes)
+            if (const auto cls = schema_.findClass(name)) allowed[*cls] = true;
+    }
+    const auto lo = std::lower_bound(
+        altNames_.begin(), altNames_.end(), literal,
+        [this](const auto& alt, std::string_view k) { return text(alt.first) < k; });
+    const std::size_t before = hits.size();
+    for (auto it = lo; it != altNames_.end() && text(it->first).starts_with(literal); ++it) {
+        const EntryId id = it->second;
+        const bool inScope = query.scope == Scope::OneLevel ? parent_[id] == query.context
+                                                            : isBelow(id, query.context);
+        if (!inScope || (!allowed.empty() && !allowed[class_[id]])) continue;
+        if (star == std::string::npos ? text(it->first) != pattern
+                                      : !matchesPattern(pattern, text(it->first)))
+            continue;
+        hits.push_back(id);
+    }
+    if (hits.size() == before) return hits;
+    std::sort(hits.begin(), hits.end());
+    hits.erase(std::unique(hits.begin(), hits.end()), hits.end());
+    if (hits.size() > query.maxHits) hits.resize(query.maxHits);
+    return hits;
+}
+
 std::size_t Directory::memoryUsage() const {
     const auto bytes = [](const auto& v) { return v.capacity() * sizeof(v[0]); };
     return sizeof(*this) + text_.capacity() + bytes(parent_) + bytes(name_) + bytes(folded_) +
            bytes(class_) + bytes(subtreeEnd_) + bytes(childStart_) + bytes(childList_) +
-           bytes(valueStart_) + bytes(values_) + bytes(byName_) + table_.memoryUsage() +
-           bytes(trees_);
+           bytes(valueStart_) + bytes(values_) + bytes(byName_) + bytes(altNames_) +
+           table_.memoryUsage() + bytes(trees_);
 }
 
 }  // namespace outside::directory

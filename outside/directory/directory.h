@@ -113,6 +113,9 @@ private:
     std::string_view folded(EntryId id) const { return text(folded_[id]); }
     // The range of byName_ whose folded names begin with (or, when exact, are) key.
     std::pair<std::size_t, std::size_t> nameRange(std::string_view key, bool exact) const;
+    std::vector<EntryId> searchNames(const SearchQuery& query) const;
+    // Adds the hits through altNames_ to those by relative name.
+    std::vector<EntryId> searchAltNames(const SearchQuery& query, std::vector<EntryId> hits) const;
 
     std::string source_;
     Schema schema_;
@@ -127,6 +130,9 @@ private:
     std::vector<std::uint32_t> valueStart_;  // size() + 1 offsets into values_
     std::vector<StoredValue> values_;
     std::vector<EntryId> byName_;  // sorted by folded name, then directory order
+    // Mapped schemas: the folded values of the types a name search matches
+    // besides the relative name (a login name), sorted, with their entries.
+    std::vector<std::pair<TextRef, EntryId>> altNames_;
     NameTable table_;
     std::vector<EntryId> trees_;
 };

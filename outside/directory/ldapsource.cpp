@@ -20,6 +20,7 @@
 
 #include "outside/directory/builder.h"
 #include "outside/directory/fullname.h"
+#include "outside/directory/hostnames.h"
 #include "outside/directory/pattern.h"
 #include "outside/directory/sources.h"
 #include "platform/text/casefold.h"
@@ -30,7 +31,9 @@ namespace {
 
 using platform::text::foldCase;
 
+// Within Active Directory's default MaxPageSize.
 constexpr int kPageSize = 1000;
+constexpr const char* kActiveDirectoryCapability = "1.2.840.113556.1.4.800";
 // The attributes that name entries in the directories we read; name lookups
 // and name searches filter on them. An entry named by another type is still
 // found, by reading its level.
@@ -140,8 +143,9 @@ std::string escapedValue(std::string_view value) {
     return escaped;
 }
 
-// "(|(cn=v)(ou=v)...)" for a name pattern ("*" for any run), or empty for "*".
-std::string nameFilter(std::string_view pattern) {
+// "(|(cn=v)(ou=v)...)" for a name pattern ("*" for any run), or empty for "*";
+// also matched against the mapping's search types (a login name).
+std::string nameFilter(std::string_view pattern, const std::vector<std::string>& alsoTypes = {}) {
     if (pattern.find_first_not_of('*') == std::string_view::npos) return {};
     std::string value;
     std::size_t start = 0;
@@ -154,18 +158,53 @@ std::string nameFilter(std::string_view pattern) {
     }
     std::string filter = "(|";
     for (const char* type : kNamingTypes) filter += std::string("(") + type + "=" + value + ")";
+    for (const std::string& type : alsoTypes) {
+        if (std::find(std::begin(kNamingTypes), std::end(kNamingTypes), lowerAscii(type)) ==
+            std::end(kNamingTypes))
+            filter += "(" + type + "=" + value + ")";
+    }
     return filter + ")";
 }
 
+std::string objectClassAny(const std::vector<std::string>& names) {
+    std::string filter = names.size() == 1 ? "" : "(|";
+    for (const std::string& name : names) filter += "(objectClass=" + escapedValue(name) + ")";
+    return names.size() == 1 ? filter : filter + ")";
+}
+
+// The entries of these directory classes. Through a mapping a class is the
+// object classes it lists, less those that make an entry a class that comes
+// first (a computer is a user too).
 std::string classFilter(const Schema& schema, std::span<const ClassId> classes) {
     if (classes.empty()) return {};
-    std::string filter = "(|";
-    for (const ClassId id : classes) {
-        const ObjectClass& cls = schema.objectClass(id);
-        filter += "(objectClass=" +
-                  escapedValue(cls.ldapNames.empty() ? cls.oid : cls.ldapNames.front()) + ")";
+    if (!schema.mapped()) {
+        std::string filter = "(|";
+        for (const ClassId id : classes) {
+            const ObjectClass& cls = schema.objectClass(id);
+            filter += "(objectClass=" +
+                      escapedValue(cls.ldapNames.empty() ? cls.oid : cls.ldapNames.front()) + ")";
+        }
+        return filter + ")";
     }
-    return filter + ")";
+    std::vector<std::string> wanted;
+    for (const ClassId id : classes)
+        for (std::string& name : schema.ldapNamesOf(id)) wanted.push_back(std::move(name));
+    std::string filter;
+    std::size_t parts = 0;
+    for (const ClassId id : classes) {
+        const std::vector<std::string> names = schema.ldapNamesOf(id);
+        if (names.empty()) continue;
+        std::vector<std::string> excluded;
+        for (std::string& name : schema.precedingLdapNames(id))
+            if (std::find(wanted.begin(), wanted.end(), name) == wanted.end())
+                excluded.push_back(std::move(name));
+        filter += excluded.empty()
+                      ? objectClassAny(names)
+                      : "(&" + objectClassAny(names) + "(!" + objectClassAny(excluded) + "))";
+        ++parts;
+    }
+    if (parts == 0) return "(!(objectClass=*))";  // classes no object class is read as
+    return parts == 1 ? filter : "(|" + filter + ")";
 }
 
 std::string allOf(const std::string& a, const std::string& b) {
@@ -210,9 +249,14 @@ public:
     std::string name() const override { return record_.name; }
     ClassId classId() const override { return record_.cls; }
     std::vector<std::string> values(AttributeId attribute) const override {
+        const Derivation* d = schema_->derivation(attribute, record_.cls);
+        if (d && d->form == ValueForm::Owner) return ownedAddresses(d->backing);
         std::vector<std::string> out;
+        const AttributeId read = d ? d->backing : attribute;
         for (const auto& [type, text] : record_.values)
-            if (type == attribute) out.push_back(text);
+            if (type == read)
+                out.push_back(d && d->form == ValueForm::Tcp ? "TCP " + text : displayValue(text));
+        if (d && d->form == ValueForm::HostName) return tcpAddressesOf(out);
         return out;
     }
     bool hasChildren() const override;
@@ -221,6 +265,8 @@ public:
     const std::string& dn() const { return record_.dn; }
 
 private:
+    std::vector<std::string> ownedAddresses(AttributeId backing) const;
+
     std::shared_ptr<LdapSource> source_;
     std::shared_ptr<const Schema> schema_;
     EntryRecord record_;
@@ -306,13 +352,19 @@ public:
             std::vector<std::string> names;
             const std::string pattern = foldCase(query.pattern);
             const std::string self = foldCase(base.fullName());
+            const std::vector<std::string> alsoTypes = schema_->searchTypes(query.classes);
             const std::string filter =
-                allOf(nameFilter(query.pattern), classFilter(*schema_, query.classes));
-            const char* attributes[] = {"objectClass", nullptr};
+                allOf(nameFilter(query.pattern, alsoTypes), classFilter(*schema_, query.classes));
+            std::vector<const char*> attributes{"objectClass"};
+            for (const std::string& type : alsoTypes) attributes.push_back(type.c_str());
+            attributes.push_back(nullptr);
+            std::vector<AttributeId> alsoIds;
+            for (const std::string& type : alsoTypes)
+                if (const auto id = schema_->attributeByLdapName(type)) alsoIds.push_back(*id);
             const auto found =
                 read(ld, base.dn(),
                      query.scope == Scope::OneLevel ? LDAP_SCOPE_ONELEVEL : LDAP_SCOPE_SUBTREE,
-                     filter, attributes, [&](LDAP* l, LDAPMessage* e) {
+                     filter, attributes.data(), [&](LDAP* l, LDAPMessage* e) {
                          auto record = recordOf(l, e);
                          if (!record) return;
                          if (foldCase(record->fullName) == self) return;  // the context itself
@@ -320,7 +372,14 @@ public:
                              std::find(query.classes.begin(), query.classes.end(), record->cls) ==
                                  query.classes.end())
                              return;
-                         if (!matchesPattern(pattern, foldCase(record->name))) return;
+                         const bool alsoMatches = std::any_of(
+                             record->values.begin(), record->values.end(), [&](const auto& v) {
+                                 return std::find(alsoIds.begin(), alsoIds.end(), v.first) !=
+                                            alsoIds.end() &&
+                                        matchesPattern(pattern, foldCase(v.second));
+                             });
+                         if (!alsoMatches && !matchesPattern(pattern, foldCase(record->name)))
+                             return;
                          names.push_back(std::move(record->fullName));
                      });
             // nullopt: the context went away meanwhile
@@ -402,6 +461,37 @@ public:
                 level.entries.push_back(
                     std::make_shared<LdapEntry>(self, schema_, std::move(record)));
             return level;
+        });
+    }
+
+    // The `owner` form: the addresses (type `address`) of the workstations
+    // whose owner names dn, in the "TCP " form.
+    std::vector<std::string> ownedAddresses(const std::string& dn, AttributeId address) {
+        std::lock_guard lock(mutex_);
+        return withServer([&](LDAP* ld) {
+            std::vector<std::string> out;
+            const auto workstation = schema_->findClass("Workstation");
+            const std::vector<ClassId> classes{workstation.value_or(0)};
+            const AttributeType& type = schema_->attribute(address);
+            const std::string typeName =
+                type.ldapNames.empty() ? type.name : type.ldapNames.front();
+            const char* attributes[] = {typeName.c_str(), nullptr};
+            for (const Tree& tree : trees_) {
+                const std::string filter =
+                    allOf("(owner=" + escapedValue(dn) + ")",
+                          workstation ? classFilter(*schema_, classes) : std::string());
+                read(ld, tree.dn, LDAP_SCOPE_SUBTREE, filter, attributes,
+                     [&](LDAP* l, LDAPMessage* e) {
+                         berval** values = ldap_get_values_len(l, e, typeName.c_str());
+                         for (berval** v = values; v && *v; ++v) {
+                             std::string text = "TCP " + std::string((*v)->bv_val, (*v)->bv_len);
+                             if (std::find(out.begin(), out.end(), text) == out.end())
+                                 out.push_back(std::move(text));
+                         }
+                         ldap_value_free_len(values);
+                     });
+            }
+            return out;
         });
     }
 
@@ -512,8 +602,9 @@ private:
 
     // The root DSE, the schema and the trees, once per source.
     void readServer(LDAP* ld) {
-        const char* rootAttributes[] = {"namingContexts", "subschemaSubentry", "supportedControl",
-                                        nullptr};
+        const char* rootAttributes[] = {"namingContexts",       "subschemaSubentry",
+                                        "supportedControl",     "supportedCapabilities",
+                                        "defaultNamingContext", nullptr};
         std::map<std::string, std::vector<std::string>> root;
         const auto collect = [](std::map<std::string, std::vector<std::string>>& into) {
             return [&into](LDAP* l, LDAPMessage* e) {
@@ -549,9 +640,28 @@ private:
         const auto views = [](const std::vector<std::string>& list) {
             return std::vector<std::string_view>(list.begin(), list.end());
         };
+        const auto& capabilities = root["supportedcapabilities"];
+        const bool activeDirectory = std::find(capabilities.begin(), capabilities.end(),
+                                               kActiveDirectoryCapability) != capabilities.end();
+        std::shared_ptr<const Mapping> mapping;
         try {
-            schema_ = std::make_shared<const Schema>(Schema::parse(
-                views(definitions["attributetypes"]), views(definitions["objectclasses"])));
+            mapping = options_.limits.mapping.resolve();
+        } catch (const MappingError& e) {
+            throw SourceLost(describe(std::string("the mapping cannot be used: ") + e.what()));
+        }
+        if (!mapping) {
+            const auto& classes = definitions["objectclasses"];
+            const bool ours = std::any_of(classes.begin(), classes.end(), [](const std::string& d) {
+                return d.find("X-KTR-NAME") != std::string::npos;
+            });
+            mapping = builtinMapping(ours              ? "ktr"
+                                     : activeDirectory ? "activedirectory"
+                                                       : "standard");
+        }
+        try {
+            schema_ = std::make_shared<const Schema>(
+                Schema::parse(views(definitions["attributetypes"]),
+                              views(definitions["objectclasses"]), mapping));
         } catch (const SchemaError& e) {
             throw SourceLost(
                 describe("the server's schema cannot be used: " + std::string(e.what())));
@@ -560,6 +670,9 @@ private:
         std::vector<std::string> contexts;
         if (!url_.baseDn.empty()) {
             contexts.push_back(url_.baseDn);
+        } else if (activeDirectory && !root["defaultnamingcontext"].empty()) {
+            // The configuration, schema and DNS partitions are no trees.
+            contexts.push_back(root["defaultnamingcontext"].front());
         } else {
             contexts = root["namingcontexts"];
         }
@@ -570,6 +683,8 @@ private:
         }
         if (trees_.empty())
             throw SourceLost(describe("the server names no directory tree (namingContexts)"));
+        if (trees_.size() == 1 && !options_.treeName.empty())
+            trees_.front().name = options_.treeName;
     }
 
     // One search, page by page. Calls onEntry for each entry; answers whether
@@ -633,6 +748,12 @@ private:
             if (code == LDAP_NO_SUCH_OBJECT) {
                 freeCookie();
                 return std::nullopt;
+            }
+            if (code == LDAP_REFERRAL) {
+                // The rest lies on another server: passed over, as the
+                // search references within a result are.
+                freeCookie();
+                break;
             }
             if (code == LDAP_SIZELIMIT_EXCEEDED || code == LDAP_ADMINLIMIT_EXCEEDED) {
                 // Asked for a sizeLimit of our own, the limit is ours.
@@ -787,7 +908,19 @@ private:
 
 bool LdapEntry::hasChildren() const {
     if (record_.hasSubordinates) return *record_.hasSubordinates;
+    if (schema_->mapped()) {
+        // A server without hasSubordinates (Active Directory): containers
+        // may hold entries, users and workstations hold none, and no level
+        // costs a round trip per child.
+        const std::string& name = schema_->objectClass(record_.cls).name;
+        return name == "Top" || name == "Country" || name == "Organization" ||
+               name == "Organizational Unit";
+    }
     return source_->anyBelow(record_.dn);
+}
+
+std::vector<std::string> LdapEntry::ownedAddresses(AttributeId backing) const {
+    return source_->ownedAddresses(record_.dn, backing);
 }
 
 Level LdapEntry::children(std::span<const ClassId> filter) const {

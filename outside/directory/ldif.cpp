@@ -106,7 +106,8 @@ std::vector<LogicalLine> logicalLines(std::string_view record, unsigned long fir
 // before it reaches the parser.
 class Reader {
 public:
-    explicit Reader(std::string name) : name_(std::move(name)) {}
+    Reader(std::string name, MappingChoice mapping)
+        : name_(std::move(name)), mapping_(std::move(mapping)) {}
     // The size of the whole source, when known: room is made for it.
     void expectBytes(std::size_t bytes) { expectedBytes_ = bytes; }
     void feed(std::string_view bytes);
@@ -132,7 +133,11 @@ private:
 
     static constexpr std::size_t kSampleEntries = 4096;
 
+    std::shared_ptr<const Mapping> chosenMapping();
+    bool schemaRead_ = false;  // the source opened with its subschema entry
+
     std::string name_;
+    MappingChoice mapping_;
     std::size_t expectedBytes_ = 0;
     std::size_t bytesSeen_ = 0;  // of the lines read so far
     std::unique_ptr<DirectoryBuilder> builder_;
@@ -212,7 +217,12 @@ std::shared_ptr<const Directory> Reader::finish() {
         partial_.clear();
     }
     if (inRecord_) endRecord();
-    if (!builder_) bad(0, "no subschema entry (dn: cn=Subschema)");
+    if (!builder_) bad(0, "no subschema entry (dn: cn=Subschema) and no entries");
+    try {
+        builder_->addWaiting();
+    } catch (const EntryError& error) {
+        bad(0, error.what());
+    }
     return builder_->finish();
 }
 
@@ -271,7 +281,10 @@ void Reader::record(std::string_view text, unsigned long first, bool firstRecord
     }
 
     if (!builder_) return readSchema(dn);
-    if (isSubschema(dn)) bad(first, "a second subschema entry");
+    if (isSubschema(dn))
+        bad(first, schemaRead_ ? "a second subschema entry"
+                               : "the subschema entry (dn: cn=Subschema) must come before every "
+                                 "other entry");
     try {
         builder_->addEntry(dn, attributes_, first);
         if (builder_->size() == kSampleEntries && expectedBytes_ > bytesSeen_) {
@@ -349,9 +362,30 @@ bool Reader::isSubschema(std::string_view dn) const {
     return false;
 }
 
+std::shared_ptr<const Mapping> Reader::chosenMapping() {
+    try {
+        return mapping_.resolve();
+    } catch (const MappingError& error) {
+        fail(LoadStatus::BadData, 0, std::string("the mapping cannot be used: ") + error.what());
+    }
+}
+
 void Reader::readSchema(std::string_view dn) {
     if (!isSubschema(dn)) {
-        bad(first_, "the subschema entry (dn: cn=Subschema) must come before every other entry");
+        // An export without its schema is read through the mapping's classes.
+        auto mapping = chosenMapping();
+        if (mapping && mapping->ktr)
+            bad(first_,
+                "the subschema entry (dn: cn=Subschema) must come before every other entry "
+                "(the mapping is ktr)");
+        if (!mapping) mapping = builtinMapping("standard");
+        builder_ = std::make_unique<DirectoryBuilder>(Schema::parse({}, {}, mapping), name_, true);
+        try {
+            builder_->addEntry(dn, attributes_, first_);
+        } catch (const EntryError& error) {
+            bad(error.type.empty() ? first_ : lineOf(error.type, error.value), error.what());
+        }
+        return;
     }
     std::vector<std::string_view> attributeTypes, objectClasses;
     for (const auto& attribute : attributes_) {
@@ -363,9 +397,18 @@ void Reader::readSchema(std::string_view dn) {
                                  attribute.values.end());
         }
     }
+    schemaRead_ = true;
+    auto mapping = chosenMapping();
+    if (!mapping) {
+        // A schema written for us names its classes itself.
+        const bool ours = std::any_of(
+            objectClasses.begin(), objectClasses.end(),
+            [](std::string_view d) { return d.find("X-KTR-NAME") != std::string_view::npos; });
+        mapping = builtinMapping(ours ? "ktr" : "standard");
+    }
     try {
-        builder_ =
-            std::make_unique<DirectoryBuilder>(Schema::parse(attributeTypes, objectClasses), name_);
+        builder_ = std::make_unique<DirectoryBuilder>(
+            Schema::parse(attributeTypes, objectClasses, mapping), name_);
     } catch (const SchemaError& error) {
         const auto& list = error.list == "attributeTypes" ? attributeTypes : objectClasses;
         bad(error.index < list.size() ? lineOf(error.list, list[error.index]) : first_,
@@ -448,7 +491,7 @@ void quietLibldap() {
 LoadResult loadLdif(const std::filesystem::path& path, const LoadLimits& limits) {
     quietLibldap();
     try {
-        Reader reader(path.string());
+        Reader reader(path.string(), limits.mapping);
         readFile(reader, path, limits);
         return LoadResult{reader.finish(), {}};
     } catch (const Failure& failure) {
@@ -456,10 +499,11 @@ LoadResult loadLdif(const std::filesystem::path& path, const LoadLimits& limits)
     }
 }
 
-LoadResult loadLdifText(std::string_view text, const std::string& name) {
+LoadResult loadLdifText(std::string_view text, const std::string& name,
+                        const MappingChoice& mapping) {
     quietLibldap();
     try {
-        Reader reader(name);
+        Reader reader(name, mapping);
         reader.expectBytes(text.size());
         reader.feed(text);
         return LoadResult{reader.finish(), {}};

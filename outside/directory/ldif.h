@@ -1,7 +1,10 @@
-// Reading a directory from an LDIF file (RFC 2849). The file holds its schema
-// in a subschema entry ("dn: cn=Subschema", attributes objectClasses and
-// attributeTypes) that comes before every other entry; the entries follow,
-// each after its parent (see builder.h for the rules they must keep).
+// Reading a directory from an LDIF file (RFC 2849). A file written for us
+// holds its schema in a subschema entry ("dn: cn=Subschema", attributes
+// objectClasses and attributeTypes) that comes before every other entry; the
+// entries follow, each after its parent (see builder.h for the rules they
+// must keep). An export of another server (no subschema entry first, or one
+// whose classes carry no X-KTR-NAME) is read through a mapping (mapping.h):
+// the configured one, else the standard one.
 //
 // Only plain entries are read: change records, "include:" lines and values
 // taken from URLs (":<") are refused, so that a data file never makes us read
@@ -21,6 +24,7 @@ namespace outside::directory {
 LoadResult loadLdif(const std::filesystem::path& path, const LoadLimits& limits = {});
 
 // The same from text in memory; name stands for the file in messages.
-LoadResult loadLdifText(std::string_view text, const std::string& name);
+LoadResult loadLdifText(std::string_view text, const std::string& name,
+                        const MappingChoice& mapping = {});
 
 }  // namespace outside::directory

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "outside/directory/cache.h"
+#include "outside/directory/hostnames.h"
 #include "outside/directory/sources.h"
 
 namespace outside::directory {
@@ -23,7 +24,10 @@ public:
     ClassId classId() const override { return dir_->classOf(id_); }
     std::vector<std::string> values(AttributeId attribute) const override {
         std::vector<std::string> out;
-        for (std::string_view value : dir_->values(id_, attribute)) out.emplace_back(value);
+        for (std::string_view value : dir_->values(id_, attribute))
+            out.push_back(displayValue(value));
+        const Derivation* d = dir_->schema().derivation(attribute, dir_->classOf(id_));
+        if (d && d->form == ValueForm::HostName) return tcpAddressesOf(out);
         return out;
     }
     bool hasChildren() const override { return dir_->hasChildren(id_); }

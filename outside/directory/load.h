@@ -8,6 +8,7 @@
 #include <string>
 
 #include "outside/directory/directory.h"
+#include "outside/directory/mapping.h"
 
 namespace outside::directory {
 
@@ -34,6 +35,8 @@ struct LoadLimits {
     static constexpr std::uint64_t kDefaultMaxSourceBytes = std::uint64_t{2} << 30;  // 2 GiB
     std::uint64_t maxSourceBytes = kDefaultMaxSourceBytes;
     std::string limitName;
+    // How the source's schema is read (mapping.h).
+    MappingChoice mapping;
 };
 
 struct LoadResult {

@@ -138,8 +138,11 @@ private:
 }  // namespace
 
 Schema Schema::parse(const std::vector<std::string_view>& attributeTypes,
-                     const std::vector<std::string_view>& objectClasses) {
+                     const std::vector<std::string_view>& objectClasses,
+                     std::shared_ptr<const Mapping> mapping) {
     Schema schema;
+    if (mapping && !mapping->ktr) schema.mapping_ = std::move(mapping);
+    const bool mapped = schema.mapped();
     std::vector<std::unique_ptr<LDAPAttributeType, AttributeTypeFree>> parsedTypes;
     std::vector<std::string> typeExtensions;
     for (std::size_t i = 0; i < attributeTypes.size(); ++i) {
@@ -149,7 +152,8 @@ Schema Schema::parse(const std::vector<std::string_view>& attributeTypes,
         parsedTypes.emplace_back(ldap_str2attributetype(text.c_str(), &code, &where, kParseFlags));
         if (!parsedTypes.back())
             throw SchemaError(parseError("attribute type", code, text, where), "attributeTypes", i);
-        typeExtensions.push_back(extensionName(parsedTypes.back()->at_extensions));
+        typeExtensions.push_back(mapped ? std::string()
+                                        : extensionName(parsedTypes.back()->at_extensions));
     }
     const Namer attributeName(kDefaultAttributeNames, typeExtensions);
     for (std::size_t i = 0; i < parsedTypes.size(); ++i) {
@@ -157,10 +161,17 @@ Schema Schema::parse(const std::vector<std::string_view>& attributeTypes,
         AttributeType type;
         type.oid = at->at_oid ? at->at_oid : "";
         type.ldapNames = strings(at->at_names);
-        type.name = attributeName(typeExtensions[i], type.ldapNames, type.oid);
+        type.name = mapped ? (type.ldapNames.empty() ? type.oid : type.ldapNames.front())
+                           : attributeName(typeExtensions[i], type.ldapNames, type.oid);
         type.syntax = at->at_syntax_oid ? at->at_syntax_oid : "";
         type.singleValue = at->at_single_value != 0;
-        schema.addAttribute(std::move(type), i);
+        if (mapped) {
+            // A field of the mapping may take this name; the type stays known
+            // by its LDAP names.
+            schema.addMappedAttribute(std::move(type), i);
+        } else {
+            schema.addAttribute(std::move(type), i);
+        }
     }
 
     // Classes are registered before any SUP is resolved: a superclass may be
@@ -174,7 +185,7 @@ Schema Schema::parse(const std::vector<std::string_view>& attributeTypes,
         parsed.emplace_back(ldap_str2objectclass(text.c_str(), &code, &where, kParseFlags));
         if (!parsed.back())
             throw SchemaError(parseError("object class", code, text, where), "objectClasses", i);
-        extensions.push_back(extensionName(parsed.back()->oc_extensions));
+        extensions.push_back(mapped ? std::string() : extensionName(parsed.back()->oc_extensions));
     }
     // Tree roots are of class "Top": LDAP's `top`, unless a class of the
     // schema carries that name itself. Then that class is the roots' class,
@@ -189,8 +200,12 @@ Schema Schema::parse(const std::vector<std::string_view>& attributeTypes,
         ObjectClass cls;
         cls.oid = oc->oc_oid ? oc->oc_oid : "";
         cls.ldapNames = strings(oc->oc_names);
-        cls.name = className(extensions[i], cls.ldapNames, cls.oid);
-        if (extensions[i].empty() && lowerAscii(cls.name) == "top") {
+        cls.name = mapped ? (cls.ldapNames.empty() ? cls.oid : cls.ldapNames.front())
+                          : className(extensions[i], cls.ldapNames, cls.oid);
+        if (mapped) {
+            // Known by the mapping's class names; LDAP names stay lookups.
+            cls.named = false;
+        } else if (extensions[i].empty() && lowerAscii(cls.name) == "top") {
             if (topClaimed) {
                 cls.named = false;
             } else {
@@ -210,7 +225,7 @@ Schema Schema::parse(const std::vector<std::string_view>& attributeTypes,
         top.ldapNames = {"top"};
         top.kind = ObjectClass::Kind::Abstract;
         top.declared = false;
-        top.named = !topClaimed;
+        top.named = !topClaimed && !mapped;
         schema.top_ = schema.addClass(std::move(top), 0);
     } else {
         schema.top_ = *declaredTop;
@@ -242,6 +257,7 @@ Schema Schema::parse(const std::vector<std::string_view>& attributeTypes,
         }
     }
     schema.computeLayouts();
+    if (mapped) schema.applyMapping();
     return schema;
 }
 
@@ -281,6 +297,20 @@ ClassId Schema::addClass(ObjectClass cls, std::size_t index) {
     const bool named = cls.named;
     return addElement(classes_, std::move(cls), named, classByLdapName_, classByName_,
                       "object class", "object classes", "objectClasses", index);
+}
+
+AttributeId Schema::addMappedAttribute(AttributeType type, std::size_t index) {
+    const auto id = static_cast<AttributeId>(attributes_.size());
+    std::vector<std::string> keys = type.ldapNames;
+    if (!type.oid.empty()) keys.push_back(type.oid);
+    for (const std::string& key : keys) {
+        if (!attributeByLdapName_.emplace(lowerAscii(key), id).second)
+            throw SchemaError("attribute type '" + key + "' is defined twice", "attributeTypes",
+                              index);
+    }
+    attributeByName_.emplace(foldCase(type.name), id);
+    attributes_.push_back(std::move(type));
+    return id;
 }
 
 AttributeId Schema::addUndeclaredAttribute(std::string_view ldapName) {
@@ -389,6 +419,18 @@ std::optional<ClassId> Schema::classByLdapName(std::string_view nameOrOid) const
 }
 
 ClassId Schema::entryClass(const std::vector<ClassId>& listed) const {
+    if (mapped()) {
+        // The mapping's most specific class that the entry has.
+        std::size_t best = std::string::npos;
+        ClassId found = 0;
+        for (ClassId c : listed) {
+            if (c < precedence_.size() && precedence_[c] < best) {
+                best = precedence_[c];
+                found = directoryClass_[c];
+            }
+        }
+        if (best != std::string::npos) return found;
+    }
     // Among the most derived, a structural class beats an auxiliary one: an
     // auxiliary class adds fields but does not say what the entry is.
     ClassId best = listed.front();
@@ -408,6 +450,221 @@ ClassId Schema::entryClass(const std::vector<ClassId>& listed) const {
 bool Schema::inherits(ClassId derived, ClassId base) const {
     return derived < ancestors_.size() && base < ancestors_[derived].size() &&
            ancestors_[derived][base];
+}
+
+}  // namespace outside::directory
+
+namespace outside::directory {
+
+// The mapping's classes become classes of their own, after the schema's; the
+// object classes a section lists are read as that class. A field whose name
+// is its type's own is that type; any other field is a type of its own that
+// reads another, per class.
+void Schema::applyMapping() {
+    const Mapping& mapping = *mapping_;
+    const std::size_t ldapClasses = classes_.size();
+    directoryClass_.resize(ldapClasses);
+    for (ClassId c = 0; c < ldapClasses; ++c) directoryClass_[c] = c;
+    precedence_.assign(ldapClasses, std::string::npos);
+
+    for (std::size_t section = 0; section < mapping.classes.size(); ++section) {
+        const ClassMapping& mapped = mapping.classes[section];
+        ObjectClass cls;
+        cls.name = mapped.name;
+        cls.kind = ObjectClass::Kind::Structural;
+        cls.declared = false;
+        const bool top = foldCase(mapped.name) == "top";
+        const auto id = static_cast<ClassId>(classes_.size());
+        if (!classByName_.emplace(foldCase(cls.name), id).second)
+            throw SchemaError("two object classes are named '" + cls.name + "'", "objectClasses",
+                              0);
+        classes_.push_back(std::move(cls));
+        directoryClass_.push_back(id);
+        precedence_.push_back(section);
+        if (top) top_ = id;
+        for (const std::string& name : mapped.ldapClasses) {
+            ClassId ldap = 0;
+            if (const auto known = classByLdapName(name)) {
+                ldap = *known;
+            } else {
+                ObjectClass undeclared;
+                undeclared.name = name;
+                undeclared.ldapNames = {name};
+                undeclared.declared = false;
+                undeclared.named = false;
+                ldap = static_cast<ClassId>(classes_.size());
+                classByLdapName_.emplace(lowerAscii(name), ldap);
+                classes_.push_back(std::move(undeclared));
+                directoryClass_.push_back(ldap);
+                precedence_.push_back(std::string::npos);
+            }
+            directoryClass_[ldap] = id;
+            precedence_[ldap] = section;
+        }
+    }
+    // Without a [Top] section the tree roots are still of class "Top".
+    if (!findClass("Top")) {
+        ObjectClass cls;
+        cls.name = "Top";
+        cls.kind = ObjectClass::Kind::Abstract;
+        cls.declared = false;
+        top_ = static_cast<ClassId>(classes_.size());
+        classByName_.emplace("top", top_);
+        classes_.push_back(std::move(cls));
+        directoryClass_.push_back(top_);
+        precedence_.push_back(std::string::npos);
+    }
+    if (mapping.newerConsoles && !findAttribute("RK:Harbex File Transfer")) {
+        AttributeType type;
+        type.name = "RK:Harbex File Transfer";
+        type.declared = false;
+        attributeByName_.emplace(foldCase(type.name), static_cast<AttributeId>(attributes_.size()));
+        attributes_.push_back(std::move(type));
+    }
+
+    for (const ClassMapping& mapped : mapping.classes)
+        for (const std::string& type : mapped.searchTypes)
+            if (!attributeByLdapName(type)) addUndeclaredAttribute(type);
+
+    // The layouts: the mapping's fields, then the rest of the attribute types
+    // of the object classes read as the class.
+    for (const ClassMapping& mapped : mapping.classes) {
+        const ClassId id = *findClass(mapped.name);
+        std::vector<AttributeId> fields;
+        std::vector<AttributeId> shown;  // types a field of the class reads
+        for (const FieldMapping& field : mapped.fields) {
+            const AttributeId at = fieldAttribute(field, id);
+            if (std::find(fields.begin(), fields.end(), at) == fields.end()) fields.push_back(at);
+            const Derivation* d = derivation(at, id);
+            shown.push_back(d ? d->backing : at);
+        }
+        for (ClassId c = 0; c < directoryClass_.size(); ++c) {
+            if (c == id || directoryClass_[c] != id) continue;
+            for (AttributeId at : classes_[c].fields) {
+                if (std::find(shown.begin(), shown.end(), at) != shown.end()) continue;
+                if (std::find(fields.begin(), fields.end(), at) == fields.end())
+                    fields.push_back(at);
+            }
+        }
+        classes_[id].fields = std::move(fields);
+    }
+}
+
+AttributeId Schema::fieldAttribute(const FieldMapping& field, ClassId cls) {
+    const auto backingId = attributeByLdapName(field.attribute);
+    const AttributeId backing = backingId ? *backingId : addUndeclaredAttribute(field.attribute);
+    // A field named as its type, read as stored, is the type itself.
+    if (field.form == ValueForm::Stored &&
+        foldCase(attributes_[backing].name) == foldCase(field.name)) {
+        attributes_[backing].name = field.name;
+        attributeByName_[foldCase(field.name)] = backing;
+        return backing;
+    }
+    const std::string key = foldCase(field.name);
+    AttributeId id = 0;
+    const auto named = attributeByName_.find(key);
+    if (named != attributeByName_.end() && !attributes_[named->second].derivations.empty()) {
+        id = named->second;
+    } else {
+        AttributeType type;
+        type.name = field.name;
+        type.declared = false;
+        id = static_cast<AttributeId>(attributes_.size());
+        if (named != attributeByName_.end()) {
+            // A plain type of that name stays readable under it for the
+            // classes that have no field of that name.
+            type.derivations.push_back({Derivation::kAnyClass, named->second, ValueForm::Stored});
+        }
+        attributes_.push_back(std::move(type));
+        attributeByName_[key] = id;
+    }
+    auto& derivations = attributes_[id].derivations;
+    derivations.erase(std::remove_if(derivations.begin(), derivations.end(),
+                                     [&](const Derivation& d) { return d.cls == cls; }),
+                      derivations.end());
+    derivations.push_back({cls, backing, field.form});
+    return id;
+}
+
+const Derivation* Schema::derivation(AttributeId attribute, ClassId cls) const {
+    if (attribute >= attributes_.size()) return nullptr;
+    const Derivation* fallback = nullptr;
+    for (const Derivation& d : attributes_[attribute].derivations) {
+        if (d.cls == cls) return &d;
+        if (d.cls == Derivation::kAnyClass) fallback = &d;
+    }
+    return fallback;
+}
+
+std::vector<std::string> Schema::ldapNamesOf(ClassId cls) const {
+    std::vector<std::string> names;
+    for (ClassId c = 0; c < classes_.size(); ++c) {
+        if (directoryClass(c) != cls ||
+            (c == cls && mapped() && !classes_[c].declared && classes_[c].ldapNames.empty()))
+            continue;
+        if (!classes_[c].ldapNames.empty()) {
+            names.push_back(classes_[c].ldapNames.front());
+        } else if (!classes_[c].oid.empty()) {
+            names.push_back(classes_[c].oid);
+        }
+    }
+    return names;
+}
+
+std::vector<std::string> Schema::precedingLdapNames(ClassId cls) const {
+    std::vector<std::string> names;
+    if (!mapped() || cls >= precedence_.size() || precedence_[cls] == std::string::npos)
+        return names;
+    for (ClassId c = 0; c < classes_.size(); ++c) {
+        if (precedence_[c] < precedence_[cls] && !classes_[c].ldapNames.empty())
+            names.push_back(classes_[c].ldapNames.front());
+    }
+    return names;
+}
+
+std::vector<std::string> Schema::searchTypes(const std::vector<ClassId>& classes) const {
+    std::vector<std::string> types;
+    if (!mapping_) return types;
+    for (const ClassMapping& mapped : mapping_->classes) {
+        const auto id = findClass(mapped.name);
+        if (!classes.empty() &&
+            (!id || std::find(classes.begin(), classes.end(), *id) == classes.end()))
+            continue;
+        for (const std::string& type : mapped.searchTypes)
+            if (std::find(types.begin(), types.end(), type) == types.end()) types.push_back(type);
+    }
+    return types;
+}
+
+ClassId Schema::addUndeclaredClass(std::string_view ldapName) {
+    if (const auto known = classByLdapName(ldapName)) return *known;
+    ObjectClass cls;
+    cls.name = std::string(ldapName);
+    cls.ldapNames = {cls.name};
+    cls.declared = false;
+    cls.kind =
+        lowerAscii(ldapName) == "top" ? ObjectClass::Kind::Abstract : ObjectClass::Kind::Structural;
+    const auto id = static_cast<ClassId>(classes_.size());
+    // Known by its LDAP name, unless a class of the mapping carries it.
+    cls.named = classByName_.emplace(foldCase(cls.name), id).second;
+    classByLdapName_.emplace(lowerAscii(ldapName), id);
+    classes_.push_back(std::move(cls));
+    directoryClass_.push_back(id);
+    precedence_.push_back(std::string::npos);
+    return id;
+}
+
+void Schema::extendLayout(ClassId cls, const std::vector<AttributeId>& attributes) {
+    auto& fields = classes_.at(cls).fields;
+    for (AttributeId at : attributes) {
+        if (at == objectClassAttribute_) continue;
+        const bool shown = std::any_of(fields.begin(), fields.end(), [&](AttributeId f) {
+            if (f == at) return true;
+            const Derivation* d = derivation(f, cls);
+            return d && d->backing == at;
+        });
+        if (!shown) fields.push_back(at);
+    }
 }
 
 }  // namespace outside::directory

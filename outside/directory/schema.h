@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -18,12 +19,23 @@
 #include <unordered_map>
 #include <vector>
 
+#include "outside/directory/mapping.h"
+
 namespace outside::directory {
 
 class DirectorySnapshot;
 
 using AttributeId = std::uint32_t;
 using ClassId = std::uint32_t;
+
+// A field of a mapped schema that is read from another attribute type: per
+// directory class, the type behind it and the form its values take.
+struct Derivation {
+    static constexpr ClassId kAnyClass = static_cast<ClassId>(-1);
+    ClassId cls = kAnyClass;  // kAnyClass: the classes that have no derivation of their own
+    std::uint32_t backing = 0;
+    ValueForm form = ValueForm::Stored;
+};
 
 struct AttributeType {
     std::string name;  // the directory's name, e.g. "Network Address"
@@ -34,6 +46,8 @@ struct AttributeType {
     // False for a type that the data or a class uses but the schema does not
     // define; it is known by the name it was used with.
     bool declared = true;
+    // Not empty for a field of a mapping: where its values come from.
+    std::vector<Derivation> derivations;
 };
 
 struct ObjectClass {
@@ -71,8 +85,41 @@ public:
     // libldap). Attributes named by a class but not defined become undeclared
     // types; an unknown superclass, a SUP cycle, a malformed definition or two
     // elements with the same name or OID throw SchemaError.
+    //
+    // With a mapping other than `ktr`, classes and types are known by their
+    // LDAP names, the mapping's classes are added with the layouts it gives,
+    // and the object classes it maps are known by their LDAP names only.
     static Schema parse(const std::vector<std::string_view>& attributeTypes,
-                        const std::vector<std::string_view>& objectClasses);
+                        const std::vector<std::string_view>& objectClasses,
+                        std::shared_ptr<const Mapping> mapping = nullptr);
+
+    // The mapping the schema is read through; nullptr for the `ktr` way.
+    const std::shared_ptr<const Mapping>& mapping() const { return mapping_; }
+    bool mapped() const { return mapping_ != nullptr; }
+    std::string mappingName() const { return mapping_ ? mapping_->name : "ktr"; }
+
+    // The directory class an object class is read as: the mapping's class
+    // that lists it, else the class itself.
+    ClassId directoryClass(ClassId ldapClass) const {
+        return ldapClass < directoryClass_.size() ? directoryClass_[ldapClass] : ldapClass;
+    }
+    // The object classes read as a directory class (its LDAP names, or those
+    // of the classes the mapping lists for it), and those that an entry must
+    // not have to be of it (the classes that take precedence over it).
+    std::vector<std::string> ldapNamesOf(ClassId directoryClass) const;
+    std::vector<std::string> precedingLdapNames(ClassId directoryClass) const;
+    // The attribute types (LDAP names) a name search matches besides the
+    // entry's relative name, for any of these classes (every class: empty).
+    std::vector<std::string> searchTypes(const std::vector<ClassId>& classes) const;
+    // How a field is read for an entry of this class; nullptr when it is a
+    // plain attribute type.
+    const Derivation* derivation(AttributeId attribute, ClassId cls) const;
+    // Registers an object class that data uses without the schema defining
+    // it (only a mapped schema accepts those), or returns the known one.
+    ClassId addUndeclaredClass(std::string_view ldapName);
+    // Adds attribute types to the end of a class's layout (those that the
+    // entries of a source without a schema were seen to use).
+    void extendLayout(ClassId cls, const std::vector<AttributeId>& attributes);
 
     std::size_t attributeCount() const { return attributes_.size(); }
     const AttributeType& attribute(AttributeId id) const { return attributes_.at(id); }
@@ -107,6 +154,7 @@ private:
     friend class DirectorySnapshot;  // stores the elements, restores them through reindex()
 
     AttributeId addAttribute(AttributeType type, std::size_t index);
+    AttributeId addMappedAttribute(AttributeType type, std::size_t index);
     ClassId addClass(ObjectClass cls, std::size_t index);
     void computeLayouts();
     // Files every element under its names again and derives the layouts, as
@@ -122,6 +170,11 @@ private:
     std::unordered_map<std::string, ClassId> classByLdapName_;
     ClassId top_ = 0;
     AttributeId objectClassAttribute_ = 0;
+    std::shared_ptr<const Mapping> mapping_;
+    std::vector<ClassId> directoryClass_;  // mapped schemas: per class
+    std::vector<std::size_t> precedence_;  // per class: its mapping section, or npos
+    void applyMapping();
+    AttributeId fieldAttribute(const FieldMapping& field, ClassId cls);
 };
 
 }  // namespace outside::directory

@@ -1,10 +1,73 @@
 // Opening a source by its location: a file path or an LDAP URL.
 #include "outside/directory/source.h"
 
+#include <cstdint>
 #include "outside/directory/sources.h"
+
 #include "platform/text/casefold.h"
 
 namespace outside::directory {
+
+namespace {
+
+bool printableUtf8(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80) {
+            if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') return false;
+            if (c == 0x7f) return false;
+            ++i;
+            continue;
+        }
+        std::size_t length = c >= 0xf0 ? 4 : c >= 0xe0 ? 3 : c >= 0xc2 ? 2 : 0;
+        if (length == 0 || c > 0xf4 || i + length > text.size()) return false;
+        std::uint32_t code = c & (0xff >> (length + 1));
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xc0) != 0x80) return false;
+            code = (code << 6) | (next & 0x3f);
+        }
+        if ((length == 3 && code < 0x800) || (length == 4 && (code < 0x10000 || code > 0x10ffff)) ||
+            (code >= 0xd800 && code <= 0xdfff))
+            return false;
+        i += length;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string displayValue(std::string_view value) {
+    if (printableUtf8(value)) return std::string(value);
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    if (value.size() <= 32) {
+        std::string out = "0x";
+        for (char c : value) {
+            out.push_back(kHex[static_cast<unsigned char>(c) >> 4]);
+            out.push_back(kHex[static_cast<unsigned char>(c) & 15]);
+        }
+        return out;
+    }
+    static constexpr char kBase64[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out = "base64:";
+    std::size_t i = 0;
+    for (; i + 2 < value.size(); i += 3) {
+        const std::uint32_t n = (static_cast<unsigned char>(value[i]) << 16) |
+                                (static_cast<unsigned char>(value[i + 1]) << 8) |
+                                static_cast<unsigned char>(value[i + 2]);
+        for (int s = 18; s >= 0; s -= 6) out.push_back(kBase64[(n >> s) & 63]);
+    }
+    if (i < value.size()) {
+        std::uint32_t n = static_cast<unsigned char>(value[i]) << 16;
+        if (i + 1 < value.size()) n |= static_cast<unsigned char>(value[i + 1]) << 8;
+        out.push_back(kBase64[(n >> 18) & 63]);
+        out.push_back(kBase64[(n >> 12) & 63]);
+        out.push_back(i + 1 < value.size() ? kBase64[(n >> 6) & 63] : '=');
+        out.push_back('=');
+    }
+    return out;
+}
 
 bool isLdapLocation(std::string_view location) {
     const auto startsWith = [&](std::string_view scheme) {

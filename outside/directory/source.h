@@ -117,7 +117,15 @@ struct SourceOptions {
     // addition to the system's trusted ones.
     std::string caCertificateFile;
     std::chrono::seconds timeout{10};
+    // The name of a server's one tree, when the first value of its DN is not
+    // the name to use (a tree rooted at DC=corp,DC=example).
+    std::string treeName;
 };
+
+// A value as a list shows it: text as it is; bytes that are no printable
+// UTF-8 text (a SID, a GUID, a photo) as hexadecimal digits, or as base64
+// when they are long.
+std::string displayValue(std::string_view value);
 
 // True for ldap:// and ldaps:// locations.
 bool isLdapLocation(std::string_view location);

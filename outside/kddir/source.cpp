@@ -33,8 +33,18 @@ std::string configuredSource() {
     return registryValue(kSourceValue).value_or("");
 }
 
+ConfiguredMapping configuredMapping() {
+    if (const char* env = std::getenv("KDDIR_MAPPING"); env && !trimBlanks(env).empty())
+        return {std::string(trimBlanks(env)), "KDDIR_MAPPING"};
+    if (auto stored = registryValue(kMappingValue); stored && !trimBlanks(*stored).empty())
+        return {std::string(trimBlanks(*stored)),
+                "the registry value " + std::string(kSourceKey) + "\\" + kMappingValue};
+    return {"auto", "default"};
+}
+
 SourceLimits configuredLimits() {
     SourceLimits out;
+    out.limits.mapping.value = configuredMapping().value;
     out.limits.limitName =
         "set by the registry value " + std::string(kSourceKey) + "\\" + kMaxSourceBytesValue;
     const auto stored = registryValue(kMaxSourceBytesValue);
@@ -61,6 +71,7 @@ outside::directory::SourceOptions configuredOptions() {
     const auto seconds = platform::registry::wholeNumber<std::uint32_t>(
         trimBlanks(registryValue(kTimeoutValue).value_or("")));
     if (seconds && *seconds > 0) options.timeout = std::chrono::seconds(*seconds);
+    options.treeName = std::string(trimBlanks(registryValue(kTreeNameValue).value_or("")));
     return options;
 }
 

@@ -23,6 +23,19 @@ inline constexpr const char* kBindPasswordValue = "BindPassword";
 inline constexpr const char* kStartTlsValue = "StartTLS";
 inline constexpr const char* kTimeoutValue = "TimeoutSeconds";
 inline constexpr const char* kCaCertificateValue = "CACertificateFile";
+// How the site's schema is read: auto (the default), ktr, standard,
+// activedirectory or a mapping file's path; KDDIR_MAPPING comes first.
+inline constexpr const char* kMappingValue = "Mapping";
+// The name of a server's one tree, when its DN's first value is not it.
+inline constexpr const char* kTreeNameValue = "TreeName";
+
+// The configured mapping, and where it came from ("KDDIR_MAPPING", the
+// registry value, or "default").
+struct ConfiguredMapping {
+    std::string value;
+    std::string origin;
+};
+ConfiguredMapping configuredMapping();
 
 // The configured source: KDDIR_SOURCE, else the registry value; empty when
 // neither names one.

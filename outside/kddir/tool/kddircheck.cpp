@@ -75,11 +75,29 @@ std::string join(const std::vector<std::string>& names) {
     return out;
 }
 
-// limits: of a file; a server has none of ours.
-void printSummary(const dir::Directory& d, double milliseconds,
+// limits: of a file; a server has none of ours. Answers whether the
+// directory has users and workstations, as the program needs.
+bool printSummary(const dir::Directory& d, double milliseconds,
                   const outside::kddir::SourceLimits* limits) {
     const dir::Schema& schema = d.schema();
-    std::printf("%s: a usable directory\n", d.source().c_str());
+    const outside::kddir::ConfiguredMapping mapping = outside::kddir::configuredMapping();
+    std::size_t users = 0, workstations = 0;
+    for (dir::EntryId id = 0; id < d.size(); ++id) {
+        const std::string& cls = d.className(id);
+        users += cls == "User";
+        workstations += cls == "Workstation";
+    }
+    const bool complete = users > 0 && workstations > 0 && !d.trees().empty();
+    std::printf("%s: %s\n", d.source().c_str(),
+                complete ? "a usable directory" : "read, but not usable as it is");
+    std::printf("Mapping: %s", schema.mappingName().c_str());
+    if (mapping.origin == "default")
+        std::printf(
+            " (chosen by the schema; set KDDIR_MAPPING or the registry value %s\\%s to "
+            "choose another)\n",
+            outside::kddir::kSourceKey, outside::kddir::kMappingValue);
+    else
+        std::printf(" (%s is \"%s\")\n", mapping.origin.c_str(), mapping.value.c_str());
 
     std::map<dir::EntryId, std::size_t> perTree;
     std::vector<std::size_t> perClass(schema.classCount(), 0);
@@ -119,12 +137,23 @@ void printSummary(const dir::Directory& d, double milliseconds,
         std::printf(" (used without a definition in the schema: %s)", join(undeclared).c_str());
     std::printf("\n");
 
+    if (users == 0)
+        std::printf(
+            "Warning: no entry is a \"User\": the mapping %s names none of the classes of "
+            "this directory's users\n",
+            schema.mappingName().c_str());
+    if (workstations == 0)
+        std::printf(
+            "Warning: no entry is a \"Workstation\": the mapping %s names none of the "
+            "classes of this directory's workstations\n",
+            schema.mappingName().c_str());
+
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
     std::printf("Loaded in %.1f ms; the directory holds %s (peak memory of this check %s)\n",
                 milliseconds, bytes(d.memoryUsage()).c_str(),
                 bytes(static_cast<std::uint64_t>(usage.ru_maxrss) * 1024).c_str());
-    if (!limits) return;
+    if (!limits) return complete;
     std::printf("Size limit: %s", bytes(limits->limits.maxSourceBytes).c_str());
     if (!limits->ignoredValue.empty()) {
         std::printf(
@@ -134,6 +163,7 @@ void printSummary(const dir::Directory& d, double milliseconds,
             limits->ignoredValue.c_str());
     }
     std::printf("\n");
+    return complete;
 }
 
 }  // namespace
@@ -158,6 +188,14 @@ int main(int argc, char** argv) {
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     if (!result.ok()) {
         std::fprintf(stderr, "kddir-check: %s\n", result.error.describe().c_str());
+        const auto options = outside::kddir::configuredOptions();
+        if (server && options.credentials.bindDn.empty() &&
+            result.error.message.find("no directory tree") != std::string::npos)
+            std::fprintf(stderr,
+                         "kddir-check: an anonymous bind may not read this server; set the "
+                         "registry values %s\\%s and %s\n",
+                         outside::kddir::kSourceKey, outside::kddir::kBindDnValue,
+                         outside::kddir::kBindPasswordValue);
         return 1;
     }
     if (limited) {
@@ -168,6 +206,14 @@ int main(int argc, char** argv) {
                      source.c_str(), result.directory->size());
         return 1;
     }
-    printSummary(*result.directory, milliseconds, server ? nullptr : &limits);
-    return std::fflush(stdout) == 0 ? 0 : 1;
+    const bool complete = printSummary(*result.directory, milliseconds, server ? nullptr : &limits);
+    if (std::fflush(stdout) != 0) return 1;
+    if (!complete) {
+        std::fprintf(stderr,
+                     "kddir-check: %s: no entry maps to \"User\" or to \"Workstation\"; choose "
+                     "the mapping that fits this directory (KDDIR_MAPPING)\n",
+                     source.c_str());
+        return 1;
+    }
+    return 0;
 }

@@ -170,7 +170,7 @@ TEST(LdifErrors, NameTheFileAndTheLine) {
         {"unknown-class.ldif", 15, "\"ktrPrinter\" is not in the schema"},
         {"duplicate-dn.ldif", 17, "duplicate entry \"CN=A,DC=t\" (line 13)"},
         {"parent-after-child.ldif", 13, "the parent entry \"o=Later,dc=T\" does not come before"},
-        {"missing-schema.ldif", 3, "subschema entry (dn: cn=Subschema) must come before"},
+        {"missing-schema.ldif", 7, "subschema entry (dn: cn=Subschema) must come before"},
         {"bad-schema.ldif", 9, "malformed object class"},
     };
     for (const Case& c : cases) {

@@ -86,10 +86,10 @@ TEST(Source, IncludeLinesAreRefusedBeforeTheFileTheyNameIsOpened) {
 TEST(Source, ASourceOverTheLimitIsRefusedWithTheLimitNamed) {
     const std::string text = kHeader + "dn: cn=a,dc=T\nobjectClass: ktrUser\n";
     const fs::path file = writeLdif(text);
-    const LoadLimits exact{text.size(), "the value Limit"};
+    const LoadLimits exact{text.size(), "the value Limit", {}};
     EXPECT_TRUE(loadLdif(file, exact).ok());
 
-    const LoadLimits below{text.size() - 1, "the value Limit"};
+    const LoadLimits below{text.size() - 1, "the value Limit", {}};
     const LoadResult refused = loadLdif(file, below);
     EXPECT_EQ(refused.status(), LoadStatus::SourceLost);
     EXPECT_EQ(refused.error.message, "the file is larger than the limit of " +
