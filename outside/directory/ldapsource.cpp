@@ -954,7 +954,8 @@ std::shared_ptr<Source> openLdapSource(const std::string& location, const Source
     const std::string key = url.server + '\n' + url.baseDn + '\n' + (url.startTls ? "1" : "0") +
                             '\n' + options.credentials.bindDn + '\n' +
                             options.credentials.password + '\n' + options.caCertificateFile + '\n' +
-                            std::to_string(options.timeout.count());
+                            std::to_string(options.timeout.count()) + '\n' +
+                            options.limits.mapping.value + '\n' + options.treeName;
     static std::mutex mutex;
     static std::map<std::string, std::weak_ptr<LdapSource>> open;
     static std::shared_ptr<LdapSource> last;
