@@ -542,6 +542,9 @@ void Schema::applyMapping() {
             if (c == id || directoryClass_[c] != id) continue;
             for (AttributeId at : classes_[c].fields) {
                 if (std::find(shown.begin(), shown.end(), at) != shown.end()) continue;
+                // A password's hash is nobody's business in a list of attributes.
+                const std::string& name = attributes_[at].name;
+                if (foldCase(name) == "userpassword" || foldCase(name) == "unicodepwd") continue;
                 if (std::find(fields.begin(), fields.end(), at) == fields.end())
                     fields.push_back(at);
             }
