@@ -2,6 +2,11 @@
 """Writes the demo directory: demo/directory.ldif (schema with the newer console
 generation's "RK:Harbex File Transfer" type, trees CorpTree and LabTree) and
 demo/directory-oldconsole.ldif (same schema without that type, a smaller CorpTree).
+The same two trees also go out in the classes other directories use:
+demo/directory-standard.ldif in Debian's standard OpenLDAP schemas (core,
+cosine, inetorgperson, nis), as a server's export without a schema entry, and
+demo/directory-ad.ldif in Active Directory's classes for scripts/ad-demo, its
+DNs ending in the placeholder @DOMAIN@ that stands for the domain's DN.
 
 The output is deterministic (fixed seed, no dependence on hashing or the clock), so
 running it again reproduces the committed files byte for byte. Edit this script,
@@ -770,6 +775,203 @@ def build_lab(gen):
     return tree
 
 
+# ---------------------------------------------------------------- other schemas
+
+
+def parent_dn(dn):
+    return dn.split(",", 1)[1] if "," in dn else None
+
+
+def rdn_value(dn):
+    return dn.split(",", 1)[0].split("=", 1)[1]
+
+
+def ipx_node(address):
+    """The node of "IPX net:node:socket": a login is matched on the node alone."""
+    return address.split(" ", 1)[1].split(":")[1].upper()
+
+
+def address_key(address):
+    kind, value = address.split(" ", 1)
+    return ("IPX", ipx_node(address)) if kind == "IPX" else ("TCP", value)
+
+
+class Converted:
+    """One tree in another schema: its entries in the ktr file's order."""
+
+    def __init__(self, name):
+        self.name = name
+        self.entries = []
+
+
+def user_full_name(attrs):
+    return attrs["fullName"]
+
+
+def convert_trees(trees, convert):
+    """Converts every tree with convert(tree, entry, dns) -> Entry or None. The
+    new DNs of users (named by their full names) are known before any entry is
+    converted, so that references to them can be rewritten."""
+    out = []
+    for tree in trees:
+        dns = {}
+        names = {}
+        for e in tree.entries:
+            parent = parent_dn(e.dn)
+            if e.classes == ["ktrUser"]:
+                rdn = user_full_name(dict(e.attrs))
+                assert not any(ch in rdn for ch in ',+"\\<>;=#'), f"{rdn} needs escaping"
+                key = (rdn.lower(), parent.lower())
+                assert key not in names, f"two users named {rdn} in {parent}"
+                names[key] = e.dn
+                dns[e.dn] = (rdn, parent)
+        part = Converted(tree.name)
+        for e in tree.entries + tree.aliases:
+            new = convert(tree, e, dns)
+            if new is not None:
+                part.entries.append(new)
+        out.append(part)
+    return out
+
+
+def owners_by_workstation(tree):
+    """For each workstation DN, the users whose addresses match one of its own."""
+    at = {}
+    for dn, addrs, _ in tree.ws_by_name.values():
+        for a in addrs:
+            at[address_key(a)] = dn
+    owners = {}
+    for e in tree.entries:
+        if e.classes == ["ktrUser"]:
+            for n, v in e.attrs:
+                if n == "networkAddress" and address_key(v) in at:
+                    owners.setdefault(at[address_key(v)], []).append(e.dn)
+    return owners
+
+
+STANDARD_USER = [("surname", "sn"), ("givenName", "givenName"), ("fullName", "displayName"),
+                 ("title", "title"), ("department", "departmentNumber"),
+                 ("telephoneNumber", "telephoneNumber"), ("mail", "mail"),
+                 ("description", "description"), ("l", "l")]
+
+
+def standard_entry(tree, e, user_dns, owners):
+    """An entry of the ktr file in the standard classes."""
+    def user_dn(dn):
+        rdn, parent = user_dns[dn]
+        return f"cn={rdn},{parent}"
+
+    def standard_dn(dn):
+        return user_dn(dn) if dn in user_dns else dn
+
+    kind = e.classes[0]
+    attrs = dict(e.attrs)
+    if kind == "ktrTree":
+        return Entry(e.dn, ["domain"], e.attrs)
+    if kind in ("country", "organization", "organizationalUnit"):
+        return Entry(e.dn, [kind], e.attrs)
+    if kind == "alias":
+        return Entry(e.dn, ["alias", "extensibleObject"],
+                     [(n, standard_dn(v) if n == "aliasedObjectName" else v)
+                      for n, v in e.attrs])
+    if kind == "ktrUser":
+        out = [("cn", attrs["fullName"]), ("uid", attrs["cn"])]
+        out += [(to, attrs.get(frm)) for frm, to in STANDARD_USER]
+        return Entry(user_dn(e.dn), ["person", "organizationalPerson", "inetOrgPerson"], out)
+    if kind == "ktrWorkstation":
+        ips = [v.split(" ", 1)[1] for n, v in e.attrs
+               if n == "rjNetworkAddress" and v.startswith("TCP ")]
+        out = [("cn", attrs["cn"]), ("description", attrs.get("description")),
+               ("l", attrs.get("l"))]
+        out += [("owner", user_dn(dn)) for dn in owners.get(e.dn, [])]
+        out += [("ipHostNumber", ip) for ip in ips]
+        return Entry(e.dn, ["device", "ipHost"] if ips else ["device"], out)
+    raise SystemExit(f"no standard class for {kind} ({e.dn})")
+
+
+def standard_trees(trees):
+    def convert(tree, e, dns):
+        if tree.name not in owners:
+            owners[tree.name] = owners_by_workstation(tree)
+        return standard_entry(tree, e, dns, owners[tree.name])
+    owners = {}
+    return convert_trees(trees, convert)
+
+
+AD_DOMAIN = "@DOMAIN@"
+AD_USER = [("givenName", "givenName"), ("surname", "sn"), ("fullName", "displayName"),
+           ("title", "title"), ("department", "department"),
+           ("telephoneNumber", "telephoneNumber"), ("mail", "mail"),
+           ("description", "description"), ("l", "l")]
+
+
+def ad_trees(trees):
+    """The trees in Active Directory's classes, below one domain: the first tree's
+    content right below the domain's root, every other tree below OU=<its name>.
+    Countries and organizations become organizational units; aliases are left
+    out, as Active Directory has none."""
+    logins = set()
+
+    def ad_dn(tree, dn, dns):
+        if dn in dns:
+            rdn, parent = dns[dn]
+            return f"CN={rdn},{ad_dn(tree, parent, dns)}"
+        base = AD_DOMAIN if tree is trees[0] else f"OU={tree.name},{AD_DOMAIN}"
+        if dn == tree.suffix:
+            return base
+        rdns = dn[:-len(tree.suffix) - 1].split(",")
+        kind = {"cn": "CN"}
+        return ",".join(kind.get(r.split("=")[0], "OU") + "=" + r.split("=", 1)[1]
+                        for r in rdns) + "," + base
+
+    def login(name, given=None):
+        """A login name unique in the domain: the ktr file has the same name in two
+        containers (NovakM), which Active Directory refuses, so the later one
+        takes more letters of the given name (NovakMi)."""
+        base = name[:-1] if given else name
+        for n in range(2, len(given or "") + 2):
+            if name.lower() not in logins:
+                break
+            name = base + ascii_fold(given)[:n]
+        assert len(name) <= 20, f"login name {name} longer than 20 characters"
+        assert name.lower() not in logins, f"login name {name} twice"
+        logins.add(name.lower())
+        return name
+
+    def convert(tree, e, dns):
+        kind = e.classes[0]
+        attrs = dict(e.attrs)
+        dn = ad_dn(tree, e.dn, dns)
+        if kind == "ktrTree":
+            if tree is trees[0]:
+                return None
+            return Entry(dn, ["organizationalUnit"],
+                         [("ou", tree.name), ("description", attrs.get("description"))])
+        if kind in ("country", "organization", "organizationalUnit"):
+            return Entry(dn, ["organizationalUnit"],
+                         [("ou", rdn_value(e.dn))] + [(n, v) for n, v in e.attrs
+                                                       if n in ("description", "l",
+                                                                "telephoneNumber")])
+        if kind == "alias":
+            return None
+        if kind == "ktrUser":
+            out = [("cn", attrs["fullName"]), ("sAMAccountName", login(attrs["cn"], attrs["givenName"]))]
+            out += [(to, attrs.get(frm)) for frm, to in AD_USER]
+            out += [("networkAddress", v) for n, v in e.attrs if n == "networkAddress"]
+            return Entry(dn, ["person", "organizationalPerson", "user"], out)
+        if kind == "ktrWorkstation":
+            name = attrs["cn"]
+            out = [("cn", name), ("sAMAccountName", login(name + "$")),
+                   ("dNSHostName", name.lower() + ".corptree.test"),
+                   ("description", attrs.get("description")),
+                   ("location", attrs.get("l"))]
+            out += [("networkAddress", v) for n, v in e.attrs if n == "rjNetworkAddress"]
+            return Entry(dn, ["person", "organizationalPerson", "user", "computer"], out)
+        raise SystemExit(f"no Active Directory class for {kind} ({e.dn})")
+
+    return convert_trees(trees, convert)
+
+
 # ---------------------------------------------------------------- files
 
 HEADER = """\
@@ -796,6 +998,38 @@ def write_file(path, title, newer_console, trees):
         f.write("\n".join(parts))
 
 
+STANDARD_HEADER = """\
+# {title}
+# Written by scripts/gen-demo-directory.py; change the script and run it again
+# rather than editing this file.
+#
+# The trees of directory.ldif in Debian's standard OpenLDAP classes, as a
+# server exports them: no schema entry. Users are inetOrgPerson entries named
+# by their full names, with the login name in uid; workstations are devices
+# (with ipHost and its ipHostNumber when they have a TCP address) whose owner
+# values name the users logged in at them.
+version: 1"""
+
+AD_HEADER = """\
+# {title}
+# Written by scripts/gen-demo-directory.py; change the script and run it again
+# rather than editing this file.
+#
+# The trees of directory.ldif in Active Directory's classes, for scripts/ad-demo:
+# CorpTree's content right below the domain's root, LabTree's below OU=LabTree;
+# countries and organizations as organizational units, no aliases. Every DN
+# ends in @DOMAIN@, which the loader replaces by the domain's DN.
+version: 1"""
+
+
+def write_entries(path, header, trees):
+    parts = [header + "\n"]
+    for tree in trees:
+        parts += [e.ldif() for e in tree.entries]
+    with open(path, "w", encoding="ascii", newline="\n") as f:
+        f.write("\n".join(parts))
+
+
 def main():
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(
         os.path.dirname(os.path.abspath(__file__)), "..", "demo")
@@ -811,6 +1045,14 @@ def main():
                "Demo directory for the older console generation: the schema has no "
                "\"RK:Harbex File Transfer\"",
                False, [old])
+    standard = standard_trees([corp, lab])
+    write_entries(os.path.join(out, "directory-standard.ldif"),
+                  STANDARD_HEADER.format(title="Demo directory in the standard classes: "
+                                               "trees CorpTree and LabTree"), standard)
+    ad = ad_trees([corp, lab])
+    write_entries(os.path.join(out, "directory-ad.ldif"),
+                  AD_HEADER.format(title="Demo directory for an Active Directory domain"),
+                  ad)
     for tree in (corp, lab, old):
         users = sum(1 for e in tree.entries if e.classes == ["ktrUser"])
         ws = sum(1 for e in tree.entries if e.classes == ["ktrWorkstation"])

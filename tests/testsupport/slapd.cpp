@@ -6,7 +6,9 @@
 
 #include <unistd.h>
 
+#include <memory>
 #include <stdexcept>
+#include <vector>
 
 #include "platform/registry/store.h"
 #include "testsupport/testsupport.h"
@@ -26,16 +28,19 @@ std::string firstLine(const std::string& text) {
 }  // namespace
 
 Slapd::Slapd(const Options& options) : Slapd(freshDir("slapd") / "server", true) {
-    ScopedEnv ldif(
-        "LDAP_DEMO_LDIF",
-        (options.ldif.empty() ? sourceDir() / "demo" / "directory.ldif" : options.ldif).string());
-    ScopedEnv limit("LDAP_DEMO_SIZELIMIT",
-                    options.sizeLimit > 0 ? std::to_string(options.sizeLimit) : "unlimited");
-    ScopedEnv tls("LDAP_DEMO_TLS", options.tls ? "1" : "0");
+    const std::string schema = options.schema.empty() ? "ktr" : options.schema;
+    const char* demo = schema == "standard" ? "directory-standard.ldif" : "directory.ldif";
+    settings_ = {{"LDAP_DEMO_SCHEMA", schema},
+                 {"LDAP_DEMO_LDIF",
+                  (options.ldif.empty() ? sourceDir() / "demo" / demo : options.ldif).string()},
+                 {"LDAP_DEMO_SIZELIMIT",
+                  options.sizeLimit > 0 ? std::to_string(options.sizeLimit) : "unlimited"},
+                 {"LDAP_DEMO_TLS", options.tls ? "1" : "0"}};
     start();
 }
 
-Slapd::Slapd(fs::path dir, bool owned) : dir_(std::move(dir)), owned_(owned) {}
+Slapd::Slapd(fs::path dir, bool owned, Settings settings)
+    : dir_(std::move(dir)), owned_(owned), settings_(std::move(settings)) {}
 
 Slapd::~Slapd() {
     if (owned_) {
@@ -48,21 +53,29 @@ Slapd::~Slapd() {
 }
 
 Slapd& Slapd::shared(Data data) {
-    static Slapd demo(TVN_TEST_LDAP_DIR, false);
-    static Slapd client(TVN_TEST_LDAP_DIR "-client", false);
-    Slapd& server = data == Data::Demo ? demo : client;
-    if (server.url_.empty()) {
-        ScopedEnv ldif("LDAP_DEMO_LDIF",
-                       (data == Data::Demo ? sourceDir() / "demo" / "directory.ldif"
-                                           : dataDir() / "client" / "directory.ldif")
-                           .string());
-        server.start();
-    }
+    // The settings of the fixtures that start them in tests/CMakeLists.txt.
+    static Slapd demo(TVN_TEST_LDAP_DIR, false,
+                      {{"LDAP_DEMO_SCHEMA", "ktr"},
+                       {"LDAP_DEMO_LDIF", (sourceDir() / "demo" / "directory.ldif").string()}});
+    static Slapd client(TVN_TEST_LDAP_DIR "-client", false,
+                        {{"LDAP_DEMO_SCHEMA", "ktr"},
+                         {"LDAP_DEMO_LDIF", (dataDir() / "client" / "directory.ldif").string()}});
+    static Slapd standard(
+        TVN_TEST_LDAP_DIR "-standard", false,
+        {{"LDAP_DEMO_SCHEMA", "standard"},
+         {"LDAP_DEMO_LDIF", (sourceDir() / "demo" / "directory-standard.ldif").string()}});
+    Slapd& server = data == Data::Demo ? demo : data == Data::Client ? client : standard;
+    if (server.url_.empty()) server.start();
     return server;
 }
 
 std::string Slapd::run(const char* command) {
     ScopedEnv dir("LDAP_DEMO_DIR", dir_.string());
+    // Every call with the settings the server was made with: a start with
+    // others would make it anew, on another port.
+    std::vector<std::unique_ptr<ScopedEnv>> settings;
+    for (const auto& [name, value] : settings_)
+        settings.push_back(std::make_unique<ScopedEnv>(name.c_str(), value));
     // Should this process die, the servers it started die with it; the one
     // ctest's fixture started stays for the other tests.
     ScopedEnv owner("LDAP_DEMO_OWNER", std::to_string(::getpid()));

@@ -7,6 +7,8 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace testsupport {
 
@@ -16,6 +18,10 @@ public:
         std::filesystem::path ldif;  // default: demo/directory.ldif
         int sizeLimit = 0;           // entries per search in all; 0: no limit
         bool tls = false;            // a throwaway CA, StartTLS and ldaps://
+        // "ktr" (default when empty): the LDIF's own schema entry on top of
+        // Debian's core schemas; "standard": Debian's standard schemas alone
+        // (default LDIF then demo/directory-standard.ldif)
+        std::string schema;
     };
 
     // A private server in a fresh folder below the private home, started
@@ -27,9 +33,11 @@ public:
 
     // The servers that the tests of one build share (ctest starts them
     // beforehand and stops them afterwards; a test run by hand starts them):
-    // the demo directory, or the client's test directory
-    // (tests/data/client/directory.ldif).
-    enum class Data { Demo, Client };
+    // the demo directory, the client's test directory
+    // (tests/data/client/directory.ldif), or the demo directory in Debian's
+    // standard classes on a server with only the standard schemas
+    // (demo/directory-standard.ldif).
+    enum class Data { Demo, Client, Standard };
     static Slapd& shared(Data data = Data::Demo);
 
     const std::string& url() const { return url_; }  // ldap://127.0.0.1:PORT
@@ -44,11 +52,14 @@ public:
     void start();
 
 private:
-    Slapd(std::filesystem::path dir, bool owned);
+    // Environment settings of scripts/ldap-demo, name and value.
+    using Settings = std::vector<std::pair<std::string, std::string>>;
+    Slapd(std::filesystem::path dir, bool owned, Settings settings = {});
     std::string run(const char* command);
 
     std::filesystem::path dir_;
     bool owned_;
+    Settings settings_;
     std::string url_;
 };
 
