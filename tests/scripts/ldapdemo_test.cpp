@@ -76,7 +76,7 @@ TEST_F(LdapDemo, PreparedEntriesLoadOnceTimedAndStartServesThemWithoutMakingThem
     EXPECT_TRUE(runs(folder_));
 }
 
-TEST_F(LdapDemo, AnIndexSettingThatIsNotAListOfTypesIsRefusedBeforeAnythingIsMade) {
+TEST_F(LdapDemo, AnIndexOrSchemaSettingThatIsNotKnownIsRefusedBeforeAnythingIsMade) {
     for (const char* index : {"cn eq,sub\nolcAccess: to * by * write", "cn;uid", "cn,"}) {
         ScopedEnv setting("LDAP_DEMO_INDEX", index);
         const ProgramRun run = ldapDemo(folder_, "prepare");
@@ -84,6 +84,12 @@ TEST_F(LdapDemo, AnIndexSettingThatIsNotAListOfTypesIsRefusedBeforeAnythingIsMad
         EXPECT_NE(run.err.find("LDAP_DEMO_INDEX"), std::string::npos) << run.err;
         EXPECT_FALSE(fs::exists(folder_)) << index;
     }
+    ScopedEnv schema("LDAP_DEMO_SCHEMA", "inetorgperson");
+    const ProgramRun run = ldapDemo(folder_, "start");
+    EXPECT_NE(run.status, 0);
+    EXPECT_NE(run.err.find("LDAP_DEMO_SCHEMA must be ktr or standard"), std::string::npos)
+        << run.err;
+    EXPECT_FALSE(fs::exists(folder_));
 }
 
 TEST_F(LdapDemo, AServerEndsWithTheProcessItBelongsTo) {

@@ -23,33 +23,35 @@ std::string firstLine(const std::string& text) {
 
 SambaAd& SambaAd::shared() {
     static SambaAd server(TVN_TEST_AD_DIR);
-    if (server.url_.empty()) server.start();
+    if (server.url_.empty()) {
+        // Should this process stop and start it again, another test that
+        // follows at once must still find it.
+        server.owned_ = server.run("status").status != 0;
+        server.start();
+    }
     return server;
 }
 
-std::string SambaAd::run(const char* command) {
+ProgramRun SambaAd::run(const char* command) {
     ScopedEnv dir("AD_DEMO_DIR", dir_.string());
     // The demo's entries, whatever the caller's environment says, as the
     // fixture in tests/CMakeLists.txt has them.
     ScopedEnv ldif("AD_DEMO_LDIF", (sourceDir() / "demo" / "directory-ad.ldif").string());
-    // A server this process starts ends with it; the one ctest's fixture
-    // started runs on for the other tests.
-    ScopedEnv owner("AD_DEMO_OWNER", std::to_string(::getpid()));
-    const ProgramRun done = runProgram(sourceDir() / "scripts" / "ad-demo", {command});
-    if (done.status != 0)
-        throw std::runtime_error("scripts/ad-demo " + std::string(command) +
-                                 " failed: " + done.err);
-    return done.out;
+    ScopedEnv owner("AD_DEMO_OWNER", owned_ ? std::to_string(::getpid()) : "");
+    return runProgram(sourceDir() / "scripts" / "ad-demo", {command});
 }
 
 void SambaAd::start() {
-    std::string out = run("start");
+    const ProgramRun done = run("start");
+    if (done.status != 0) throw std::runtime_error("scripts/ad-demo start failed: " + done.err);
+    std::string out = done.out;
     while (!out.empty() && out.back() == '\n') out.pop_back();
     url_ = out.substr(out.rfind('\n') + 1);
 }
 
 void SambaAd::stop() {
-    run("stop");
+    const ProgramRun done = run("stop");
+    if (done.status != 0) throw std::runtime_error("scripts/ad-demo stop failed: " + done.err);
 }
 
 std::string SambaAd::bindDn() const {

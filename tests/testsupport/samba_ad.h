@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <string>
 
+#include "testsupport/testsupport.h"
+
 namespace testsupport {
 
 class SambaAd {
@@ -25,8 +27,10 @@ public:
     std::filesystem::path caFile() const { return dir_ / "tls" / "ca.pem"; }
     const std::filesystem::path& dir() const { return dir_; }
 
-    // Stops the server, keeping its folder; start() brings it back (ending
-    // with this process, like a server that a test run by hand starts).
+    // Stops the server, keeping its folder; start() brings it back. A server
+    // that ran before this process first asked for it (ctest's fixture
+    // started it) runs on after this process ends; one this process started
+    // first ends with it.
     void stop();
     void start();
 
@@ -35,10 +39,11 @@ public:
 
 private:
     explicit SambaAd(std::filesystem::path dir) : dir_(std::move(dir)) {}
-    std::string run(const char* command);
+    ProgramRun run(const char* command);
 
     std::filesystem::path dir_;
     std::string url_;
+    bool owned_ = false;
 };
 
 // Writes the account of the domain controller and its TLS settings into the

@@ -18,10 +18,10 @@ public:
         std::filesystem::path ldif;  // default: demo/directory.ldif
         int sizeLimit = 0;           // entries per search in all; 0: no limit
         bool tls = false;            // a throwaway CA, StartTLS and ldaps://
-        // "ktr" (default when empty): the LDIF's own schema entry on top of
+        // "ktr": the LDIF's own schema entry on top of
         // Debian's core schemas; "standard": Debian's standard schemas alone
         // (default LDIF then demo/directory-standard.ldif)
-        std::string schema;
+        std::string schema = "ktr";
     };
 
     // A private server in a fresh folder below the private home, started
