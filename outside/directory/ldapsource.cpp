@@ -397,42 +397,57 @@ public:
                 *schema_, url_.baseDn.empty() ? url_.server : url_.server + "/" + url_.baseDn);
             WholeRead whole;
             const char* attributes[] = {LDAP_ALL_USER_ATTRIBUTES, nullptr};
+            // A server sends a subtree in an order of its own (Active
+            // Directory's is not parents first): the entries are added by
+            // depth, each after its parent.
+            struct Read {
+                std::string dn;
+                std::size_t depth;
+                std::vector<std::string> types;
+                std::vector<std::vector<std::string>> values;
+            };
+            std::vector<Read> entries;
             for (const Tree& tree : trees_) {
                 const auto found =
                     read(ld, tree.dn, LDAP_SCOPE_SUBTREE, "(objectClass=*)", attributes,
                          [&](LDAP* l, LDAPMessage* e) {
                              char* dn = ldap_get_dn(l, e);
                              if (!dn) return;
-                             const std::string dnText = dn;
+                             Read entry{dn, 0, {}, {}};
                              ldap_memfree(dn);
-                             std::vector<std::string> types;
-                             std::vector<std::vector<std::string>> values;
+                             entry.depth = parseDn(entry.dn).keys.size();
                              BerElement* ber = nullptr;
                              for (char* a = ldap_first_attribute(l, e, &ber); a;
                                   a = ldap_next_attribute(l, e, ber)) {
-                                 types.emplace_back(a);
+                                 entry.types.emplace_back(a);
                                  ldap_memfree(a);
-                                 berval** list = ldap_get_values_len(l, e, types.back().c_str());
-                                 values.emplace_back();
+                                 berval** list =
+                                     ldap_get_values_len(l, e, entry.types.back().c_str());
+                                 entry.values.emplace_back();
                                  for (berval** v = list; v && *v; ++v)
-                                     values.back().emplace_back((*v)->bv_val, (*v)->bv_len);
+                                     entry.values.back().emplace_back((*v)->bv_val, (*v)->bv_len);
                                  ldap_value_free_len(list);
                              }
                              ber_free(ber, 0);
-                             std::vector<std::vector<std::string_view>> views(values.size());
-                             std::vector<DirectoryBuilder::Attribute> attributes;
-                             for (std::size_t i = 0; i < types.size(); ++i) {
-                                 views[i].assign(values[i].begin(), values[i].end());
-                                 attributes.push_back({types[i], views[i]});
-                             }
-                             try {
-                                 builder.addEntry(dnText, attributes);
-                             } catch (const EntryError& error) {
-                                 throw LoadError{LoadStatus::BadData, url_.server, 0,
-                                                 dnText + ": " + error.what()};
-                             }
+                             entries.push_back(std::move(entry));
                          });
                 whole.limited = whole.limited || found.value_or(false);
+            }
+            std::stable_sort(entries.begin(), entries.end(),
+                             [](const Read& a, const Read& b) { return a.depth < b.depth; });
+            for (const Read& entry : entries) {
+                std::vector<std::vector<std::string_view>> views(entry.values.size());
+                std::vector<DirectoryBuilder::Attribute> attributes;
+                for (std::size_t i = 0; i < entry.types.size(); ++i) {
+                    views[i].assign(entry.values[i].begin(), entry.values[i].end());
+                    attributes.push_back({entry.types[i], views[i]});
+                }
+                try {
+                    builder.addEntry(entry.dn, attributes);
+                } catch (const EntryError& error) {
+                    throw LoadError{LoadStatus::BadData, url_.server, 0,
+                                    entry.dn + ": " + error.what()};
+                }
             }
             whole.entries = builder.size();
             whole.directory = builder.finish();

@@ -527,7 +527,10 @@ void Schema::applyMapping() {
             if (!attributeByLdapName(type)) addUndeclaredAttribute(type);
 
     // The layouts: the mapping's fields, then the rest of the attribute types
-    // of the object classes read as the class.
+    // of the object classes read as the class, less those that every entry
+    // may have (Active Directory's top allows a hundred operational ones).
+    std::vector<AttributeId> common;
+    if (const auto top = classByLdapName("top")) common = classes_[*top].fields;
     for (const ClassMapping& mapped : mapping.classes) {
         const ClassId id = *findClass(mapped.name);
         std::vector<AttributeId> fields;
@@ -542,6 +545,7 @@ void Schema::applyMapping() {
             if (c == id || directoryClass_[c] != id) continue;
             for (AttributeId at : classes_[c].fields) {
                 if (std::find(shown.begin(), shown.end(), at) != shown.end()) continue;
+                if (std::find(common.begin(), common.end(), at) != common.end()) continue;
                 // A password's hash is nobody's business in a list of attributes.
                 const std::string& name = attributes_[at].name;
                 if (foldCase(name) == "userpassword" || foldCase(name) == "unicodepwd") continue;
