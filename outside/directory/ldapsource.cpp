@@ -408,29 +408,28 @@ public:
             };
             std::vector<Read> entries;
             for (const Tree& tree : trees_) {
-                const auto found =
-                    read(ld, tree.dn, LDAP_SCOPE_SUBTREE, "(objectClass=*)", attributes,
-                         [&](LDAP* l, LDAPMessage* e) {
-                             char* dn = ldap_get_dn(l, e);
-                             if (!dn) return;
-                             Read entry{dn, 0, {}, {}};
-                             ldap_memfree(dn);
-                             entry.depth = parseDn(entry.dn).keys.size();
-                             BerElement* ber = nullptr;
-                             for (char* a = ldap_first_attribute(l, e, &ber); a;
-                                  a = ldap_next_attribute(l, e, ber)) {
-                                 entry.types.emplace_back(a);
-                                 ldap_memfree(a);
-                                 berval** list =
-                                     ldap_get_values_len(l, e, entry.types.back().c_str());
-                                 entry.values.emplace_back();
-                                 for (berval** v = list; v && *v; ++v)
-                                     entry.values.back().emplace_back((*v)->bv_val, (*v)->bv_len);
-                                 ldap_value_free_len(list);
-                             }
-                             ber_free(ber, 0);
-                             entries.push_back(std::move(entry));
-                         });
+                const auto found = read(
+                    ld, tree.dn, LDAP_SCOPE_SUBTREE, "(objectClass=*)", attributes,
+                    [&](LDAP* l, LDAPMessage* e) {
+                        char* dn = ldap_get_dn(l, e);
+                        if (!dn) return;
+                        Read entry{dn, 0, {}, {}};
+                        ldap_memfree(dn);
+                        entry.depth = parseDn(entry.dn).keys.size();
+                        BerElement* ber = nullptr;
+                        for (char* a = ldap_first_attribute(l, e, &ber); a;
+                             a = ldap_next_attribute(l, e, ber)) {
+                            entry.types.emplace_back(a);
+                            ldap_memfree(a);
+                            berval** list = ldap_get_values_len(l, e, entry.types.back().c_str());
+                            entry.values.emplace_back();
+                            for (berval** v = list; v && *v; ++v)
+                                entry.values.back().emplace_back((*v)->bv_val, (*v)->bv_len);
+                            ldap_value_free_len(list);
+                        }
+                        ber_free(ber, 0);
+                        entries.push_back(std::move(entry));
+                    });
                 whole.limited = whole.limited || found.value_or(false);
             }
             std::stable_sort(entries.begin(), entries.end(),
@@ -721,12 +720,16 @@ private:
         berval& cookie = page_.value;
         const auto freeCookie = [&] { page_.clear(); };
         bool limited = false;
+        bool retry = false;
+        bool firstPage = true;
         do {
+            retry = false;
             LDAPControl* pageControl = nullptr;
             if (page && paged_ && sizeLimit == 0 &&
-                ldap_create_page_control(ld, kPageSize, cookie.bv_val ? &cookie : nullptr, 0,
+                ldap_create_page_control(ld, pageSize_, cookie.bv_val ? &cookie : nullptr, 0,
                                          &pageControl) != LDAP_SUCCESS)
                 pageControl = nullptr;
+            const bool pagedRequest = pageControl != nullptr;
             LDAPControl* controls[] = {pageControl, nullptr};
             timeval timeout{static_cast<time_t>(options_.timeout.count()), 0};
             LDAPMessage* raw = nullptr;
@@ -744,8 +747,12 @@ private:
                 ld_.reset();  // an answer may still come; it must not be taken for the next one
                 throw SourceLost(describe(notAnswered()));
             }
-            for (LDAPMessage* e = ldap_first_entry(ld, result.get()); e; e = ldap_next_entry(ld, e))
+            int entries = 0;
+            for (LDAPMessage* e = ldap_first_entry(ld, result.get()); e;
+                 e = ldap_next_entry(ld, e)) {
                 onEntry(ld, e);
+                ++entries;
+            }
             int code = rc;
             LDAPControl** serverControls = nullptr;
             if (result && ldap_parse_result(ld, result.get(), &code, nullptr, nullptr, nullptr,
@@ -770,6 +777,17 @@ private:
                 freeCookie();
                 break;
             }
+            if (code == LDAP_ADMINLIMIT_EXCEEDED && pagedRequest && firstPage && entries == 0 &&
+                pageSize_ > 1) {
+                // A server that refuses pages larger than its own limit
+                // (slapd's size.pr) is asked again for smaller ones; the
+                // size that works is kept for the connection.
+                pageSize_ = std::max(1, pageSize_ / 4);
+                freeCookie();
+                retry = true;
+                continue;
+            }
+            firstPage = false;
             if (code == LDAP_SIZELIMIT_EXCEEDED || code == LDAP_ADMINLIMIT_EXCEEDED) {
                 // Asked for a sizeLimit of our own, the limit is ours.
                 limited = sizeLimit == 0;
@@ -781,7 +799,7 @@ private:
                 throw SourceLost(describe("the server refused a search below \"" + base +
                                           "\": " + serverError(ld, code)));
             }
-        } while (cookie.bv_val && cookie.bv_len > 0);
+        } while (retry || (cookie.bv_val && cookie.bv_len > 0));
         freeCookie();
         return limited;
     }
@@ -918,6 +936,7 @@ private:
     std::shared_ptr<const Schema> schema_;
     std::vector<Tree> trees_;
     bool paged_ = false;
+    int pageSize_ = kPageSize;
     std::unordered_map<std::string, std::string> dnCache_;  // folded full name to DN
 };
 

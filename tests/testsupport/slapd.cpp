@@ -35,6 +35,8 @@ Slapd::Slapd(const Options& options) : Slapd(freshDir("slapd") / "server", true)
                   (options.ldif.empty() ? sourceDir() / "demo" / demo : options.ldif).string()},
                  {"LDAP_DEMO_SIZELIMIT",
                   options.sizeLimit > 0 ? std::to_string(options.sizeLimit) : "unlimited"},
+                 {"LDAP_DEMO_PAGESIZE",
+                  options.pageSize > 0 ? std::to_string(options.pageSize) : "unlimited"},
                  {"LDAP_DEMO_TLS", options.tls ? "1" : "0"}};
     start();
 }

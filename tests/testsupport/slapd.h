@@ -22,6 +22,9 @@ public:
         // Debian's core schemas; "standard": Debian's standard schemas alone
         // (default LDIF then demo/directory-standard.ldif)
         std::string schema = "ktr";
+        // The most entries the server puts in one page of a paged search
+        // (whatever the client asks for); 0: no limit.
+        int pageSize = 0;
     };
 
     // A private server in a fresh folder below the private home, started

@@ -153,6 +153,32 @@ TEST_F(LdapControl, AServerLimitGivesThePartialListAndSaysSo) {
     EXPECT_EQ(ctrl->get("LimitedTo").toInt32(), 0);
 }
 
+TEST_F(LdapControl, APageLimitSmallerThanALevelStillGivesTheWholeLevel) {
+    // Active Directory's MaxPageSize cuts every page; the rest comes in the
+    // pages after it. The counts are those of the same data as a file.
+    const auto counts = [&](const Ref<Object>& ctrl) {
+        ctrl->put("ContextPath", kSales);
+        ctrl->put("ClassFilter", "Workstation");
+        const int level = ctrl->get("EntriesBelow").toObject()->get("Count").toInt32();
+        std::vector<Variant> answers;
+        advise(*ctrl, [&](DispId, const Args& args) { answers.push_back(args.at(0)); });
+        Variant context(kCorp);
+        ctrl->call("StartSearch", {"*", "User", 2, Variant::byRef(context), 1});
+        EXPECT_EQ(answers.size(), 1u);
+        EXPECT_EQ(ctrl->get("LimitedTo").toInt32(), 0);
+        return std::pair<int, std::size_t>(level, answers.empty() ? 0 : answers[0].array().size());
+    };
+    const auto expected =
+        counts(create((testsupport::sourceDir() / "demo" / "directory-standard.ldif").string()));
+    ASSERT_GT(expected.first, 7);
+    ASSERT_GT(expected.second, 7u);
+
+    testsupport::Slapd server(
+        {.ldif = {}, .sizeLimit = 0, .tls = false, .schema = "standard", .pageSize = 7});
+    testsupport::storeCredentials(server);
+    EXPECT_EQ(counts(create(server.url())), expected);
+}
+
 TEST_F(LdapControl, AnAnonymousBindSeesWhatTheServerShowsAnonymously) {
     const testsupport::Slapd& server = testsupport::Slapd::shared();
     auto ctrl = create(server.url());  // the root DSE and schema are public
