@@ -129,7 +129,10 @@ void KDCapturedPorts::refresh() {
 
 pa::Ref<KDCapturedPort> KDCapturedPorts::add(std::int32_t port, std::string fullName) {
     if (port < kFirstPort || port > kLastPort) raiseMessage(msg::InvalidPort);
-    if (fullName.empty()) raiseMessage(msg::InvalidQueueName);
+    // The client takes names as C text: behind a NUL it would see another
+    // queue than the one this item would name.
+    if (fullName.empty() || fullName.find('\0') != std::string::npos)
+        raiseMessage(msg::InvalidQueueName);
     fullName = toUpperAscii(std::move(fullName));
 
     const QueueTarget target =
