@@ -129,11 +129,15 @@ TEST_F(Program, InfoPrintsTheRegistration) {
     EXPECT_NE(control.out.find("} version 1.2\n"), std::string::npos);
     EXPECT_LT(control.out.find("QuillonPropPage"), control.out.find("CTreeContextPPg"));
 
+    // A class served by the same file has the same version information.
     const Outcome drives = host({"info", "QuillonLib.DriveMappings"});
     EXPECT_EQ(drives.status, 0) << drives.err;
     EXPECT_NE(drives.out.find("Kind:                 object\n"), std::string::npos);
     EXPECT_NE(drives.out.find("Property pages:       none\n"), std::string::npos);
-    EXPECT_NE(drives.out.find("Version information:  none\n"), std::string::npos);
+    EXPECT_NE(drives.out.find("Version information:\n  File version:       1.22\n"),
+              std::string::npos)
+        << drives.out;
+    EXPECT_NE(drives.out.find("  Original file name: QUILLON.OCX\n"), std::string::npos);
 
     const Outcome unknown = host({"info", "QuillonLib.NoSuchClass"});
     EXPECT_EQ(unknown.status, 1);
