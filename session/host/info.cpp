@@ -1,4 +1,5 @@
-// The registration report of quillon-host info.
+// The registration report of quillon-host info and the member list of
+// quillon-host members.
 #include "session/host/info.h"
 
 #include <cstdio>

@@ -1,5 +1,6 @@
-// quillon-host info: the registration of a class as the registry holds it,
-// and the property pages its objects name.
+// quillon-host info and members: the registration of a class as the
+// registry holds it, the property pages its objects name, and its members
+// as its type library describes them.
 #pragma once
 
 #include <optional>

@@ -347,8 +347,9 @@ std::vector<Example> manualExamples() {
 class Documentation : public Program {
 protected:
     void runAll(const std::vector<Example>& examples) {
-        const testsupport::ScopedEnv path(
-            "PATH", testsupport::binDir().string() + ":" + std::string(std::getenv("PATH")));
+        const char* inherited = std::getenv("PATH");
+        const testsupport::ScopedEnv path("PATH", testsupport::binDir().string() + ":" +
+                                                      (inherited ? inherited : "/usr/bin:/bin"));
         for (const Example& example : examples) {
             const Outcome run = testsupport::runProgram("/bin/sh", {"-c", example.command});
             if (!example.transcript) {
