@@ -5,6 +5,7 @@
 // registration and `members` what its type library says of its members.
 #include <QApplication>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -153,8 +154,10 @@ void onQtMessage(QtMsgType type, const QMessageLogContext& context, const QStrin
             std::cerr << message.toStdString() << "\n";
         return;
     }
+    // Qt's first sentence says what failed; its advice to reinstall does not apply.
     const std::string text = message.toStdString();
-    std::cerr << "quillon-host: " << kNoDisplay << " (" << text.substr(0, text.find('\n')) << ")\n";
+    std::cerr << "quillon-host: " << kNoDisplay << " ("
+              << text.substr(0, std::min(text.find(". "), text.find('\n'))) << ")\n";
     std::_Exit(kUsage);
 }
 
