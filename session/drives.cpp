@@ -45,11 +45,22 @@ struct NetworkPath {
             out += (i ? "\\" : "") + directories[i];
         return out;
     }
+    // "\\SERVER\VOLUME" and, when wanted, "\DIR\SUB": the path the drive
+    // status reports for the mapping.
+    std::string reported(bool withDirectories) const {
+        std::string out = "\\\\" + server + "\\" + volume;
+        if (withDirectories)
+            for (const std::string& directory : directories) out += "\\" + directory;
+        return out;
+    }
 };
 
 std::optional<NetworkPath> parseNetworkPath(const std::string& fullName) {
     // At least \\S\V: five characters, "\\" in front and two more "\".
     if (fullName.size() < 5 || fullName.compare(0, 2, "\\\\") != 0) return std::nullopt;
+    // The client takes the path as C text: a NUL would cut it short, and a
+    // shorter path than the caller named would be mapped.
+    if (fullName.find('\0') != std::string::npos) return std::nullopt;
     if (std::count(fullName.begin() + 1, fullName.end(), '\\') < 2) return std::nullopt;
     NetworkPath path;
     const std::size_t serverEnd = fullName.find('\\', 2);
@@ -217,6 +228,9 @@ pa::Ref<KDDriveMapping> KDDriveMappings::add(std::string driveLetter, std::strin
 
     const auto path = parseNetworkPath(toUpperAscii(std::move(fullName)));
     if (!path) mappingError();
+    // A mapping whose path the drive status cannot give back would be made
+    // but never listed, so that it could not be removed through us either.
+    if (path->reported(asRoot).size() + 1 > KD_MAX_PATH) mappingError();
     const auto conn = connectionTo(path->server);
     if (!conn) mappingError();
 

@@ -106,9 +106,11 @@ void KDCapturedPorts::describe(pa::MapBuilder<KDCapturedPorts>& b) {
         .help("Specifies the number of ports that have been captured.", 486);
     b.method(2, "Add", &KDCapturedPorts::add, {"Port", "FullName"})
         .help("Adds a new KDCapturedPort.  Valid ports are from 1 to 9.", 10)
-        .returns("IKDCapturedPort");
+        .returns("IKDCapturedPort")
+        .paramType("Port", kPrinterPortsType);
     b.method(3, "Remove", &KDCapturedPorts::remove, {"Port"})
-        .help("Removes a captured port.  Valid ports are 1 to 9.", 11);
+        .help("Removes a captured port.  Valid ports are 1 to 9.", 11)
+        .paramType("Port", kPrinterPortsType);
     b.getter(4, "Item", &KDCapturedPorts::item, {"Index"})
         .help("Returns an KDCapturedPort.  Index is a value from 0 to 8", 368)
         .returns("IKDCapturedPort")
@@ -129,7 +131,10 @@ void KDCapturedPorts::refresh() {
 
 pa::Ref<KDCapturedPort> KDCapturedPorts::add(std::int32_t port, std::string fullName) {
     if (port < kFirstPort || port > kLastPort) raiseMessage(msg::InvalidPort);
-    if (fullName.empty()) raiseMessage(msg::InvalidQueueName);
+    // The client takes names as C text: behind a NUL it would see another
+    // queue than the one this item would name.
+    if (fullName.empty() || fullName.find('\0') != std::string::npos)
+        raiseMessage(msg::InvalidQueueName);
     fullName = toUpperAscii(std::move(fullName));
 
     const QueueTarget target =

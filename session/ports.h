@@ -15,6 +15,8 @@ namespace session {
 
 inline constexpr int kFirstPort = 1;
 inline constexpr int kLastPort = 9;
+// The type library's enumeration of the ports, LPT1 = 1 to LPT9 = 9.
+inline constexpr const char* kPrinterPortsType = "KDPrinterPorts";
 
 class KDCapturedPort : public pa::Dispatchable<KDCapturedPort> {
 public:

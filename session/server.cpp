@@ -103,7 +103,6 @@ pa::ServerDescription describeServer() {
     control.toolboxBitmap = kToolboxBitmap;
     control.implementedCategories = {pa::category::SafeForScripting,
                                      pa::category::SafeForInitializing};
-    control.versionInfo = versionInfo();
     d.classes.push_back(std::move(control));
     d.classes.push_back(serverClass(guid::QuillonPropPage, messageText(msg::PropPageName),
                                     kPropPageProgId, false,
@@ -113,6 +112,9 @@ pa::ServerDescription describeServer() {
                                     &fw::PropertyPageClass<CTreeContextPPg>::create));
     d.classes.push_back(serverClass(guid::KDDriveMappings, "Drive Mappings", kDriveMappingsProgId,
                                     true, [] { return KDDriveMappings::create(); }));
+
+    // The version resource is the file's: every class it serves answers with it.
+    for (pa::ServerClass& cls : d.classes) cls.versionInfo = versionInfo();
 
     d.typeLibrary = quillonTypeLibrary();
     d.threadingModel = "Apartment";

@@ -105,7 +105,7 @@ pa::TypeLibrary build() {
     lib.classes.push_back(classInfo("KDCapturedPort", guid::KDCapturedPort, "Captured Port ", 5,
                                     "IKDCapturedPort", false));
 
-    pa::EnumInfo ports{"KDPrinterPorts", "Printer ports constants", 12, {}};
+    pa::EnumInfo ports{kPrinterPortsType, "Printer ports constants", 12, {}};
     for (int port = 1; port <= 9; ++port)
         ports.values.push_back({"LPT" + std::to_string(port), port, "Printer port constant", 12});
     lib.enums.push_back(std::move(ports));

@@ -15,12 +15,6 @@ T& out(T* pointer, const char* what) {
     return *pointer;
 }
 
-std::string fullDrivePath(const DriveMapping& d) {
-    std::string path = "\\\\" + d.server + "\\" + d.volume;
-    for (const std::string& folder : d.path) path += "\\" + folder;
-    return path;
-}
-
 std::string volumeDrivePath(const DriveMapping& d) {
     std::string path = d.volume + ":";
     for (std::size_t i = 0; i < d.path.size(); ++i) path += (i ? "\\" : "") + d.path[i];
@@ -153,7 +147,7 @@ KDRESULT kdserv_drive_status(uint16_t drive, uint16_t mode, uint16_t* status, KD
         if (mapping && mode == KD_DRIVE_PATH_VOLUME) text = volumeDrivePath(*mapping);
         if (mapping && mode == KD_DRIVE_PATH_SERVER)
             text = mapping->server + "/" + volumeDrivePath(*mapping);
-        if (mapping && mode == KD_DRIVE_PATH_FULL) text = fullDrivePath(*mapping);
+        if (mapping && mode == KD_DRIVE_PATH_FULL) text = mapping->fullPath();
         copyOut(text, path, KD_MAX_PATH);
     });
 }

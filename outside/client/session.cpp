@@ -272,12 +272,20 @@ void Client::mapDrive(uint16_t drive, uint32_t number, std::string_view volumePa
     if (!existingFolder(*root, folders))
         throw ClientError(KD_ERR_INVALID_PATH, inQuotes(volumePath) + " does not exist on " +
                                                    server.name + " (" + root->string() + ")");
-    // Named explicitly: clang 14 cannot capture a structured binding.
-    store_.update([&, &folders = folders](SessionState& s) {
+    DriveMapping mapping{drive, number, server.name, volume->name, std::move(folders)};
+    // A drive whose path the drive status could not give back would be
+    // mapped but missing from every list of drives.
+    if (const std::string full = mapping.fullPath(); full.size() + 1 > KD_MAX_PATH)
+        throw ClientError(KD_ERR_INVALID_PATH, inQuotes(volumePath) + " on " + server.name +
+                                                   " is " + std::to_string(full.size()) +
+                                                   " characters as a full path; a drive's path "
+                                                   "has at most " +
+                                                   std::to_string(KD_MAX_PATH - 1));
+    store_.update([&](SessionState& s) {
         if (!s.findConnection(number))
             throw ClientError(KD_ERR_INVALID_CONNECTION,
                               "connection " + std::to_string(number) + " is not open");
-        s.putDrive({drive, number, server.name, volume->name, folders});
+        s.putDrive(mapping);
     });
 }
 

@@ -75,6 +75,12 @@ void putBy(std::vector<Item>& items, Key Item::*key, Item item) {
 
 }  // namespace
 
+std::string DriveMapping::fullPath() const {
+    std::string full = "\\\\" + server + "\\" + volume;
+    for (const std::string& folder : path) full += "\\" + folder;
+    return full;
+}
+
 const DriveMapping* SessionState::findDrive(uint16_t drive) const {
     return findBy(drives, &DriveMapping::drive, drive);
 }

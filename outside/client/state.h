@@ -34,6 +34,9 @@ struct DriveMapping {
     std::string server;
     std::string volume;
     std::vector<std::string> path;  // below the volume's root
+
+    // "\\SERVER\VOLUME\DIR\SUB", the form a drive's status reports.
+    std::string fullPath() const;
 };
 
 struct Capture {

@@ -258,6 +258,19 @@ MemberHandle& MemberHandle::returns(std::string interfaceName) {
     return *this;
 }
 
+MemberHandle& MemberHandle::paramType(std::string_view param, std::string typeName) {
+    each([&](Member& m) {
+        for (ParamInfo& p : m.params)
+            if (p.name == param) {
+                p.typeName = typeName;
+                return;
+            }
+        throw std::logic_error("member '" + m.name + "' has no parameter '" + std::string(param) +
+                               "'");
+    });
+    return *this;
+}
+
 MemberHandle& MemberHandle::notInTypeLibrary() {
     each([](Member& m) { m.inTypeLibrary = false; });
     return *this;

@@ -51,6 +51,9 @@ struct ParamInfo {
     TypeCode type = TypeCode::Variant;
     bool optional = false;
     bool byRef = false;
+    // The type library's own type of the parameter (an enumeration such as a
+    // set of constants), when declared; `type` is how its values travel.
+    std::string typeName = {};
 };
 
 // Gets exactly params.size() arguments: omitted optional ones arrive as Missing.
@@ -338,6 +341,9 @@ public:
     MemberHandle& asDefault();
     // Names the interface of an object result (type library only).
     MemberHandle& returns(std::string interfaceName);
+    // Names the type-library type of a parameter (an enumeration); raises
+    // std::logic_error when the member has no parameter of that name.
+    MemberHandle& paramType(std::string_view param, std::string typeName);
     // The member answers at run time but a type library does not list it.
     MemberHandle& notInTypeLibrary();
 

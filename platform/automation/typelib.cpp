@@ -46,6 +46,7 @@ json memberJson(const Member& m) {
     for (const auto& p : m.params)
         params.push_back({{"name", p.name},
                           {"type", typeCodeName(p.type)},
+                          {"typeName", p.typeName},
                           {"optional", p.optional},
                           {"byRef", p.byRef}});
     return {{"id", m.id},
@@ -68,9 +69,9 @@ Member memberFromJson(const json& j) {
     m.type = typeFromText(j.at("type").get<std::string>());
     m.typeName = j.value("typeName", "");
     for (const auto& p : j.at("params"))
-        m.params.push_back({p.at("name").get<std::string>(),
-                            typeFromText(p.at("type").get<std::string>()),
-                            p.value("optional", false), p.value("byRef", false)});
+        m.params.push_back(
+            {p.at("name").get<std::string>(), typeFromText(p.at("type").get<std::string>()),
+             p.value("optional", false), p.value("byRef", false), p.value("typeName", "")});
     m.helpString = j.value("helpString", "");
     m.helpContext = j.value("helpContext", 0);
     m.hidden = j.value("hidden", false);

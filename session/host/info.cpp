@@ -1,4 +1,5 @@
-// The registration report of quillon-host info.
+// The registration report of quillon-host info and the member list of
+// quillon-host members.
 #include "session/host/info.h"
 
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include "platform/framework/control.h"
 #include "platform/registry/classes.h"
 #include "platform/registry/store.h"
+#include "platform/text/casefold.h"
 #include "session/host/latebound.h"
 
 namespace quillonhost {
@@ -64,6 +66,74 @@ std::vector<std::string> pageLines(const reg::ClassStores& registration, std::st
 }
 
 }  // namespace
+
+std::optional<platform::automation::TypeLibrary> typeLibraryOf(std::string_view progId) {
+    try {
+        const reg::ClassStores registration = reg::ClassStores::openDefault();
+        const auto clsid = registration.clsidFromProgId(progId);
+        const auto cls = clsid ? registration.findClass(*clsid) : std::nullopt;
+        if (!cls || cls->typeLibrary.empty()) return std::nullopt;
+        return platform::automation::loadTypeLibrary(registration, cls->typeLibrary, cls->version);
+    } catch (const std::runtime_error&) {
+        // Without a readable description the call goes ahead without constants.
+        return std::nullopt;
+    }
+}
+
+int printMembers(std::string_view progId, std::string_view part, std::ostream& out,
+                 std::ostream& err) {
+    const reg::ClassStores registration = reg::ClassStores::openDefault();
+    const auto clsid = registration.clsidFromProgId(progId);
+    const auto cls = clsid ? registration.findClass(*clsid) : std::nullopt;
+    if (!cls) {
+        err << "quillon-host: " << progId << " is not registered (looked in "
+            << registration.describe() << ")\n";
+        return 1;
+    }
+    std::optional<platform::automation::TypeLibrary> library;
+    if (!cls->typeLibrary.empty()) {
+        try {
+            library =
+                platform::automation::loadTypeLibrary(registration, cls->typeLibrary, cls->version);
+        } catch (const std::runtime_error& e) {
+            err << "quillon-host: the type library of " << progId << " cannot be read: " << e.what()
+                << "\n";
+            return 1;
+        }
+    }
+    const platform::automation::ClassInfo* described = nullptr;
+    if (library)
+        for (const auto& c : library->classes)
+            if (platform::text::equalsIgnoringCase(c.guid, cls->clsid)) described = &c;
+    if (!described) {
+        err << "quillon-host: no type library describes " << progId << " (class " << cls->clsid
+            << ")\n";
+        return 1;
+    }
+    if (!part.empty()) {
+        if (const auto* other = library->findClass(part)) {
+            described = other;
+        } else if (const auto* interface = library->findInterface(part)) {
+            // An interface on its own: as the default interface of a class.
+            platform::automation::ClassInfo alone;
+            alone.name = interface->name;
+            alone.defaultInterface = interface->name;
+            out << library->name << " " << library->version() << ": interface " << interface->name
+                << "\n";
+            for (const std::string& line : memberLines(*library, alone)) out << line << "\n";
+            return 0;
+        } else {
+            err << "quillon-host: " << library->name << " describes no class or interface \""
+                << part << "\"\n";
+            return 1;
+        }
+    }
+    out << library->name << " " << library->version() << ": class " << described->name;
+    if (!described->helpString.empty()) out << "  \"" << described->helpString << "\"";
+    out << "\n";
+    for (const std::string& line : memberLines(*library, *described)) out << line << "\n";
+    return 0;
+}
 
 int printInfo(std::string_view progId, std::ostream& out, std::ostream& err) {
     const reg::ClassStores registration = reg::ClassStores::openDefault();

@@ -3,7 +3,9 @@
 
 #include <cctype>
 #include <charconv>
+#include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <stdexcept>
 
 #include "platform/automation/dispatch.h"
@@ -37,6 +39,39 @@ bool isInteger(std::string_view word) {
     for (char c : word)
         if (!std::isdigit(static_cast<unsigned char>(c))) return false;
     return true;
+}
+
+bool digitsAt(std::string_view word, std::size_t& i) {
+    const std::size_t start = i;
+    while (i < word.size() && std::isdigit(static_cast<unsigned char>(word[i]))) ++i;
+    return i > start;
+}
+
+// [sign] digits [. digits] [e [sign] digits], or [sign] . digits: written
+// as a person writes a decimal, never "inf", "nan" or hexadecimal.
+bool isDecimal(std::string_view word) {
+    std::size_t i = 0;
+    if (i < word.size() && (word[i] == '-' || word[i] == '+')) ++i;
+    bool digits = digitsAt(word, i);
+    if (i < word.size() && word[i] == '.') {
+        ++i;
+        digits = digitsAt(word, i) || digits;
+    }
+    if (!digits) return false;
+    if (i < word.size() && (word[i] == 'e' || word[i] == 'E')) {
+        ++i;
+        if (i < word.size() && (word[i] == '-' || word[i] == '+')) ++i;
+        if (!digitsAt(word, i)) return false;
+    }
+    return i == word.size();
+}
+
+std::optional<std::int32_t> constantNamed(const pa::TypeLibrary* library, std::string_view word) {
+    if (!library) return std::nullopt;
+    for (const pa::EnumInfo& e : library->enums)
+        for (const pa::EnumValue& v : e.values)
+            if (equalsNoCase(v.name, word)) return v.value;
+    return std::nullopt;
 }
 
 const pa::Member* readMember(pa::Object& object, pa::DispId id) {
@@ -98,11 +133,12 @@ std::string describe(const pa::Variant& value, int depth) {
 
 }  // namespace
 
-pa::Variant parseArgument(std::string_view word) {
+pa::Variant parseArgument(std::string_view word, const pa::TypeLibrary* constants) {
     if (word.size() >= 2 && word.front() == '"' && word.back() == '"')
         return pa::Variant(std::string(word.substr(1, word.size() - 2)));
     if (equalsNoCase(word, "true")) return pa::Variant(true);
     if (equalsNoCase(word, "false")) return pa::Variant(false);
+    if (equalsNoCase(word, "null")) return pa::Variant::null();
     if (isInteger(word)) {
         const std::string_view digits = word.front() == '+' ? word.substr(1) : word;
         std::int32_t value = 0;
@@ -110,10 +146,18 @@ pa::Variant parseArgument(std::string_view word) {
         if (ec == std::errc() && end == digits.data() + digits.size()) return pa::Variant(value);
         return pa::Variant(std::strtod(std::string(word).c_str(), nullptr));
     }
+    if (isDecimal(word)) {
+        // strtod would read the decimal separator of the user's locale.
+        const std::string_view digits = word.front() == '+' ? word.substr(1) : word;
+        double value = 0;
+        const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+        if (ec == std::errc() && end == digits.data() + digits.size()) return pa::Variant(value);
+    }
+    if (const auto value = constantNamed(constants, word)) return pa::Variant(*value);
     return pa::Variant(std::string(word));
 }
 
-std::vector<PathStep> parseMemberPath(std::string_view path) {
+std::vector<PathStep> parseMemberPath(std::string_view path, const pa::TypeLibrary* constants) {
     std::vector<PathStep> steps;
     std::size_t i = 0;
     const auto fail = [&](const std::string& why) {
@@ -140,7 +184,7 @@ std::vector<PathStep> parseMemberPath(std::string_view path) {
                     break;
                 }
                 if (!quoted && depth == 0 && c == ',') {
-                    step.args.push_back(parseArgument(trimmed(arg)));
+                    step.args.push_back(parseArgument(trimmed(arg), constants));
                     arg.clear();
                     any = true;
                     continue;
@@ -148,7 +192,8 @@ std::vector<PathStep> parseMemberPath(std::string_view path) {
                 arg += c;
             }
             if (!closed) fail("a \")\" is missing");
-            if (any || !trimmed(arg).empty()) step.args.push_back(parseArgument(trimmed(arg)));
+            if (any || !trimmed(arg).empty())
+                step.args.push_back(parseArgument(trimmed(arg), constants));
             if (i < path.size() && path[i] != '.') fail("text follows \")\"");
         }
         steps.push_back(std::move(step));
@@ -173,8 +218,11 @@ pa::Variant callPath(pa::Object& object, const std::vector<PathStep>& path,
 
         pa::Args args = step.args;
         if (last) args.insert(args.end(), lastArgs.begin(), lastArgs.end());
+        // One value for a property is a put, also for a property that
+        // cannot be set: the object says so in its own words.
         if (last && !step.indexed && args.size() == 1 && !takesArguments &&
-            target->dispatchMap().find(id, pa::MemberKind::PropertyPut)) {
+            (target->dispatchMap().find(id, pa::MemberKind::PropertyPut) ||
+             member->kind == pa::MemberKind::PropertyGet)) {
             target->invoke(id, pa::CallKind::Put, args);
             return {};
         }
@@ -224,6 +272,92 @@ std::string summarizeValue(const pa::Variant& value) {
 
 std::string errorLine(int code, const std::string& description) {
     return "error " + std::to_string(code) + ": " + description;
+}
+
+namespace {
+
+std::string typeText(pa::TypeCode type, const std::string& typeName) {
+    return typeName.empty() ? pa::typeCodeName(type) : typeName;
+}
+
+std::string signature(const pa::Member& m, bool withParams) {
+    std::string out = m.name;
+    if (withParams) {
+        out += "(";
+        for (std::size_t i = 0; i < m.params.size(); ++i) {
+            const pa::ParamInfo& p = m.params[i];
+            std::string param =
+                (p.byRef ? "ByRef " : "") + p.name + " As " + typeText(p.type, p.typeName);
+            out += (i ? ", " : "") + (p.optional ? "[" + param + "]" : param);
+        }
+        out += ")";
+    }
+    if (m.type != pa::TypeCode::Void) out += " As " + typeText(m.type, m.typeName);
+    return out;
+}
+
+// "  DISPID  kind     signature  help string (help context)"
+std::string memberLine(pa::DispId id, const std::string& kind, const std::string& text,
+                       const pa::Member& m) {
+    char head[32];
+    std::snprintf(head, sizeof head, "%8d  %-8s ", id, kind.c_str());
+    std::string line = head + text;
+    if (m.isDefault) line += " (default)";
+    if (m.hidden) line += " (hidden)";
+    if (!m.helpString.empty()) line += "  \"" + m.helpString + "\"";
+    if (m.helpContext) line += " (" + std::to_string(m.helpContext) + ")";
+    return line;
+}
+
+void interfaceLines(const pa::InterfaceInfo& info, std::vector<std::string>& lines) {
+    lines.push_back(std::string(info.events ? "Events " : "Interface ") + info.name +
+                    (info.helpString.empty() ? "" : "  \"" + info.helpString + "\""));
+    for (const pa::Member& m : info.members) {
+        if (info.events) {
+            lines.push_back(memberLine(m.id, "event", signature(m, true), m));
+            continue;
+        }
+        switch (m.kind) {
+            case pa::MemberKind::Method:
+                lines.push_back(memberLine(m.id, "method", signature(m, true), m));
+                break;
+            case pa::MemberKind::PropertyGet: {
+                const bool settable = pa::findMember(info, m.name, pa::MemberKind::PropertyPut);
+                lines.push_back(memberLine(m.id, settable ? "get/put" : "get",
+                                           signature(m, !m.params.empty()), m));
+                break;
+            }
+            case pa::MemberKind::PropertyPut:
+                // Listed with its get; a property that can only be set stands alone.
+                if (!pa::findMember(info, m.name, pa::MemberKind::PropertyGet)) {
+                    pa::Member value = m;
+                    value.type = m.params.empty() ? pa::TypeCode::Void : m.params.back().type;
+                    value.params.clear();
+                    lines.push_back(memberLine(m.id, "put", signature(value, false), m));
+                }
+                break;
+        }
+    }
+}
+
+}  // namespace
+
+std::vector<std::string> memberLines(const pa::TypeLibrary& library, const pa::ClassInfo& cls) {
+    std::vector<std::string> lines;
+    for (const std::string& name : {cls.defaultInterface, cls.sourceInterface}) {
+        if (name.empty()) continue;
+        if (const pa::InterfaceInfo* info = library.findInterface(name))
+            interfaceLines(*info, lines);
+        else
+            lines.push_back("Interface " + name + ": not described by " + library.name);
+    }
+    for (const pa::EnumInfo& e : library.enums) {
+        std::string line = "Constants " + e.name + ":";
+        for (std::size_t i = 0; i < e.values.size(); ++i)
+            line += (i ? ", " : " ") + e.values[i].name + " = " + std::to_string(e.values[i].value);
+        lines.push_back(line);
+    }
+    return lines;
 }
 
 }  // namespace quillonhost

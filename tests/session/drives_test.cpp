@@ -145,6 +145,43 @@ TEST_F(DriveMappings, AddRefusesWhatNamesNoVolumePathWith612) {
     EXPECT_TRUE(fs::equivalent(fs::current_path(), cwd_));
 }
 
+// What the client could not take as it stands (a NUL ends its C text) or
+// not give back (a path longer than its drive status reports) is refused
+// before the client is asked, so that no drive is mapped that the
+// collection would not list.
+TEST_F(DriveMappings, AddRefusesANulAndAPathTheDriveStatusCannotReport) {
+    // \\FS1\DATA and four folders: 255 characters in all, the most a drive's
+    // path can have; one folder more is too long.
+    const std::vector<std::string> folders{std::string(60, 'A'), std::string(60, 'B'),
+                                           std::string(60, 'C'), std::string(61, 'D')};
+    std::string longest = "\\\\FS1\\DATA";
+    fs::path local = unc_ / "FS1" / "DATA";
+    for (const std::string& folder : folders) {
+        longest += "\\" + folder;
+        local /= folder;
+    }
+    ASSERT_EQ(longest.size(), 255u);
+    fs::create_directories(local / "E");
+
+    add("G", "\\\\FS1\\SYS");
+    for (const std::string& path :
+         {longest + "\\E", longest + "\\E\\.", std::string("\\\\FS1\\SYS\\PUBLIC") + '\0' + "X"}) {
+        EXPECT_EQ(codeOf([&] { add("G", path, true); }), 612) << path;
+        const auto g = mappings()->get("Item", {Variant("G")}).toObject();
+        ASSERT_TRUE(g) << "G: is mapped but not listed after " << path;
+        EXPECT_EQ(g->value().toString(), "\\\\FS1\\SYS");
+    }
+    EXPECT_EQ(codeOf([&] { add("H", std::string("\\\\FS1\\DATA") + '\0' + "\\SYS"); }), 612);
+    EXPECT_EQ(letters(), std::vector<std::string>{"G:"});
+
+    // At 255 characters it is mapped and listed; mapped to the volume, the
+    // long directory is only where the process stands.
+    EXPECT_EQ(add("G", longest, true)->get("FullName").toString(), longest);
+    EXPECT_EQ(add("K", longest + "\\E")->get("FullName").toString(), "\\\\FS1\\DATA");
+    EXPECT_TRUE(fs::equivalent(fs::current_path(), local / "E"));
+    EXPECT_EQ(letters(), (std::vector<std::string>{"G:", "K:"}));
+}
+
 // A drive mapped through the control is a drive of the session: program
 // start finds programs on it.
 TEST_F(DriveMappings, AMappedDriveServesProgramStart) {

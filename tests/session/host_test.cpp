@@ -24,6 +24,21 @@ TEST_F(QuillonHost, IsCreatedByProgIdWithItsTypeLibrary) {
     EXPECT_EQ(lib->name, "QuillonLib");
     EXPECT_EQ(lib->version(), "1.2");
     EXPECT_TRUE(lib->findInterface("_DQuillonEvents"));
+
+    // As registered, the ports of Add and Remove are of the library's
+    // enumeration, so that an early-bound host offers LPT1 to LPT9.
+    const auto* ports = lib->findInterface("IKDCapturedPorts");
+    ASSERT_TRUE(ports);
+    for (const char* method : {"Add", "Remove"}) {
+        const auto* member = pa::findMember(*ports, method);
+        ASSERT_TRUE(member) << method;
+        ASSERT_FALSE(member->params.empty());
+        EXPECT_EQ(member->params[0].name, "Port");
+        EXPECT_EQ(member->params[0].typeName, "KDPrinterPorts") << method;
+        EXPECT_EQ(member->params[0].type, pa::TypeCode::Int32);
+    }
+    ASSERT_TRUE(lib->findEnum("KDPrinterPorts"));
+    EXPECT_EQ(pa::findMember(*ports, "Add")->params[1].typeName, "");
 }
 
 TEST_F(QuillonHost, BooleansAreReadWriteAndPersist) {
@@ -375,6 +390,7 @@ TEST_F(QuillonHost, RegistersEveryClassOnceAndUnregistersThemAll) {
     EXPECT_EQ(control->versionInfo->productName, "Marrel Session Control");
     EXPECT_EQ(control->versionInfo->originalFilename, "QUILLON.OCX");
     EXPECT_EQ(control->versionInfo->codePage, 1200);
+    // The version resource is the file's, so every class served by it has it.
     const std::pair<const char*, const char*> others[] = {
         {"QuillonLib.QuillonPropPage.1", "Marrel Session Property Page"},
         {"QuillonLib.CTreeContextPPg", "Network Browser"},
@@ -386,7 +402,7 @@ TEST_F(QuillonHost, RegistersEveryClassOnceAndUnregistersThemAll) {
         EXPECT_EQ(cls->name, name);
         EXPECT_EQ(cls->serverPath, path);
         EXPECT_FALSE(cls->control);
-        EXPECT_FALSE(cls->versionInfo);
+        EXPECT_EQ(cls->versionInfo, control->versionInfo) << progId;
     }
 
     ASSERT_EQ(server.unregisterServer(), 0) << pa::lastServerError();

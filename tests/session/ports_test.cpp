@@ -108,6 +108,19 @@ TEST_F(CapturedPorts, RefusesPortsOutsideOneToNineAndNamesOfNoQueue) {
     EXPECT_EQ(ports()->get("Count").toInt32(), 0);
 }
 
+// The client reads names as C text; a NUL inside would capture the queue
+// named before it under a full name that holds the NUL.
+TEST_F(CapturedPorts, RefusesANameWithANulBeforeTheClientSeesIt) {
+    for (const std::string& name : {std::string("\\\\FS1\\Q1") + '\0' + "Z",
+                                    std::string("KTR:\\\\ACME\\Org\\LASERQ") + '\0'}) {
+        const auto error = errorOf([&] { capture(1, name); });
+        EXPECT_EQ(error.code(), 616);
+        EXPECT_EQ(error.description(), "Invalid queue full name specified.");
+    }
+    EXPECT_EQ(ports()->get("Count").toInt32(), 0);
+    EXPECT_EQ(kdclient("endcap LPT1"), 1 << 8);  // nothing was captured
+}
+
 TEST_F(CapturedPorts, RemoveEndsListedCapturesOnly) {
     capture(1, "\\\\FS1\\Q1");
     capture(3, "\\\\FS1\\Q1");

@@ -67,12 +67,6 @@ uint16_t portNumber(std::string_view text) {
     throw UsageError{"\"" + std::string(text) + "\" is not a port (LPT1 to LPT9)"};
 }
 
-std::string drivePath(const DriveMapping& d) {
-    std::string path = "\\\\" + d.server + "\\" + d.volume;
-    for (const std::string& folder : d.path) path += "\\" + folder;
-    return path;
-}
-
 void show(const Client& client) {
     const SessionState s = client.state();
     std::cout << "Connections:";
@@ -92,7 +86,7 @@ void show(const Client& client) {
     if (s.drives.empty()) std::cout << " none";
     std::cout << "\n";
     for (const DriveMapping& d : s.drives)
-        std::cout << "  " << static_cast<char>('A' + d.drive - 1) << ":  " << drivePath(d)
+        std::cout << "  " << static_cast<char>('A' + d.drive - 1) << ":  " << d.fullPath()
                   << "  (connection " << d.connection << ")\n";
     std::cout << "Captured ports:";
     if (s.captures.empty()) std::cout << " none";

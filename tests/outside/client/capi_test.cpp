@@ -343,6 +343,34 @@ TEST_F(ClientApi, DriveMappingsAndTheirPathForms) {
     EXPECT_EQ(kdserv_delete_drive(0), KD_ERR_INVALID_DRIVE);
 }
 
+// A drive's status gives its path in at most KD_MAX_PATH bytes; a mapping
+// whose path would not fit is refused rather than made and never reported.
+TEST_F(ClientApi, DriveMappingsOnlyToPathsTheStatusCanReport) {
+    const KDCONNHANDLE fs1 = open("FS1");
+    // \\FS1\DATA\Projects and three folders: 255 characters.
+    std::string volumePath = "DATA:Projects";
+    std::filesystem::path local = net.root / "FS1" / "DATA" / "Projects";
+    for (std::size_t size : {80, 80, 73}) {
+        volumePath += "\\" + std::string(size, 'x');
+        local /= std::string(size, 'x');
+    }
+    std::filesystem::create_directories(local / "y");
+    ASSERT_EQ(kdserv_map_drive(7, fs1, volumePath.c_str()), KD_SUCCESS) << kdclient_error_text();
+    uint16_t status = 0;
+    char path[KD_MAX_PATH] = {};
+    ASSERT_EQ(kdserv_drive_status(7, KD_DRIVE_PATH_FULL, &status, nullptr, path), KD_SUCCESS);
+    EXPECT_EQ(std::strlen(path), 255u);
+
+    EXPECT_EQ(kdserv_map_drive(7, fs1, (volumePath + "\\y").c_str()), KD_ERR_INVALID_PATH);
+    EXPECT_NE(std::string(kdclient_error_text()).find("at most 255"), std::string::npos)
+        << kdclient_error_text();
+    EXPECT_EQ(kdserv_map_drive(8, fs1, (volumePath + "\\y").c_str()), KD_ERR_INVALID_PATH);
+    ASSERT_EQ(kdserv_drive_status(8, KD_DRIVE_PATH_FULL, &status, nullptr, path), KD_SUCCESS);
+    EXPECT_EQ(status, 0);
+    ASSERT_EQ(kdserv_drive_status(7, KD_DRIVE_PATH_FULL, &status, nullptr, path), KD_SUCCESS);
+    EXPECT_EQ(std::strlen(path), 255u);  // G: keeps its mapping
+}
+
 TEST_F(ClientApi, CapturedPorts) {
     const KDCONNHANDLE fs1 = open("FS1");
     KDCaptureStatus status{};

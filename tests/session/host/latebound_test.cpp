@@ -110,6 +110,36 @@ TEST(Arguments, IntegersBooleansAndStrings) {
     EXPECT_EQ(parseArgument("\\\\FS1\\SYS"), Variant("\\\\FS1\\SYS"));
 }
 
+TEST(Arguments, DecimalsNullAndConstants) {
+    EXPECT_EQ(parseArgument("1.5"), Variant(1.5));
+    EXPECT_EQ(parseArgument("-0.25"), Variant(-0.25));
+    EXPECT_EQ(parseArgument("+.5"), Variant(0.5));
+    EXPECT_EQ(parseArgument("2."), Variant(2.0));
+    EXPECT_EQ(parseArgument("1e3"), Variant(1000.0));
+    EXPECT_EQ(parseArgument("2.5E-1"), Variant(0.25));
+    for (const char* text : {"1.5.2", "1e", "e5", ".", "-.", "1,5", "inf", "nan", "0x10", "1.5x"})
+        EXPECT_EQ(parseArgument(text), Variant(text)) << text;
+    EXPECT_EQ(parseArgument("\"1.5\""), Variant("1.5"));
+
+    EXPECT_TRUE(parseArgument("null").isNull());
+    EXPECT_TRUE(parseArgument("NULL").isNull());
+    EXPECT_EQ(parseArgument("\"null\""), Variant("null"));
+
+    // The constants of a library stand for their values, in any case;
+    // quoted, or without the library, the word is text.
+    pa::TypeLibrary library;
+    library.enums.push_back({"Ports", "", 0, {{"LPT1", 1, "", 0}, {"LPT2", 2, "", 0}}});
+    EXPECT_EQ(parseArgument("LPT2", &library), Variant(std::int32_t(2)));
+    EXPECT_EQ(parseArgument("lpt1", &library), Variant(std::int32_t(1)));
+    EXPECT_EQ(parseArgument("\"LPT2\"", &library), Variant("LPT2"));
+    EXPECT_EQ(parseArgument("LPT3", &library), Variant("LPT3"));
+    EXPECT_EQ(parseArgument("LPT2"), Variant("LPT2"));
+    EXPECT_EQ(parseMemberPath("A(LPT2, 1.5, null)", &library)[0].args.at(0),
+              Variant(std::int32_t(2)));
+    EXPECT_EQ(parseMemberPath("A(LPT2, 1.5, null)", &library)[0].args.at(1), Variant(1.5));
+    EXPECT_TRUE(parseMemberPath("A(LPT2, 1.5, null)", &library)[0].args.at(2).isNull());
+}
+
 TEST(MemberPaths, StepsWithArgumentsAndTheirMistakes) {
     auto steps = parseMemberPath("DriveMappings(0).FullName");
     ASSERT_EQ(steps.size(), 2u);
@@ -151,7 +181,63 @@ TEST(Calls, OneArgumentSetsASettableProperty) {
     EXPECT_TRUE(run(*bag, "Size", {Variant(std::int32_t(9))}).empty());
     EXPECT_EQ(bag->size, 9);
     EXPECT_EQ(run(*bag, "Size"), std::vector<std::string>{"9"});
-    EXPECT_EQ(codeOf([&] { run(*bag, "Record", {Variant(1)}); }), pa::error::WrongArgumentCount);
+    // A property that cannot be set says so itself; a method without
+    // parameters given one is still the wrong number of arguments.
+    EXPECT_EQ(codeOf([&] { run(*bag, "Record", {Variant(1)}); }), pa::error::PropertyReadOnly);
+    EXPECT_EQ(codeOf([&] { run(*bag, "Items", {Variant("x")}); }), pa::error::PropertyReadOnly);
+    EXPECT_EQ(codeOf([&] {
+                  run(*bag, "Find", {Variant("a"), Variant("b")});
+              }),
+              pa::error::WrongArgumentCount);
+    EXPECT_EQ(codeOf([&] { run(*bag, "Items.Count", {Variant(1)}); }), pa::error::PropertyReadOnly);
+}
+
+// A class with a member of every kind the listing tells apart.
+class Kinds : public pa::Dispatchable<Kinds> {
+public:
+    static void describe(pa::MapBuilder<Kinds>& b) {
+        b.property(
+             1, "Size", [](Kinds&) { return std::int32_t(0); }, [](Kinds&, std::int32_t) {})
+            .help("How big", 7);
+        b.property(2, "Name", [](Kinds&) { return std::string(); }).asDefault();
+        b.method(3, "Put", [](Kinds&, std::int32_t, Variant, Variant) {},
+                 {"Port", pa::byRef("Out"), pa::optional("Extra")})
+            .paramType("Port", "Ports");
+        b.newEnum([](Kinds&) { return pa::EnumVariant::create({}); });
+    }
+};
+
+TEST(Members, OneLinePerMemberWithKindSignatureAndHelp) {
+    pa::TypeLibrary library;
+    library.name = "KindsLib";
+    library.interfaces.push_back(pa::describeInterface("IKinds", "", Kinds::classMap(), "Kinds"));
+    pa::InterfaceInfo events{"IKindsEvents", "", "", 0, true, {}};
+    pa::Member fired;
+    fired.id = 1;
+    fired.name = "Fired";
+    fired.params = {{"Why", pa::TypeCode::String}};
+    events.members.push_back(fired);
+    library.interfaces.push_back(events);
+    library.enums.push_back({"Ports", "", 0, {{"LPT1", 1, "", 0}, {"LPT2", 2, "", 0}}});
+    pa::ClassInfo cls;
+    cls.name = "Kinds";
+    cls.defaultInterface = "IKinds";
+    cls.sourceInterface = "IKindsEvents";
+
+    EXPECT_EQ(memberLines(library, cls),
+              (std::vector<std::string>{
+                  "Interface IKinds  \"Kinds\"",
+                  "      -4  method   _NewEnum() As Object (hidden)",
+                  "       1  get/put  Size As Long  \"How big\" (7)",
+                  "       2  get      Name As String (default)",
+                  "       3  method   Put(Port As Ports, ByRef Out As Variant, [Extra As Variant])",
+                  "Events IKindsEvents",
+                  "       1  event    Fired(Why As String)",
+                  "Constants Ports: LPT1 = 1, LPT2 = 2",
+              }));
+    cls.defaultInterface = "INone";
+    cls.sourceInterface.clear();
+    EXPECT_EQ(memberLines(library, cls)[0], "Interface INone: not described by KindsLib");
 }
 
 TEST(Results, CollectionsSummarizedForAList) {
