@@ -197,7 +197,12 @@ Schema Schema::parse(const std::vector<std::string_view>& attributeTypes,
         cls.oid = oc->oc_oid ? oc->oc_oid : "";
         cls.ldapNames = strings(oc->oc_names);
         cls.name = className(extensions[i], cls.ldapNames, cls.oid);
-        if (extensions[i].empty() && lowerAscii(cls.name) == "top") {
+        // LDAP's `top` by any of its names and whatever its OID: the usual name
+        // of another standard class's OID must not take the tree roots' name.
+        const bool isLdapTop =
+            std::any_of(cls.ldapNames.begin(), cls.ldapNames.end(),
+                        [](const std::string& name) { return lowerAscii(name) == "top"; });
+        if (extensions[i].empty() && (isLdapTop || lowerAscii(cls.name) == "top")) {
             if (topClaimed) {
                 cls.named = false;
             } else {

@@ -124,6 +124,20 @@ TEST(Schema, WithoutTopDefinedTopStillExists) {
     EXPECT_FALSE(schema.objectClass(schema.topClass()).declared);
 }
 
+TEST(Schema, LdapsTopStaysTopWhateverItsOid) {
+    // A schema that gives `top` the OID of a standard class: the tree-root
+    // rule names it "Top", not the usual name of that OID.
+    const Schema schema = Schema::parse({}, {"( 2.5.6.2 NAME 'top' ABSTRACT )",
+                                             "( 1.1.2 NAME 'ktrUser' SUP top X-KTR-NAME 'User' )"});
+    EXPECT_EQ(schema.objectClass(schema.topClass()).name, "Top");
+    EXPECT_EQ(schema.topClass(), *schema.classByLdapName("top"));
+    EXPECT_EQ(schema.findClass("Top"), schema.topClass());
+    EXPECT_FALSE(schema.findClass("Country"));
+    // Known by a second LDAP name too.
+    const Schema aliased = Schema::parse({}, {"( 2.5.6.0 NAME ( 'root' 'top' ) ABSTRACT )"});
+    EXPECT_EQ(aliased.objectClass(aliased.topClass()).name, "Top");
+}
+
 TEST(Schema, AClassNamedTopTakesThePlaceOfLdapsTop) {
     const Schema schema = Schema::parse(
         {}, {"( 2.5.6.0 NAME 'top' ABSTRACT )", "( 1.1.9 NAME 'ktrTree' SUP top X-KTR-NAME 'Top' )",
