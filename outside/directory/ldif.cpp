@@ -176,6 +176,10 @@ void Reader::line(std::string_view text) {
     bytesSeen_ += text.size() + 1;
     if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
     if (text.find('\0') != std::string_view::npos) bad(lineCount_, "a NUL byte in the line");
+    // A file with CR alone for line ends is one long line; a CR that belongs
+    // to a value is written in base64.
+    if (text.find('\r') != std::string_view::npos)
+        bad(lineCount_, "a carriage return inside the line (lines end in LF or CR LF)");
     if (text.empty()) {
         if (inRecord_) {
             endRecord();
@@ -295,7 +299,16 @@ void Reader::checkLines(std::string_view text, unsigned long first) const {
         if (text[at] == ':') bad(line, "a line without an attribute type");
         if (text[at] == '-' &&
             (at + 1 == text.size() || text[at + 1] == '\n' || text[at + 1] == '\r')) {
-            bad(line, "change records are not supported, only entries");
+            // A change record is known by its "changetype:" line, which
+            // comes before its first "-".
+            unsigned long changetype = line;
+            for (const LogicalLine& before : logicalLines(text.substr(0, at), first)) {
+                if (startsWithIgnoringCase(before.text, "changetype:")) {
+                    changetype = before.line;
+                    break;
+                }
+            }
+            bad(changetype, "change records are not supported, only entries");
         }
         const auto end = text.find('\n', at);
         if (end == std::string_view::npos) break;

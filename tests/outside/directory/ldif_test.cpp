@@ -2,6 +2,8 @@
 // input refused for safety, and the demo directory.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "fixtures.h"
 #include "outside/directory/ldif.h"
 
@@ -219,6 +221,45 @@ TEST(LdifErrors, RefuseRecordsThatAreNotPlainEntries) {
         {"dn: o=A,dc=U\nobjectClass: organization\n\ndn: dc=U\nobjectClass: top\n", 15,
          "comes after an entry below it (line 12)"},
     });
+}
+
+TEST(LdifErrors, RefuseNamesThatAreNotText) {
+    directorytest::expectRefused({
+        // An escaped NUL, in the entry's own name or further up.
+        {"dn: cn=WS\\00TWO,dc=T\nobjectClass: ktrUser\n", 12, "name with a NUL byte"},
+        // A NUL that base64 lets into the DN itself ("cn=A\0B,dc=T").
+        {"dn:: Y249QQBCLGRjPVQ=\nobjectClass: ktrUser\n", 12, "\"cn=A\\00B,dc=T\" holds a NUL"},
+        // Latin-1 bytes, raw in base64 and escaped.
+        {"dn:: Y249Sm9y6m5zZW4sZGM9VA==\nobjectClass: ktrUser\n", 12,
+         "\"cn=Jor\\EAnsen,dc=T\" is not UTF-8"},
+        {"dn: cn=J\\EAn,dc=T\nobjectClass: ktrUser\n", 12, "not UTF-8"},
+        // An overlong form of "/" and a UTF-16 surrogate.
+        {"dn: cn=a\\C0\\AFb,dc=T\nobjectClass: ktrUser\n", 12, "not UTF-8"},
+        {"dn: cn=a\\ED\\A0\\80b,dc=T\nobjectClass: ktrUser\n", 12, "not UTF-8"},
+    });
+    // UTF-8 names stay what they are.
+    const auto accepted =
+        loadLdif(writeLdif(kHeader + "dn: cn=J\xC3\xB8rgen \xE2\x82\xAC \xF0\x9F\x98\x80,dc=T\n"
+                                     "objectClass: ktrUser\n"));
+    ASSERT_TRUE(accepted.ok()) << accepted.error.describe();
+    EXPECT_NE(accepted.directory->find("KTR:\\\\T\\J\xC3\xB8rgen \xE2\x82\xAC \xF0\x9F\x98\x80"),
+              kNoEntry);
+}
+
+TEST(LdifErrors, PointAtTheLineThatIsAtFault) {
+    directorytest::expectRefused({
+        // A change record at its changetype line, not at its first "-".
+        {"dn: cn=a,dc=T\nchangetype: modify\nreplace: cn\ncn: b\n-\n", 13, "change records"},
+        {"dn: cn=a,dc=T\nChangeType: modify\nadd: cn\ncn: b\n-\nadd: sn\nsn: c\n-\n", 13,
+         "change records"},
+    });
+    // Line ends of CR alone: one line with CRs in it, not a file without schema.
+    std::string crOnly = kHeader;
+    std::replace(crOnly.begin(), crOnly.end(), '\n', '\r');
+    const LoadResult result = loadLdif(writeLdif(crOnly));
+    EXPECT_EQ(result.error.line, 1u);
+    EXPECT_NE(result.error.message.find("carriage return"), std::string::npos)
+        << result.error.message;
 }
 
 TEST(LdifErrors, RefuseFilesWithoutSchemaOrOfAnotherVersion) {
