@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <mutex>
@@ -96,6 +97,21 @@ std::vector<LogicalLine> logicalLines(std::string_view record, unsigned long fir
         if (!inComment && !line.empty()) out.push_back({std::string(line), first + i});
     }
     return out;
+}
+
+std::atomic<bool> dropParserMessages{false};
+
+// libldap's record parser, with stderr pointed away while it runs when its
+// messages are dropped (glibc's stderr is a plain variable).
+int parseRecord(berval* text, unsigned long first, LDIFRecord* record, const char* name) {
+    static std::FILE* const sink = std::fopen("/dev/null", "we");
+    std::FILE* const saved = stderr;
+    const bool drop = sink && dropParserMessages.load(std::memory_order_relaxed);
+    if (drop) stderr = sink;
+    const int rc =
+        ldap_parse_ldif_record(text, first, record, name, LDIF_DEFAULT_ADD | LDIF_NO_CONTROLS);
+    if (drop) stderr = saved;
+    return rc;
 }
 
 // Gathers the lines of a source into records and reads them. The source is
@@ -246,10 +262,7 @@ void Reader::record(std::string_view text, unsigned long first, bool firstRecord
 
     ParsedRecord parsed;
     berval bv{text.size(), const_cast<char*>(text.data())};
-    if (ldap_parse_ldif_record(&bv, first, &parsed.record, name_.c_str(),
-                               LDIF_DEFAULT_ADD | LDIF_NO_CONTROLS) != LDAP_SUCCESS) {
-        malformed();
-    }
+    if (parseRecord(&bv, first, &parsed.record, name_.c_str()) != LDAP_SUCCESS) malformed();
     const LDIFRecord& rec = parsed.record;
     if (rec.lr_op != LDAP_REQ_ADD) {
         bad(first, rec.lr_dn.bv_len == 0 ? "a record without \"dn:\""
@@ -457,6 +470,10 @@ void quietLibldap() {
 }
 
 }  // namespace
+
+void dropLibldapRecordMessages(bool drop) {
+    dropParserMessages.store(drop);
+}
 
 LoadResult loadLdif(const std::filesystem::path& path, const LoadLimits& limits) {
     quietLibldap();
