@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "../timing.h"
+#include "outside/directory/ldif.h"
 #include "outside/directory/schema.h"
 
 using benchtiming::Clock;
@@ -76,9 +77,28 @@ void run(const char* what, const Definitions& d) {
     }
 }
 
+// The whole load of an LDIF file whose schema is a chain of n classes, and
+// one entry of the deepest.
+void loadChain(std::size_t n) {
+    std::string text =
+        "version: 1\ndn: cn=Subschema\nobjectClass: subschema\n"
+        "attributeTypes: ( 2.5.4.3 NAME 'cn' )\nobjectClasses: ( 2.5.6.0 NAME 'top' ABSTRACT )\n"
+        "objectClasses: ( 1.9.0 NAME 'c0' SUP top MUST cn X-KTR-NAME 'User' )\n";
+    for (std::size_t i = 1; i < n; ++i)
+        text += "objectClasses: ( 1.9." + std::to_string(i) + " NAME 'c" + std::to_string(i) +
+                "' SUP c" + std::to_string(i - 1) + " )\n";
+    text += "\ndn: dc=T\nobjectClass: top\n\ndn: cn=deep,dc=T\nobjectClass: c" +
+            std::to_string(n - 1) + "\ncn: deep\n";
+    const auto start = Clock::now();
+    const auto result = outside::directory::loadLdifText(text, "chain");
+    std::printf("LDIF with a chain of %6zu classes %8.1f ms  %s\n", n, msSince(start),
+                result.ok() ? "loaded" : result.error.describe().c_str());
+}
+
 }  // namespace
 
 int main() {
+    loadChain(20000);
     run("server-like (260 / 1500)", serverLike());
     run("chain of 20,000 classes", chain(20000));
     run("chain of 65,000 classes", chain(65000));

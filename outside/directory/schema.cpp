@@ -197,12 +197,16 @@ Schema Schema::parse(const std::vector<std::string_view>& attributeTypes,
         cls.oid = oc->oc_oid ? oc->oc_oid : "";
         cls.ldapNames = strings(oc->oc_names);
         cls.name = className(extensions[i], cls.ldapNames, cls.oid);
-        // LDAP's `top` by any of its names and whatever its OID: the usual name
-        // of another standard class's OID must not take the tree roots' name.
+        // LDAP's `top` by any of its names, whatever its OID and its own
+        // X-KTR-NAME: neither the usual name of another standard class's OID
+        // nor a name of its own may take the tree roots' name from it.
         const bool isLdapTop =
             std::any_of(cls.ldapNames.begin(), cls.ldapNames.end(),
                         [](const std::string& name) { return lowerAscii(name) == "top"; });
-        if (extensions[i].empty() && (isLdapTop || lowerAscii(cls.name) == "top")) {
+        const bool claimsTopItself =
+            topClaimed && static_cast<std::size_t>(claimsTop - extensions.begin()) == i;
+        if (!claimsTopItself &&
+            (isLdapTop || (extensions[i].empty() && lowerAscii(cls.name) == "top"))) {
             if (topClaimed) {
                 cls.named = false;
             } else {

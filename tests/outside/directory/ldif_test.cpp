@@ -325,3 +325,31 @@ TEST(Ldif, LoadsTheDemoDirectories) {
     ASSERT_TRUE(old.ok()) << old.error.describe();
     EXPECT_FALSE(old.directory->schema().findAttribute("RK:Harbex File Transfer"));
 }
+
+TEST(Ldif, LoadsASchemaOfALongChainOfClasses) {
+    // 20,000 classes, each derived from the one before, the first of them
+    // "User": an entry of the last is a user (and so no tree root).
+    std::string text =
+        "version: 1\ndn: cn=Subschema\nobjectClass: subschema\n"
+        "attributeTypes: ( 2.5.4.3 NAME 'cn' X-KTR-NAME 'CN' )\n"
+        "objectClasses: ( 2.5.6.0 NAME 'top' ABSTRACT )\n"
+        "objectClasses: ( 1.9.0 NAME 'c0' SUP top MUST cn X-KTR-NAME 'User' )\n";
+    for (int i = 1; i < 20000; ++i)
+        text += "objectClasses: ( 1.9." + std::to_string(i) + " NAME 'c" + std::to_string(i) +
+                "' SUP c" + std::to_string(i - 1) + " )\n";
+    text += "\ndn: dc=T\nobjectClass: top\n\ndn: cn=deep,dc=T\nobjectClass: c19999\ncn: deep\n";
+    const LoadResult loaded = loadLdifText(text, "chain");
+    ASSERT_TRUE(loaded.ok()) << loaded.error.describe();
+    const Directory& dir = *loaded.directory;
+    const EntryId deep = dir.find("KTR:\\\\T\\deep");
+    ASSERT_NE(deep, kNoEntry);
+    EXPECT_EQ(dir.className(deep), "c19999");
+    EXPECT_TRUE(dir.schema().inherits(dir.classOf(deep), *dir.schema().findClass("User")));
+
+    const LoadResult orphan = loadLdifText(
+        text.substr(0, text.find("\ndn: dc=T")) + "\ndn: cn=deep,dc=Gone\nobjectClass: c19999\n",
+        "chain");
+    EXPECT_FALSE(orphan.ok());
+    EXPECT_NE(orphan.error.message.find("parent entry \"dc=Gone\" is missing"), std::string::npos)
+        << orphan.error.message;
+}

@@ -136,6 +136,10 @@ TEST(Schema, LdapsTopStaysTopWhateverItsOid) {
     // Known by a second LDAP name too.
     const Schema aliased = Schema::parse({}, {"( 2.5.6.0 NAME ( 'root' 'top' ) ABSTRACT )"});
     EXPECT_EQ(aliased.objectClass(aliased.topClass()).name, "Top");
+    // A name of its own does not take the roots' name either.
+    const Schema renamed = Schema::parse({}, {"( 2.5.6.0 NAME 'top' X-KTR-NAME 'Use=' )"});
+    EXPECT_EQ(renamed.objectClass(renamed.topClass()).name, "Top");
+    EXPECT_FALSE(renamed.findClass("Use="));
 }
 
 TEST(Schema, AClassNamedTopTakesThePlaceOfLdapsTop) {
