@@ -35,8 +35,79 @@ std::string lowerAscii(std::string_view text) {
     return out;
 }
 
+// The length of the UTF-8 sequence at text[at], or 0 when none starts
+// there (stray continuation bytes, overlong forms, surrogates, values past
+// U+10FFFF, sequences cut short).
+std::size_t utf8Length(std::string_view text, std::size_t at) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(at);
+    if (lead < 0x80) return 1;
+    std::size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF;  // bounds of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+    } else {
+        return 0;
+    }
+    if (at + length > text.size()) return 0;
+    if (byte(at + 1) < low || byte(at + 1) > high) return 0;
+    for (std::size_t i = 2; i < length; ++i)
+        if ((byte(at + i) & 0xC0) != 0x80) return 0;
+    return length;
+}
+
+bool isUtf8(std::string_view text) {
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t length = utf8Length(text, at);
+        if (length == 0) return false;
+        at += length;
+    }
+    return true;
+}
+
+// Quoted for a message: control characters and bytes that are not UTF-8
+// appear as \XX, so that a NUL does not end the message and a stray byte
+// does not garble it.
 std::string quoted(std::string_view text) {
-    return "\"" + std::string(text) + "\"";
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out = "\"";
+    for (std::size_t at = 0; at < text.size();) {
+        const auto c = static_cast<unsigned char>(text[at]);
+        const std::size_t length = utf8Length(text, at);
+        if (length == 0 || c < 0x20 || c == 0x7F) {
+            out.push_back('\\');
+            out.push_back(kHex[c >> 4]);
+            out.push_back(kHex[c & 0xF]);
+            ++at;
+        } else {
+            out.append(text.substr(at, length));
+            at += length;
+        }
+    }
+    return out + "\"";
+}
+
+// A DN that names an entry: its text is UTF-8 without NULs, and so is the
+// value of its first RDN once its escapes are read ("cn=WS\00TWO").
+void checkDnText(std::string_view dn) {
+    if (dn.find('\0') != std::string_view::npos)
+        throw EntryError("the DN " + quoted(dn) + " holds a NUL byte");
+    if (!isUtf8(dn)) throw EntryError("the DN " + quoted(dn) + " is not UTF-8");
+}
+
+void checkName(std::string_view dn, std::string_view name) {
+    if (name.find('\0') != std::string_view::npos)
+        throw EntryError("the DN " + quoted(dn) + " gives the entry a name with a NUL byte");
+    if (!isUtf8(name))
+        throw EntryError("the DN " + quoted(dn) + " gives the entry a name that is not UTF-8");
 }
 
 }  // namespace
@@ -218,6 +289,7 @@ void DirectoryBuilder::reserveScaled(double factor) {
 void DirectoryBuilder::addEntry(std::string_view dn, std::span<const Attribute> attributes,
                                 unsigned long location) {
     if (dn.empty()) throw EntryError("the entry has an empty DN");
+    checkDnText(dn);
     if (parent_.size() + 1 >= kNoEntry) throw EntryError("too many entries");
     const std::string dnText(dn);
     LDAPRDN rdn = nullptr;
@@ -228,6 +300,7 @@ void DirectoryBuilder::addEntry(std::string_view dn, std::span<const Attribute> 
     std::unique_ptr<LDAPAVA*, RdnFree> holdRdn(rdn);
     const std::string name(view(rdn[0]->la_value));
     if (name.empty()) throw EntryError("the DN " + quoted(dn) + " gives the entry no name");
+    checkName(dn, name);
     if (name.find('\\') != std::string::npos) {
         throw EntryError("the name " + quoted(name) +
                          " holds a backslash, which full names cannot carry");

@@ -17,10 +17,13 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <string_view>
+#include <utility>
 
 #include "outside/directory/builder.h"
 #include "outside/directory/fullname.h"
 #include "outside/directory/hostnames.h"
+#include "outside/directory/ldapwatch.h"
 #include "outside/directory/pattern.h"
 #include "outside/directory/sources.h"
 #include "platform/text/casefold.h"
@@ -532,13 +535,54 @@ private:
                " s";
     }
 
+    static constexpr const char* kTrustHint =
+        "; the CA that issued it is named by the registry value CACertificateFile";
+
+    // A bind that failed, or the connection it opened: a wait that ran out,
+    // an ldaps:// handshake that failed (told apart by what the server sent),
+    // or a server that cannot be reached.
+    std::string bindFailure(LDAP* ld, int code) const {
+        if (code == LDAP_TIMEOUT || watch_.timedOut()) return notAnswered();
+        if (url_.server.starts_with("ldaps:") &&
+            (code == LDAP_SERVER_DOWN || code == LDAP_CONNECT_ERROR)) {
+            const int first = watch_.firstByte();
+            if (first == 0x16)
+                return std::string("the server's certificate is not trusted") + kTrustHint;
+            if (first == 0x15) return "the server refused the TLS handshake";
+            if (first >= 0)
+                return "not a TLS server: it answered the TLS handshake with something else";
+            if (watch_.closedByServer())
+                return "not a TLS server: it closed the connection on the TLS handshake";
+        }
+        if (code == LDAP_SERVER_DOWN || code == LDAP_CONNECT_ERROR)
+            return "cannot connect to the server (" + std::string(ldap_err2string(code)) + ")";
+        return "cannot bind: " + serverError(ld, code);
+    }
+
+    // StartTLS that failed: the server said it would start TLS (else the
+    // answer is its own error) and then the handshake failed on our side,
+    // which checks the certificate.
+    std::string startTlsFailure(LDAP* ld, int code) const {
+        if (code == LDAP_TIMEOUT || watch_.timedOut()) return notAnswered();
+        if (code == LDAP_CONNECT_ERROR && !watch_.closedByServer())
+            return std::string("StartTLS failed: the server's certificate is not trusted") +
+                   kTrustHint;
+        if (code == LDAP_SERVER_DOWN || code == LDAP_CONNECT_ERROR)
+            return "StartTLS failed: the server closed the connection";
+        return "StartTLS failed: " + serverError(ld, code);
+    }
+
     std::string serverError(LDAP* ld, int code) const {
         std::string text = ldap_err2string(code);
         char* diagnostic = nullptr;
         if (ld &&
             ldap_get_option(ld, LDAP_OPT_DIAGNOSTIC_MESSAGE, &diagnostic) == LDAP_OPT_SUCCESS &&
             diagnostic) {
-            if (*diagnostic) text += std::string(" (") + diagnostic + ")";
+            // libldap leaves "(unknown error code)" where it has nothing to say.
+            const std::string_view said = diagnostic;
+            if (!said.empty() && said != "(unknown error code)")
+                text +=
+                    said.front() == '(' ? " " + std::string(said) : " (" + std::string(said) + ")";
             ldap_memfree(diagnostic);
         }
         return text;
@@ -550,15 +594,31 @@ private:
     auto withServer(Op&& op) -> decltype(op(nullptr)) {
         PipeGuard quiet;
         for (int attempt = 0;; ++attempt) {
-            if (!ld_) connect();
+            if (!ld_) {
+                // A server gone in the middle of a read, and not back: say
+                // that, not what the attempt to reach it again met.
+                try {
+                    connect();
+                } catch (const SourceLost& lost) {
+                    if (!std::exchange(lostWhileReading_, false)) throw;
+                    throw SourceLost(
+                        describe("the connection to the server was lost while "
+                                 "reading, and it cannot be reached again"));
+                }
+                lostWhileReading_ = false;
+            }
             try {
                 return op(ld_.get());
             } catch (const Dropped& drop) {
                 ld_.reset();
                 dnCache_.clear();
-                if (attempt > 0)
-                    throw SourceLost(describe("the connection to the server was lost: " +
-                                              std::string(ldap_err2string(drop.code))));
+                if (attempt > 0 || watch_.timedOut())
+                    throw SourceLost(
+                        describe(watch_.timedOut()
+                                     ? notAnswered()
+                                     : "the connection to the server was lost while reading (" +
+                                           std::string(ldap_err2string(drop.code)) + ")"));
+                lostWhileReading_ = true;
             }
         }
     }
@@ -568,6 +628,8 @@ private:
         if (ldap_initialize(&raw, url_.server.c_str()) != LDAP_SUCCESS || !raw)
             throw SourceLost(describe("cannot use this server address"));
         LdapPtr ld(raw);
+        watch_.install(ld.get());
+        watch_.reset();
         const int version = LDAP_VERSION3;
         ldap_set_option(ld.get(), LDAP_OPT_PROTOCOL_VERSION, &version);
         ldap_set_option(ld.get(), LDAP_OPT_REFERRALS, LDAP_OPT_OFF);
@@ -584,8 +646,7 @@ private:
         }
         if (url_.startTls) {
             const int rc = ldap_start_tls_s(ld.get(), nullptr, nullptr);
-            if (rc != LDAP_SUCCESS)
-                throw SourceLost(describe("StartTLS failed: " + serverError(ld.get(), rc)));
+            if (rc != LDAP_SUCCESS) throw SourceLost(describe(startTlsFailure(ld.get(), rc)));
         }
         const Credentials& credentials = options_.credentials;
         if (!credentials.bindDn.empty() || !credentials.password.empty()) {
@@ -593,22 +654,19 @@ private:
                             const_cast<char*>(credentials.password.data())};
             const int rc = ldap_sasl_bind_s(ld.get(), credentials.bindDn.c_str(), LDAP_SASL_SIMPLE,
                                             &password, nullptr, nullptr, nullptr);
-            if (rc == LDAP_TIMEOUT) throw SourceLost(describe(notAnswered()));
+            if (rc == LDAP_TIMEOUT || watch_.timedOut()) throw SourceLost(describe(notAnswered()));
             if (rc == LDAP_INVALID_CREDENTIALS)
                 throw SourceLost(
                     describe("the server refused the bind with the registry values BindDN and "
                              "BindPassword (" +
                              std::string(ldap_err2string(rc)) + ")"));
-            if (rc != LDAP_SUCCESS)
-                throw SourceLost(describe("cannot bind: " + std::string(ldap_err2string(rc))));
+            if (rc != LDAP_SUCCESS) throw SourceLost(describe(bindFailure(ld.get(), rc)));
         } else {
             // Anonymous; an empty simple bind makes the server be reached now.
             berval none{0, nullptr};
             const int rc =
                 ldap_sasl_bind_s(ld.get(), "", LDAP_SASL_SIMPLE, &none, nullptr, nullptr, nullptr);
-            if (rc == LDAP_TIMEOUT) throw SourceLost(describe(notAnswered()));
-            if (rc != LDAP_SUCCESS)
-                throw SourceLost(describe("cannot bind: " + std::string(ldap_err2string(rc))));
+            if (rc != LDAP_SUCCESS) throw SourceLost(describe(bindFailure(ld.get(), rc)));
         }
         if (!schema_) readServer(ld.get());
         ld_ = std::move(ld);
@@ -932,7 +990,10 @@ private:
     std::mutex mutex_;
     Url url_;
     SourceOptions options_;
+    // Declared before the handle that uses it, so that it outlives it.
+    ConnectionWatch watch_{std::chrono::duration_cast<std::chrono::milliseconds>(options_.timeout)};
     LdapPtr ld_;
+    bool lostWhileReading_ = false;
     std::shared_ptr<const Schema> schema_;
     std::vector<Tree> trees_;
     bool paged_ = false;
@@ -974,7 +1035,12 @@ LoadResult loadLdapDirectory(const std::string& location, const SourceOptions& o
     } catch (const LoadError& bad) {
         return {nullptr, bad};
     } catch (const SourceLost& lost) {
-        return {nullptr, {LoadStatus::SourceLost, location, 0, lost.what()}};
+        // The error names the source already; its message need not again.
+        std::string_view message = lost.what();
+        if (const auto colon = message.find(": ");
+            colon != std::string_view::npos && location.starts_with(message.substr(0, colon)))
+            message.remove_prefix(colon + 2);
+        return {nullptr, {LoadStatus::SourceLost, location, 0, std::string(message)}};
     } catch (const std::invalid_argument& refused) {
         return {nullptr, {LoadStatus::SourceLost, "", 0, refused.what()}};
     }

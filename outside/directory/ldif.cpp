@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <mutex>
@@ -96,6 +97,21 @@ std::vector<LogicalLine> logicalLines(std::string_view record, unsigned long fir
         if (!inComment && !line.empty()) out.push_back({std::string(line), first + i});
     }
     return out;
+}
+
+std::atomic<bool> dropParserMessages{false};
+
+// libldap's record parser, with stderr pointed away while it runs when its
+// messages are dropped (glibc's stderr is a plain variable).
+int parseRecord(berval* text, unsigned long first, LDIFRecord* record, const char* name) {
+    static std::FILE* const sink = std::fopen("/dev/null", "we");
+    std::FILE* const saved = stderr;
+    const bool drop = sink && dropParserMessages.load(std::memory_order_relaxed);
+    if (drop) stderr = sink;
+    const int rc =
+        ldap_parse_ldif_record(text, first, record, name, LDIF_DEFAULT_ADD | LDIF_NO_CONTROLS);
+    if (drop) stderr = saved;
+    return rc;
 }
 
 // Gathers the lines of a source into records and reads them. The source is
@@ -181,6 +197,10 @@ void Reader::line(std::string_view text) {
     bytesSeen_ += text.size() + 1;
     if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
     if (text.find('\0') != std::string_view::npos) bad(lineCount_, "a NUL byte in the line");
+    // A file with CR alone for line ends is one long line; a CR that belongs
+    // to a value is written in base64.
+    if (text.find('\r') != std::string_view::npos)
+        bad(lineCount_, "a carriage return inside the line (lines end in LF or CR LF)");
     if (text.empty()) {
         if (inRecord_) {
             endRecord();
@@ -252,10 +272,7 @@ void Reader::record(std::string_view text, unsigned long first, bool firstRecord
 
     ParsedRecord parsed;
     berval bv{text.size(), const_cast<char*>(text.data())};
-    if (ldap_parse_ldif_record(&bv, first, &parsed.record, name_.c_str(),
-                               LDIF_DEFAULT_ADD | LDIF_NO_CONTROLS) != LDAP_SUCCESS) {
-        malformed();
-    }
+    if (parseRecord(&bv, first, &parsed.record, name_.c_str()) != LDAP_SUCCESS) malformed();
     const LDIFRecord& rec = parsed.record;
     if (rec.lr_op != LDAP_REQ_ADD) {
         bad(first, rec.lr_dn.bv_len == 0 ? "a record without \"dn:\""
@@ -308,7 +325,16 @@ void Reader::checkLines(std::string_view text, unsigned long first) const {
         if (text[at] == ':') bad(line, "a line without an attribute type");
         if (text[at] == '-' &&
             (at + 1 == text.size() || text[at + 1] == '\n' || text[at + 1] == '\r')) {
-            bad(line, "change records are not supported, only entries");
+            // A change record is known by its "changetype:" line, which
+            // comes before its first "-".
+            unsigned long changetype = line;
+            for (const LogicalLine& before : logicalLines(text.substr(0, at), first)) {
+                if (startsWithIgnoringCase(before.text, "changetype:")) {
+                    changetype = before.line;
+                    break;
+                }
+            }
+            bad(changetype, "change records are not supported, only entries");
         }
         const auto end = text.find('\n', at);
         if (end == std::string_view::npos) break;
@@ -487,6 +513,10 @@ void quietLibldap() {
 }
 
 }  // namespace
+
+void dropLibldapRecordMessages(bool drop) {
+    dropParserMessages.store(drop);
+}
 
 LoadResult loadLdif(const std::filesystem::path& path, const LoadLimits& limits) {
     quietLibldap();

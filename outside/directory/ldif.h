@@ -27,4 +27,12 @@ LoadResult loadLdif(const std::filesystem::path& path, const LoadLimits& limits 
 LoadResult loadLdifText(std::string_view text, const std::string& name,
                         const MappingChoice& mapping = {});
 
+// libldap's record parser prints its own complaint about a record it
+// refuses on stderr, which the error of the load says again with file and
+// line. A program that reports that error itself and reads on one thread
+// (kddir-check) can have those lines dropped: while drop is set, stderr
+// points to /dev/null during each call of the record parser, and only then,
+// so that the process's own failures still reach it.
+void dropLibldapRecordMessages(bool drop);
+
 }  // namespace outside::directory

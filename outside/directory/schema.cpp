@@ -4,8 +4,8 @@
 #include <ldap_schema.h>
 
 #include <algorithm>
-#include <functional>
 #include <memory>
+#include <unordered_set>
 
 #include "platform/text/casefold.h"
 
@@ -140,6 +140,13 @@ private:
 Schema Schema::parse(const std::vector<std::string_view>& attributeTypes,
                      const std::vector<std::string_view>& objectClasses,
                      std::shared_ptr<const Mapping> mapping) {
+    // One place is kept for LDAP's `top` when the schema does not define it.
+    if (objectClasses.size() + 1 > kMaxClasses) {
+        throw SchemaError("the schema has too many classes (" +
+                              std::to_string(objectClasses.size()) + ", at most " +
+                              std::to_string(kMaxClasses - 1) + ")",
+                          "objectClasses", kMaxClasses - 1);
+    }
     Schema schema;
     if (mapping && !mapping->ktr) schema.mapping_ = std::move(mapping);
     const bool mapped = schema.mapped();
@@ -202,10 +209,19 @@ Schema Schema::parse(const std::vector<std::string_view>& attributeTypes,
         cls.ldapNames = strings(oc->oc_names);
         cls.name = mapped ? (cls.ldapNames.empty() ? cls.oid : cls.ldapNames.front())
                           : className(extensions[i], cls.ldapNames, cls.oid);
+        // LDAP's `top` by any of its names, whatever its OID and its own
+        // X-KTR-NAME: neither the usual name of another standard class's OID
+        // nor a name of its own may take the tree roots' name from it.
+        const bool isLdapTop =
+            std::any_of(cls.ldapNames.begin(), cls.ldapNames.end(),
+                        [](const std::string& name) { return lowerAscii(name) == "top"; });
+        const bool claimsTopItself =
+            topClaimed && static_cast<std::size_t>(claimsTop - extensions.begin()) == i;
         if (mapped) {
             // Known by the mapping's class names; LDAP names stay lookups.
             cls.named = false;
-        } else if (extensions[i].empty() && lowerAscii(cls.name) == "top") {
+        } else if (!claimsTopItself &&
+                   (isLdapTop || (extensions[i].empty() && lowerAscii(cls.name) == "top"))) {
             if (topClaimed) {
                 cls.named = false;
             } else {
@@ -331,43 +347,99 @@ AttributeId Schema::addUndeclaredAttribute(std::string_view ldapName) {
 }
 
 void Schema::computeLayouts() {
-    enum class State { New, Busy, Done };
-    std::vector<State> state(classes_.size(), State::New);
-    const std::function<void(ClassId)> layout = [&](ClassId id) {
-        if (state[id] == State::Done) return;
-        if (state[id] == State::Busy) {
-            throw SchemaError("class '" + classes_[id].name + "' inherits from itself",
-                              "objectClasses", id);
+    const std::size_t count = classes_.size();
+    // Superclasses before their subclasses, found without recursion (a chain
+    // may be as long as the class limit); the first class met twice on the
+    // way up is the one that inherits from itself.
+    enum class State : std::uint8_t { New, Busy, Done };
+    std::vector<State> state(count, State::New);
+    std::vector<ClassId> order;
+    order.reserve(count);
+    std::vector<std::pair<ClassId, std::size_t>> path;
+    for (ClassId start = 0; start < count; ++start) {
+        if (state[start] != State::New) continue;
+        path.emplace_back(start, 0);
+        state[start] = State::Busy;
+        while (!path.empty()) {
+            auto& [id, next] = path.back();
+            const std::vector<ClassId>& sups = classes_[id].superclasses;
+            if (next < sups.size()) {
+                const ClassId sup = sups[next++];
+                if (state[sup] == State::Busy) {
+                    throw SchemaError("class '" + classes_[sup].name + "' inherits from itself",
+                                      "objectClasses", sup);
+                }
+                if (state[sup] == State::New) {
+                    state[sup] = State::Busy;
+                    path.emplace_back(sup, 0);
+                }
+                continue;
+            }
+            state[id] = State::Done;
+            order.push_back(id);
+            path.pop_back();
         }
-        state[id] = State::Busy;
+    }
+
+    depth_.assign(count, 0);
+    singleLine_.assign(count, true);
+    std::vector<std::uint32_t> seen(attributes_.size(), 0);  // class number + 1 of the last use
+    std::size_t total = 0;
+    for (const ClassId id : order) {
         ObjectClass& cls = classes_[id];
+        for (const ClassId sup : cls.superclasses)
+            depth_[id] = std::max(depth_[id], depth_[sup] + 1);
+        singleLine_[id] = cls.superclasses.empty() ||
+                          (cls.superclasses.size() == 1 && singleLine_[cls.superclasses[0]]);
         std::vector<AttributeId> fields;
         const auto add = [&](AttributeId at) {
-            if (at != objectClassAttribute_ &&
-                std::find(fields.begin(), fields.end(), at) == fields.end()) {
-                fields.push_back(at);
-            }
+            if (at == objectClassAttribute_ || at >= seen.size() || seen[at] == id + 1) return;
+            seen[at] = id + 1;
+            fields.push_back(at);
         };
-        for (ClassId sup : cls.superclasses) {
-            layout(sup);
-            for (AttributeId at : classes_[sup].fields) add(at);
+        for (const ClassId sup : cls.superclasses) {
+            if (total + classes_[sup].fields.size() > kMaxLayoutFields) {
+                throw SchemaError("the layouts of the classes hold more than " +
+                                      std::to_string(kMaxLayoutFields) + " fields together",
+                                  "objectClasses", id);
+            }
+            for (const AttributeId at : classes_[sup].fields) add(at);
         }
-        for (AttributeId at : cls.must) add(at);
-        for (AttributeId at : cls.may) add(at);
+        for (const AttributeId at : cls.must) add(at);
+        for (const AttributeId at : cls.may) add(at);
+        total += fields.size();
+        if (total > kMaxLayoutFields) {
+            throw SchemaError("the layouts of the classes hold more than " +
+                                  std::to_string(kMaxLayoutFields) + " fields together",
+                              "objectClasses", id);
+        }
         cls.fields = std::move(fields);
-        state[id] = State::Done;
-    };
-    for (ClassId id = 0; id < classes_.size(); ++id) layout(id);
+    }
 
-    ancestors_.assign(classes_.size(), std::vector<bool>(classes_.size(), false));
-    for (ClassId id = 0; id < classes_.size(); ++id) {
-        std::vector<ClassId> todo{id};
-        while (!todo.empty()) {
-            const ClassId c = todo.back();
-            todo.pop_back();
-            if (ancestors_[id][c]) continue;
-            ancestors_[id][c] = true;
-            for (ClassId sup : classes_[c].superclasses) todo.push_back(sup);
+    // Number the tree of first superclasses depth first.
+    std::vector<std::vector<ClassId>> children(count);
+    for (ClassId id = 0; id < count; ++id) {
+        if (!classes_[id].superclasses.empty())
+            children[classes_[id].superclasses.front()].push_back(id);
+    }
+    enter_.assign(count, 0);
+    leave_.assign(count, 0);
+    std::uint32_t clock = 0;
+    std::vector<std::pair<ClassId, std::size_t>> walk;
+    for (ClassId root = 0; root < count; ++root) {
+        if (!classes_[root].superclasses.empty()) continue;
+        enter_[root] = clock++;
+        walk.emplace_back(root, 0);
+        while (!walk.empty()) {
+            auto& [id, next] = walk.back();
+            if (next < children[id].size()) {
+                const ClassId child = children[id][next++];
+                enter_[child] = clock++;
+                walk.emplace_back(child, 0);
+                continue;
+            }
+            leave_[id] = clock;
+            walk.pop_back();
         }
     }
 }
@@ -448,8 +520,27 @@ ClassId Schema::entryClass(const std::vector<ClassId>& listed) const {
 }
 
 bool Schema::inherits(ClassId derived, ClassId base) const {
-    return derived < ancestors_.size() && base < ancestors_[derived].size() &&
-           ancestors_[derived][base];
+    if (derived >= enter_.size() || base >= enter_.size()) return false;
+    const auto alongFirst = [this](ClassId d, ClassId b) {
+        return enter_[b] <= enter_[d] && enter_[d] < leave_[b];
+    };
+    if (derived == base || alongFirst(derived, base)) return true;
+    if (singleLine_[derived]) return false;
+    // Several superclasses on the way up: search them, leaving out classes
+    // that lie no deeper than base (they cannot reach it) and answering
+    // those on a single line at once.
+    std::vector<ClassId> todo{derived};
+    std::unordered_set<ClassId> visited;
+    while (!todo.empty()) {
+        const ClassId c = todo.back();
+        todo.pop_back();
+        if (c == base || alongFirst(c, base)) return true;
+        if (singleLine_[c] || depth_[c] <= depth_[base]) continue;
+        if (!visited.insert(c).second) continue;
+        for (const ClassId sup : classes_[c].superclasses)
+            if (depth_[sup] >= depth_[base]) todo.push_back(sup);
+    }
+    return false;
 }
 
 }  // namespace outside::directory

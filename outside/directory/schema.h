@@ -81,6 +81,13 @@ public:
 
 class Schema {
 public:
+    // Bounds on what a schema may ask for, checked before the work they would
+    // cost: the classes an entry's class number can tell apart, and the
+    // fields of all layouts together (a deep chain of classes that each add
+    // a field needs the square of its length).
+    static constexpr std::size_t kMaxClasses = 65535;
+    static constexpr std::size_t kMaxLayoutFields = 4'000'000;
+
     // Reads attribute type and object class descriptions (RFC 4512, parsed by
     // libldap). Attributes named by a class but not defined become undeclared
     // types; an unknown superclass, a SUP cycle, a malformed definition or two
@@ -139,7 +146,9 @@ public:
     // listed when several qualify.
     ClassId entryClass(const std::vector<ClassId>& listed) const;
 
-    // True when derived is base or inherits from it, directly or not.
+    // True when derived is base or inherits from it, directly or not. Costs
+    // a constant along first superclasses, and otherwise no more than the
+    // ancestors of derived.
     bool inherits(ClassId derived, ClassId base) const;
 
     // The class of every tree root, named "Top".
@@ -163,7 +172,15 @@ private:
 
     std::vector<AttributeType> attributes_;
     std::vector<ObjectClass> classes_;
-    std::vector<std::vector<bool>> ancestors_;  // ancestors_[c][a]: c inherits a
+    // Inheritance without a class-by-class table: the tree of first
+    // superclasses numbered in depth-first order (a class's descendants along
+    // it lie in [enter_, leave_)), whether a class reaches all its ancestors
+    // along that tree, and its depth (the longest way up to a class without
+    // superclass), which no ancestor can reach.
+    std::vector<std::uint32_t> enter_;
+    std::vector<std::uint32_t> leave_;
+    std::vector<std::uint32_t> depth_;
+    std::vector<bool> singleLine_;
     std::unordered_map<std::string, AttributeId> attributeByName_;      // folded
     std::unordered_map<std::string, AttributeId> attributeByLdapName_;  // lower case
     std::unordered_map<std::string, ClassId> classByName_;

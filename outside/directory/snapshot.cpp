@@ -127,7 +127,8 @@ std::optional<SourceStamp> stampOf(const fs::path& path) {
     return SourceStamp{
         static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
         static_cast<std::uint64_t>(st.st_size),
-        static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec};
+        static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec,
+        static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1000000000LL + st.st_ctim.tv_nsec};
 }
 
 fs::path snapshotFolder() {
@@ -393,7 +394,7 @@ bool DirectorySnapshot::headerFits(const SnapshotHeader& h, std::uint64_t fileSi
         return false;
     }
     if (h.device != stamp.device || h.inode != stamp.inode || h.size != stamp.size ||
-        h.modifiedNs != stamp.modifiedNs ||
+        h.modifiedNs != stamp.modifiedNs || h.changedNs != stamp.changedNs ||
         h.sourceChecksum != checksum(source.data(), source.size()) ||
         h.nameHashProbe != nameHashProbe() || h.entries >= kNoEntry) {
         return false;
@@ -563,6 +564,7 @@ bool DirectorySnapshot::write(int fd, const std::string& source, const SourceSta
     header.inode = stamp.inode;
     header.size = stamp.size;
     header.modifiedNs = stamp.modifiedNs;
+    header.changedNs = stamp.changedNs;
     header.sourceChecksum = checksum(source.data(), source.size());
     header.nameHashProbe = nameHashProbe();
     header.entries = static_cast<std::uint32_t>(d.size());
@@ -592,13 +594,31 @@ bool DirectorySnapshot::write(int fd, const std::string& source, const SourceSta
     return ::lseek(fd, 0, SEEK_SET) == 0 && writeFully(fd, &header, sizeof header, nullptr);
 }
 
+namespace {
+
+// Owned by the user running the program and writable by nobody else (the
+// rule that ssh applies to its files).
+bool ownedAlone(const struct stat& st) {
+    return st.st_uid == ::geteuid() && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+bool privateFolder(const fs::path& folder) {
+    struct stat st {};
+    return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && ownedAlone(st);
+}
+
+}  // namespace
+
 std::shared_ptr<const Directory> readSnapshot(const fs::path& file,
                                               const std::string& canonicalSource,
                                               const SourceStamp& stamp) {
+    // What another user could have written is not used, however sound it
+    // looks: its checksums prove nothing about who made it.
+    if (!privateFolder(file.parent_path())) return nullptr;
     FileDescriptor snapshot(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
     if (snapshot.fd < 0) return nullptr;
     struct stat st {};
-    if (::fstat(snapshot.fd, &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
+    if (::fstat(snapshot.fd, &st) != 0 || !S_ISREG(st.st_mode) || !ownedAlone(st)) return nullptr;
     try {
         return DirectorySnapshot::read(snapshot.fd, static_cast<std::uint64_t>(st.st_size),
                                        canonicalSource, stamp);
@@ -610,6 +630,9 @@ std::shared_ptr<const Directory> readSnapshot(const fs::path& file,
 namespace {
 
 // Creates the folders of path that are missing, readable by the user only.
+// A folder of the user's own that others may write to is closed to them
+// (a snapshot written there is then safe to read again); one that belongs
+// to someone else is not written to at all.
 bool makeFolder(const fs::path& folder) {
     fs::path at;
     for (const fs::path& part : folder) {
@@ -617,7 +640,10 @@ bool makeFolder(const fs::path& folder) {
         if (::mkdir(at.c_str(), 0700) != 0 && errno != EEXIST) return false;
     }
     struct stat st {};
-    return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid())
+        return false;
+    if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0 && ::chmod(folder.c_str(), 0700) != 0) return false;
+    return true;
 }
 
 constexpr std::string_view kTemporaryMark = ".tmp-";

@@ -32,6 +32,9 @@ struct SourceStamp {
     std::uint64_t inode = 0;
     std::uint64_t size = 0;
     std::int64_t modifiedNs = 0;
+    // The status-change time: a rewrite in place that keeps the size and
+    // puts the modification time back still moves it.
+    std::int64_t changedNs = 0;
     bool operator==(const SourceStamp&) const = default;
 };
 
@@ -87,7 +90,7 @@ std::uint64_t checksum(const void* data, std::size_t size);
 // Raised whenever the tables' layout, the schema's encoding or the rules by
 // which DirectoryBuilder lays out a directory change: snapshots of an older
 // version are then ignored and written anew.
-inline constexpr std::uint32_t kSnapshotVersion = 1;
+inline constexpr std::uint32_t kSnapshotVersion = 2;  // 2: the source's ctime in the key
 inline constexpr std::uint32_t kSnapshotByteOrder = 0x01020304;
 
 enum class SnapshotSection : std::uint32_t {
@@ -119,6 +122,7 @@ struct SnapshotHeader {
     std::uint64_t inode;
     std::uint64_t size;
     std::int64_t modifiedNs;
+    std::int64_t changedNs;
     std::uint64_t sourceChecksum;  // of the canonical path
     // The name hash of a fixed name under the writer's build: a build whose
     // hash differs could not use the stored hash table.

@@ -6,9 +6,13 @@
 
 #include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <mutex>
 #include <system_error>
@@ -231,6 +235,8 @@ Store::Store(const fs::path& file, std::chrono::milliseconds lockWait, Access ac
         if (size > 0 && !hasSqliteHeader(file))
             throw RegistryError(RegistryError::Kind::Corrupt,
                                 "The file is not a valid registry store (" + file.string() + ")");
+        // An empty file becomes a new store, made as private as one created here.
+        if (size == 0 && !readOnly) ::chmod(file.c_str(), 0600);
     } else if (file.has_parent_path()) {
         fs::create_directories(file.parent_path(), ec);
         if (ec)
@@ -424,6 +430,25 @@ std::optional<std::string> Store::value(std::string_view key, std::string_view n
                           static_cast<int>(folded[at].size()), SQLITE_STATIC);
     if (d->step(stmt, "reading a value") == SQLITE_ROW) return Impl::column(stmt, 0);
     return std::nullopt;
+}
+
+void Store::setSecretValue(std::string_view key, std::string_view name, std::string_view data) {
+    struct stat st {};
+    if (::stat(d->path.c_str(), &st) != 0)
+        throw RegistryError(
+            RegistryError::Kind::Io,
+            "Cannot read the registry store " + d->path.string() + ": " + std::strerror(errno));
+    if ((st.st_mode & 077) != 0) {
+        char mode[8];
+        std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+        throw RegistryError(RegistryError::Kind::Exposed,
+                            "The registry store " + d->path.string() +
+                                " can be read by other users (mode " + mode + "), so " +
+                                std::string(name) +
+                                " is not written into it; make it private first: chmod 600 '" +
+                                d->path.string() + "'");
+    }
+    setValue(key, name, data);
 }
 
 void Store::setValue(std::string_view key, std::string_view name, std::string_view data) {

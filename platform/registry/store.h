@@ -27,6 +27,7 @@ public:
         Io,        // the file or its folder cannot be read or written
         BadName,   // an empty key name component
         ReadOnly,  // the store was opened read-only or its file may not be written
+        Exposed,   // a secret was to be written into a store that others may read
     };
     RegistryError(Kind kind, const std::string& what) : std::runtime_error(what), kind_(kind) {}
     Kind kind() const { return kind_; }
@@ -81,6 +82,10 @@ public:
     // Creates the key (and its parents) when needed. Rewriting a value keeps
     // its place in the enumeration order and the case of its first name.
     void setValue(std::string_view key, std::string_view name, std::string_view data);
+    // As setValue, for a value that must stay the user's own (a password):
+    // refused with Exposed, the store left as it is, when group or others
+    // have any access to the store's file.
+    void setSecretValue(std::string_view key, std::string_view name, std::string_view data);
     // Returns whether a value was removed.
     bool deleteValue(std::string_view key, std::string_view name);
 

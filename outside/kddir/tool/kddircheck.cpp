@@ -3,9 +3,7 @@
 // entries per class, layouts, load time and memory. A source that the
 // control could not use gives the reason, with file and line, on stderr.
 // Exit status: 0 the source is usable, 1 it is not, 2 wrong usage.
-#include <fcntl.h>
 #include <sys/resource.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -16,6 +14,7 @@
 #include <vector>
 
 #include "outside/directory/cache.h"
+#include "outside/directory/ldif.h"
 #include "outside/directory/source.h"
 #include "outside/kddir/source.h"
 
@@ -33,28 +32,6 @@ int usage(std::FILE* to, int status) {
                  "error with file and line. Exit status 0: usable, 1: not usable.\n");
     return status;
 }
-
-// libldap writes its own complaint about a malformed record to stderr; the
-// error this program prints says the same with file and line, so stderr is
-// closed to libldap while the source loads.
-class QuietStderr {
-public:
-    QuietStderr() : saved_(::dup(STDERR_FILENO)) {
-        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-        if (saved_ >= 0 && null >= 0) ::dup2(null, STDERR_FILENO);
-        if (null >= 0) ::close(null);
-    }
-    ~QuietStderr() {
-        if (saved_ < 0) return;
-        ::dup2(saved_, STDERR_FILENO);
-        ::close(saved_);
-    }
-    QuietStderr(const QuietStderr&) = delete;
-    QuietStderr& operator=(const QuietStderr&) = delete;
-
-private:
-    int saved_;
-};
 
 std::string bytes(std::uint64_t count) {
     const char* units[] = {"bytes", "KiB", "MiB", "GiB", "TiB"};
@@ -178,12 +155,12 @@ int main(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
     dir::LoadResult result;
     bool limited = false;
-    {
-        QuietStderr quiet;
-        result = server
-                     ? dir::loadLdapDirectory(source, outside::kddir::configuredOptions(), limited)
-                     : dir::DirectoryCache::instance().get(source, limits.limits);
-    }
+    // libldap's complaint about a malformed record says what the error
+    // printed below says with file and line; everything else that reaches
+    // stderr while loading (an abort, a sanitizer's report) is kept.
+    dir::dropLibldapRecordMessages(true);
+    result = server ? dir::loadLdapDirectory(source, outside::kddir::configuredOptions(), limited)
+                    : dir::DirectoryCache::instance().get(source, limits.limits);
     const double milliseconds =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     if (!result.ok()) {

@@ -7,6 +7,8 @@
 //                                                (one trailing newline dropped), so
 //                                                that a secret stays off the command line
 //   regvalue --has-key <key>                     exit 0 when the key exists, 1 when not
+// A value read from standard input, and one whose name holds "password", is
+// a secret: it is not written into a store that other users can read.
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -64,7 +66,15 @@ int main(int argc, char** argv) {
             std::printf("%s\n", value->c_str());
             return 0;
         }
-        if (!(ifAbsent && value)) store.setValue(words[0], words[1], words[2]);
+        if (!(ifAbsent && value)) {
+            std::string lower = words[1];
+            for (char& c : lower)
+                if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+            if (fromStdin || lower.find("password") != std::string::npos)
+                store.setSecretValue(words[0], words[1], words[2]);
+            else
+                store.setValue(words[0], words[1], words[2]);
+        }
         return 0;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "regvalue: %s\n", e.what());

@@ -2,6 +2,8 @@
 // input refused for safety, and the demo directory.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "fixtures.h"
 #include "outside/directory/ldif.h"
 
@@ -221,6 +223,45 @@ TEST(LdifErrors, RefuseRecordsThatAreNotPlainEntries) {
     });
 }
 
+TEST(LdifErrors, RefuseNamesThatAreNotText) {
+    directorytest::expectRefused({
+        // An escaped NUL, in the entry's own name or further up.
+        {"dn: cn=WS\\00TWO,dc=T\nobjectClass: ktrUser\n", 12, "name with a NUL byte"},
+        // A NUL that base64 lets into the DN itself ("cn=A\0B,dc=T").
+        {"dn:: Y249QQBCLGRjPVQ=\nobjectClass: ktrUser\n", 12, "\"cn=A\\00B,dc=T\" holds a NUL"},
+        // Latin-1 bytes, raw in base64 and escaped.
+        {"dn:: Y249Sm9y6m5zZW4sZGM9VA==\nobjectClass: ktrUser\n", 12,
+         "\"cn=Jor\\EAnsen,dc=T\" is not UTF-8"},
+        {"dn: cn=J\\EAn,dc=T\nobjectClass: ktrUser\n", 12, "not UTF-8"},
+        // An overlong form of "/" and a UTF-16 surrogate.
+        {"dn: cn=a\\C0\\AFb,dc=T\nobjectClass: ktrUser\n", 12, "not UTF-8"},
+        {"dn: cn=a\\ED\\A0\\80b,dc=T\nobjectClass: ktrUser\n", 12, "not UTF-8"},
+    });
+    // UTF-8 names stay what they are.
+    const auto accepted =
+        loadLdif(writeLdif(kHeader + "dn: cn=J\xC3\xB8rgen \xE2\x82\xAC \xF0\x9F\x98\x80,dc=T\n"
+                                     "objectClass: ktrUser\n"));
+    ASSERT_TRUE(accepted.ok()) << accepted.error.describe();
+    EXPECT_NE(accepted.directory->find("KTR:\\\\T\\J\xC3\xB8rgen \xE2\x82\xAC \xF0\x9F\x98\x80"),
+              kNoEntry);
+}
+
+TEST(LdifErrors, PointAtTheLineThatIsAtFault) {
+    directorytest::expectRefused({
+        // A change record at its changetype line, not at its first "-".
+        {"dn: cn=a,dc=T\nchangetype: modify\nreplace: cn\ncn: b\n-\n", 13, "change records"},
+        {"dn: cn=a,dc=T\nChangeType: modify\nadd: cn\ncn: b\n-\nadd: sn\nsn: c\n-\n", 13,
+         "change records"},
+    });
+    // Line ends of CR alone: one line with CRs in it, not a file without schema.
+    std::string crOnly = kHeader;
+    std::replace(crOnly.begin(), crOnly.end(), '\n', '\r');
+    const LoadResult result = loadLdif(writeLdif(crOnly));
+    EXPECT_EQ(result.error.line, 1u);
+    EXPECT_NE(result.error.message.find("carriage return"), std::string::npos)
+        << result.error.message;
+}
+
 TEST(LdifErrors, RefuseFilesWithoutSchemaOrOfAnotherVersion) {
     const LoadResult empty = loadLdif(writeLdif("# nothing but a comment\n"));
     EXPECT_EQ(empty.status(), LoadStatus::BadData);
@@ -283,4 +324,32 @@ TEST(Ldif, LoadsTheDemoDirectories) {
     const LoadResult old = loadLdif(demo / "directory-oldconsole.ldif");
     ASSERT_TRUE(old.ok()) << old.error.describe();
     EXPECT_FALSE(old.directory->schema().findAttribute("RK:Harbex File Transfer"));
+}
+
+TEST(Ldif, LoadsASchemaOfALongChainOfClasses) {
+    // 20,000 classes, each derived from the one before, the first of them
+    // "User": an entry of the last is a user (and so no tree root).
+    std::string text =
+        "version: 1\ndn: cn=Subschema\nobjectClass: subschema\n"
+        "attributeTypes: ( 2.5.4.3 NAME 'cn' X-KTR-NAME 'CN' )\n"
+        "objectClasses: ( 2.5.6.0 NAME 'top' ABSTRACT )\n"
+        "objectClasses: ( 1.9.0 NAME 'c0' SUP top MUST cn X-KTR-NAME 'User' )\n";
+    for (int i = 1; i < 20000; ++i)
+        text += "objectClasses: ( 1.9." + std::to_string(i) + " NAME 'c" + std::to_string(i) +
+                "' SUP c" + std::to_string(i - 1) + " )\n";
+    text += "\ndn: dc=T\nobjectClass: top\n\ndn: cn=deep,dc=T\nobjectClass: c19999\ncn: deep\n";
+    const LoadResult loaded = loadLdifText(text, "chain");
+    ASSERT_TRUE(loaded.ok()) << loaded.error.describe();
+    const Directory& dir = *loaded.directory;
+    const EntryId deep = dir.find("KTR:\\\\T\\deep");
+    ASSERT_NE(deep, kNoEntry);
+    EXPECT_EQ(dir.className(deep), "c19999");
+    EXPECT_TRUE(dir.schema().inherits(dir.classOf(deep), *dir.schema().findClass("User")));
+
+    const LoadResult orphan = loadLdifText(
+        text.substr(0, text.find("\ndn: dc=T")) + "\ndn: cn=deep,dc=Gone\nobjectClass: c19999\n",
+        "chain");
+    EXPECT_FALSE(orphan.ok());
+    EXPECT_NE(orphan.error.message.find("parent entry \"dc=Gone\" is missing"), std::string::npos)
+        << orphan.error.message;
 }

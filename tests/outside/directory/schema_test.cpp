@@ -1,6 +1,10 @@
 // The schema: directory names, layouts and the definitions it refuses.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "outside/directory/schema.h"
 
 using namespace outside::directory;
@@ -120,6 +124,24 @@ TEST(Schema, WithoutTopDefinedTopStillExists) {
     EXPECT_FALSE(schema.objectClass(schema.topClass()).declared);
 }
 
+TEST(Schema, LdapsTopStaysTopWhateverItsOid) {
+    // A schema that gives `top` the OID of a standard class: the tree-root
+    // rule names it "Top", not the usual name of that OID.
+    const Schema schema = Schema::parse({}, {"( 2.5.6.2 NAME 'top' ABSTRACT )",
+                                             "( 1.1.2 NAME 'ktrUser' SUP top X-KTR-NAME 'User' )"});
+    EXPECT_EQ(schema.objectClass(schema.topClass()).name, "Top");
+    EXPECT_EQ(schema.topClass(), *schema.classByLdapName("top"));
+    EXPECT_EQ(schema.findClass("Top"), schema.topClass());
+    EXPECT_FALSE(schema.findClass("Country"));
+    // Known by a second LDAP name too.
+    const Schema aliased = Schema::parse({}, {"( 2.5.6.0 NAME ( 'root' 'top' ) ABSTRACT )"});
+    EXPECT_EQ(aliased.objectClass(aliased.topClass()).name, "Top");
+    // A name of its own does not take the roots' name either.
+    const Schema renamed = Schema::parse({}, {"( 2.5.6.0 NAME 'top' X-KTR-NAME 'Use=' )"});
+    EXPECT_EQ(renamed.objectClass(renamed.topClass()).name, "Top");
+    EXPECT_FALSE(renamed.findClass("Use="));
+}
+
 TEST(Schema, AClassNamedTopTakesThePlaceOfLdapsTop) {
     const Schema schema = Schema::parse(
         {}, {"( 2.5.6.0 NAME 'top' ABSTRACT )", "( 1.1.9 NAME 'ktrTree' SUP top X-KTR-NAME 'Top' )",
@@ -185,4 +207,114 @@ TEST(Schema, RefusesDefinitionsItCannotUse) {
             EXPECT_NE(std::string(error.what()).find(c.words), std::string::npos) << error.what();
         }
     }
+}
+
+namespace {
+
+// Definitions of classes c0 .. c(n-1), each below the one before it.
+std::vector<std::string> chainOfClasses(std::size_t n, bool ownField) {
+    std::vector<std::string> defs;
+    for (std::size_t i = 0; i < n; ++i) {
+        std::string def = "( 1.9." + std::to_string(i) + " NAME 'c" + std::to_string(i) + "'";
+        if (i > 0) def += " SUP c" + std::to_string(i - 1);
+        if (ownField) def += " MAY a" + std::to_string(i);
+        if (i == 0) def += " MUST cn";
+        defs.push_back(def + " )");
+    }
+    return defs;
+}
+
+std::vector<std::string_view> views(const std::vector<std::string>& texts) {
+    return {texts.begin(), texts.end()};
+}
+
+}  // namespace
+
+TEST(Schema, ALongChainOfClassesLoadsWithItsInheritance) {
+    const std::vector<std::string> defs = chainOfClasses(20000, false);
+    const Schema schema = Schema::parse({"( 2.5.4.3 NAME 'cn' )"}, views(defs));
+    const ClassId first = *schema.classByLdapName("c0");
+    const ClassId middle = *schema.classByLdapName("c10000");
+    const ClassId last = *schema.classByLdapName("c19999");
+    EXPECT_TRUE(schema.inherits(last, first));
+    EXPECT_TRUE(schema.inherits(last, middle));
+    EXPECT_TRUE(schema.inherits(middle, middle));
+    EXPECT_FALSE(schema.inherits(first, last));
+    EXPECT_FALSE(schema.inherits(middle, last));
+    EXPECT_FALSE(schema.inherits(last, schema.topClass()));
+    ASSERT_EQ(schema.objectClass(last).fields.size(), 1u);
+    EXPECT_EQ(schema.attribute(schema.objectClass(last).fields[0]).name, "CN");
+}
+
+TEST(Schema, InheritanceThroughSeveralSuperclassesAgreesWithTheClosure) {
+    // A layered graph in which most classes have two or three superclasses,
+    // checked pair by pair against the transitive closure.
+    const std::size_t n = 240;
+    std::vector<std::vector<std::size_t>> sups(n);
+    std::vector<std::string> defs;
+    std::uint32_t random = 12345;
+    const auto next = [&random](std::size_t below) {
+        random = random * 1103515245u + 12345u;
+        return (random >> 8) % below;
+    };
+    for (std::size_t i = 0; i < n; ++i) {
+        std::string def = "( 1.8." + std::to_string(i) + " NAME 'k" + std::to_string(i) + "'";
+        if (i > 0) {
+            const std::size_t many = 1 + next(3);
+            for (std::size_t s = 0; s < many; ++s) {
+                const std::size_t sup = next(i);
+                if (std::find(sups[i].begin(), sups[i].end(), sup) == sups[i].end())
+                    sups[i].push_back(sup);
+            }
+            def += " SUP (";
+            for (std::size_t s = 0; s < sups[i].size(); ++s)
+                def += (s ? " $ k" : " k") + std::to_string(sups[i][s]);
+            def += " )";
+        }
+        defs.push_back(def + " )");
+    }
+    std::vector<std::vector<bool>> closure(n, std::vector<bool>(n, false));
+    for (std::size_t i = 0; i < n; ++i) {
+        closure[i][i] = true;
+        for (std::size_t sup : sups[i])
+            for (std::size_t a = 0; a < n; ++a)
+                if (closure[sup][a]) closure[i][a] = true;
+    }
+    const Schema schema = Schema::parse({}, views(defs));
+    std::size_t mismatches = 0;
+    for (std::size_t d = 0; d < n; ++d) {
+        for (std::size_t b = 0; b < n; ++b) {
+            const ClassId derived = *schema.classByLdapName("k" + std::to_string(d));
+            const ClassId base = *schema.classByLdapName("k" + std::to_string(b));
+            if (schema.inherits(derived, base) != closure[d][b]) ++mismatches;
+        }
+    }
+    EXPECT_EQ(mismatches, 0u);
+}
+
+TEST(Schema, LimitsAreCheckedBeforeTheWork) {
+    // Far more classes than an entry's class number can tell apart: refused
+    // by count, before a definition is parsed (these would all be malformed).
+    const std::vector<std::string_view> tooMany(70000, "not parsed");
+    try {
+        Schema::parse({}, tooMany);
+        ADD_FAILURE() << "accepted " << tooMany.size() << " classes";
+    } catch (const SchemaError& error) {
+        EXPECT_NE(std::string(error.what()).find("too many classes"), std::string::npos)
+            << error.what();
+    }
+    // A chain that adds a field per class: its layouts grow with the square
+    // of its length, and are refused once they would pass the bound.
+    const std::vector<std::string> defs = chainOfClasses(3000, true);
+    try {
+        Schema::parse({}, views(defs));
+        ADD_FAILURE() << "accepted a chain of 3000 classes with a field each";
+    } catch (const SchemaError& error) {
+        EXPECT_NE(std::string(error.what()).find("fields together"), std::string::npos)
+            << error.what();
+    }
+    // A shorter one stays well inside the bound.
+    const std::vector<std::string> fits = chainOfClasses(500, true);
+    const Schema schema = Schema::parse({}, views(fits));
+    EXPECT_EQ(schema.objectClass(*schema.classByLdapName("c499")).fields.size(), 501u);
 }

@@ -259,9 +259,9 @@ TEST_F(Snapshot, IsPrivateToTheUserAndLeavesNothingElseBehind) {
               1);
 }
 
-TEST_F(Snapshot, IsUsedWhileTheSourceKeepsItsStamp) {
+TEST_F(Snapshot, ARewriteInPlaceThatPutsTheTimeBackIsReadAgain) {
     // Another text of the same size written in place, with the old time put
-    // back: the stamp cannot tell, so what was read is the snapshot's.
+    // back: size, inode and modification time agree, the change time does not.
     const fs::path path = source(kOneUser);
     ASSERT_TRUE(load(path).ok());
     const auto time = fs::last_write_time(path);
@@ -272,9 +272,70 @@ TEST_F(Snapshot, IsUsedWhileTheSourceKeepsItsStamp) {
     }
     fs::last_write_time(path, time);
     ASSERT_EQ(stampOf(path)->inode, inode);
+    ASSERT_EQ(stampOf(path)->modifiedNs, readHeader(snapshotOf(path)).modifiedNs);
     const LoadResult again = load(path);
     ASSERT_TRUE(again.ok());
-    EXPECT_NE(again.directory->find("KTR:\\\\T\\a"), kNoEntry);
+    EXPECT_EQ(again.directory->find("KTR:\\\\T\\a"), kNoEntry);
+    EXPECT_NE(again.directory->find("KTR:\\\\T\\b"), kNoEntry);
+}
+
+TEST_F(Snapshot, OnlyTheUsersOwnSnapshotInAFolderOfItsOwnIsTrusted) {
+    // A snapshot forged behind correct checksums: the user's name changed
+    // in every table that holds it.
+    const std::string text = kHeader + "dn: cn=zzzzzz,dc=T\nobjectClass: ktrUser\n";
+    const fs::path path = source(text);
+    const auto forge = [&] {
+        ASSERT_TRUE(load(path).ok());
+        std::string bytes = testsupport::readFile(snapshotOf(path));
+        for (std::size_t at = bytes.find("zzzzzz"); at != std::string::npos;
+             at = bytes.find("zzzzzz", at))
+            bytes.replace(at, 6, "yyyyyy");
+        patchAndReseal(snapshotOf(path), 0, bytes.data(), bytes.size());
+    };
+    const auto nameRead = [&] {
+        const LoadResult result = load(path);
+        EXPECT_TRUE(result.ok()) << result.error.describe();
+        if (!result.ok()) return std::string();
+        const auto children = result.directory->children(result.directory->trees().front());
+        return children.empty() ? std::string() : std::string(result.directory->name(children[0]));
+    };
+    // The forgery works while the file is the user's own: what the checks
+    // below refuse is not refused for its contents.
+    forge();
+    ASSERT_EQ(nameRead(), "yyyyyy");
+
+    struct Case {
+        const char* what;
+        std::function<void()> change;
+    };
+    const fs::path file = snapshotOf(path);
+    const fs::path folder = file.parent_path();
+    const std::vector<Case> cases = {
+        {"a snapshot that others may write",
+         [&] { fs::permissions(file, fs::perms::others_write, fs::perm_options::add); }},
+        {"a snapshot that the group may write",
+         [&] { fs::permissions(file, fs::perms::group_write, fs::perm_options::add); }},
+        {"a folder that everyone may write", [&] { fs::permissions(folder, fs::perms::all); }},
+        {"a snapshot of another user", [&] { ASSERT_EQ(::chown(file.c_str(), 65534, 65534), 0); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (std::string(c.what).find("another user") != std::string::npos && ::geteuid() != 0) {
+            continue;  // only root can give a file away
+        }
+        forge();
+        c.change();
+        EXPECT_EQ(nameRead(), "zzzzzz");
+        // Parsed and replaced by one of the user's own, in a folder closed to others.
+        struct stat st {};
+        ASSERT_EQ(::stat(file.c_str(), &st), 0);
+        EXPECT_EQ(st.st_uid, ::geteuid());
+        EXPECT_EQ(st.st_mode & 0777, 0600u);
+        ASSERT_EQ(::stat(folder.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0077, 0u);
+        ASSERT_TRUE(readBack(path));
+        EXPECT_EQ(nameRead(), "zzzzzz");
+    }
 }
 
 TEST_F(Snapshot, ASnapshotOfAnotherStateOfTheSourceIsNotUsedAndIsReplaced) {

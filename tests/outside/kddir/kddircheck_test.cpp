@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "platform/registry/store.h"
 #include "testsupport/slapd.h"
@@ -68,6 +69,38 @@ TEST(KDDirCheck, NamesFileAndLineOfWhatTheControlWouldRefuse) {
     EXPECT_EQ(check({"/no/such.ldif"}).status, 1);
 }
 
+TEST(KDDirCheck, FailuresOfTheProcessWhileLoadingReachStderr) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit below";
+#endif
+    // A load that runs out of memory ends the program; what the C++ runtime
+    // says about it must not vanish with libldap's chatter.
+    const fs::path big = testsupport::freshDir("big") / "big.ldif";
+    {
+        std::ofstream out(big, std::ios::binary);
+        out << "version: 1\ndn: cn=Subschema\nobjectClass: subschema\n"
+               "attributeTypes: ( 2.5.4.13 NAME 'description' X-KTR-NAME 'Description' )\n"
+               "objectClasses: ( 2.5.6.0 NAME 'top' ABSTRACT )\n"
+               "objectClasses: ( 2.5.6.4 NAME 'organization' SUP top MAY description )\n\n"
+               "dn: dc=T\nobjectClass: top\n\n";
+        const std::string description(200, 'x');
+        for (int i = 0; i < 150000; ++i)
+            out << "dn: o=O" << i
+                << ",dc=T\nobjectClass: organization\ndescription: " << description << "\n\n";
+    }
+    const auto limited = [](const fs::path& source) {
+        const std::string command = "ulimit -v 40000; KDDIR_SNAPSHOT=0 exec '" +
+                                    (testsupport::binDir() / "kddir-check").string() + "' '" +
+                                    source.string() + "'";
+        return testsupport::runProgram("/bin/sh", {"-c", command});
+    };
+    if (limited(kDemo).status != 0) GTEST_SKIP() << "kddir-check does not start within the limit";
+    const Outcome run = limited(big);
+    EXPECT_NE(run.status, 0);
+    // (not only the shell's word for the signal)
+    EXPECT_TRUE(has(run.err, "std::bad_alloc")) << "status " << run.status << ": " << run.err;
+}
+
 TEST(KDDirCheck, AServerGivesTheSameTreesAndEntriesAsItsFile) {
     const testsupport::Slapd& server = testsupport::Slapd::shared();
     testsupport::storeCredentials(server);
@@ -128,4 +161,12 @@ TEST(KDDirCheck, WrongUsageShowsHowToCallIt) {
     const Outcome help = check({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(has(help.out, "usage: kddir-check SOURCE"));
+}
+
+TEST(KDDirCheck, NamesAServerThatCannotBeReachedOnce) {
+    const Outcome run = check({"ldap://127.0.0.1:1"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(has(run.err, "kddir-check: ldap://127.0.0.1:1: cannot connect to the server"))
+        << run.err;
+    EXPECT_EQ(run.err.find("127.0.0.1:1"), run.err.rfind("127.0.0.1:1")) << run.err;
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "platform/registry/store.h"
@@ -70,4 +71,42 @@ TEST(RegValue, TakesASecretFromStandardInput) {
               "pa ss");
     EXPECT_EQ(regvalue("--stdin " + key + " BindPassword extra </dev/null").status, 2);
     EXPECT_EQ(regvalue("--stdin --has-key " + key + " </dev/null").status, 2);
+}
+
+TEST(RegValue, KeepsASecretOutOfAStoreThatOthersCanRead) {
+    const std::filesystem::path file = platform::registry::Store::defaultPath();
+    platform::registry::Store().deleteKey("Software\\KDDirLib");
+    const std::string key = "'Software\\KDDirLib\\KDDirCtrl'";
+    std::filesystem::permissions(
+        file, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                  std::filesystem::perms::group_read | std::filesystem::perms::others_read);
+    for (const std::string& write :
+         {"--stdin " + key + " Secret </dev/null", key + " BindPassword s3cret"}) {
+        const ToolRun run = regvalue(write);
+        EXPECT_EQ(run.status, 1) << write;
+        EXPECT_NE(run.output.find("mode 0644"), std::string::npos) << run.output;
+        EXPECT_NE(run.output.find("chmod 600 '" + file.string() + "'"), std::string::npos)
+            << run.output;
+    }
+    EXPECT_FALSE(platform::registry::Store().keyExists("Software\\KDDirLib"));
+    // Other values still go in; once private, so does the secret.
+    EXPECT_EQ(regvalue(key + " BindDN cn=admin").status, 0);
+    std::filesystem::permissions(
+        file, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    EXPECT_EQ(regvalue(key + " BindPassword s3cret").status, 0);
+    EXPECT_EQ(platform::registry::Store().value("Software\\KDDirLib\\KDDirCtrl", "BindPassword"),
+              "s3cret");
+}
+
+TEST(RegValue, AnEmptyStoreFileBecomesAPrivateStore) {
+    const std::filesystem::path file = testsupport::freshDir("empty-store") / "registry.db";
+    testsupport::writeFile(file, "");
+    std::filesystem::permissions(
+        file, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                  std::filesystem::perms::group_read | std::filesystem::perms::others_read);
+    testsupport::ScopedEnv store("REGISTRY_DB", file.string());
+    const ToolRun run = regvalue("--stdin 'Software\\KDDirLib\\KDDirCtrl' BindPassword </dev/null");
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(std::filesystem::status(file).permissions() & std::filesystem::perms::mask,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 }
