@@ -122,16 +122,20 @@ std::string sourceKindName(const ::testing::TestParamInfo<SourceKind>& info) {
     return "Unknown";
 }
 
-std::string demoUser(SourceKind kind, const std::string& login) {
+std::string demoUser(SourceKind kind, const std::string& login, Slapd::Data data) {
     if (!isMapped(kind)) return login;
-    static std::mutex lock;
-    static std::map<std::string, std::string> standard, ad;
-    const std::lock_guard<std::mutex> held(lock);
     const bool isAd = kind == SourceKind::ActiveDirectory;
-    auto& logins = isAd ? ad : standard;
+    const bool client = data == Slapd::Data::Client || data == Slapd::Data::ClientStandard;
+    if (isAd && client)
+        throw std::invalid_argument("the client's test directory has no Active Directory form");
+    static std::mutex lock;
+    static std::map<std::string, std::string> standard, ad, clientStandard;
+    const std::lock_guard<std::mutex> held(lock);
+    auto& logins = isAd ? ad : client ? clientStandard : standard;
     if (logins.empty())
-        logins = isAd ? loginsOf(sourceDir() / "demo" / "directory-ad.ldif", "sAMAccountName")
-                      : loginsOf(sourceDir() / "demo" / "directory-standard.ldif", "uid");
+        logins = isAd     ? loginsOf(sourceDir() / "demo" / "directory-ad.ldif", "sAMAccountName")
+                 : client ? loginsOf(dataDir() / "client" / "directory-standard.ldif", "uid")
+                          : loginsOf(sourceDir() / "demo" / "directory-standard.ldif", "uid");
     const auto found = logins.find(login);
     if (found == logins.end())
         throw std::invalid_argument("the demo directory names no user with the login " + login);
@@ -175,7 +179,14 @@ Slapd& Slapd::shared(Data data) {
         TVN_TEST_LDAP_DIR "-standard", false,
         {{"LDAP_DEMO_SCHEMA", "standard"},
          {"LDAP_DEMO_LDIF", (sourceDir() / "demo" / "directory-standard.ldif").string()}});
-    Slapd& server = data == Data::Demo ? demo : data == Data::Client ? client : standard;
+    static Slapd clientStandard(
+        TVN_TEST_LDAP_DIR "-client-standard", false,
+        {{"LDAP_DEMO_SCHEMA", "standard"},
+         {"LDAP_DEMO_LDIF", (dataDir() / "client" / "directory-standard.ldif").string()}});
+    Slapd& server = data == Data::Demo             ? demo
+                    : data == Data::Client         ? client
+                    : data == Data::ClientStandard ? clientStandard
+                                                   : standard;
     if (server.url_.empty()) server.start();
     return server;
 }

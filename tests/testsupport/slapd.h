@@ -34,10 +34,11 @@ public:
     // The servers that the tests of one build share (ctest starts them
     // beforehand and stops them afterwards; a test run by hand starts them):
     // the demo directory, the client's test directory
-    // (tests/data/client/directory.ldif), or the demo directory in Debian's
-    // standard classes on a server with only the standard schemas
-    // (demo/directory-standard.ldif).
-    enum class Data { Demo, Client, Standard };
+    // (tests/data/client/directory.ldif), or the demo directory or the
+    // client's in Debian's standard classes on a server with only the
+    // standard schemas (demo/directory-standard.ldif,
+    // tests/data/client/directory-standard.ldif).
+    enum class Data { Demo, Client, Standard, ClientStandard };
     static Slapd& shared(Data data = Data::Demo);
 
     const std::string& url() const { return url_; }  // ldap://127.0.0.1:PORT
@@ -79,12 +80,14 @@ inline bool isMapped(SourceKind kind) {
     return kind != SourceKind::Ldif && kind != SourceKind::Ldap;
 }
 
-// The relative name of the demo user with this login name on a source: the
-// login name itself in the ktr directory ("VossbeckT"), the full name where
-// users are named by it ("Tilman Vossbeck"), as the source's LDIF file
-// (demo/directory-standard.ldif, demo/directory-ad.ldif) has it. Throws when
-// the file names no such login.
-std::string demoUser(SourceKind kind, const std::string& login);
+// The relative name of the user with this login name on a source: the login
+// name itself in the ktr directory ("VossbeckT"), the full name where users
+// are named by it ("Tilman Vossbeck"), as the source's LDIF file has it
+// (demo/directory-standard.ldif, demo/directory-ad.ldif; with Data::Client
+// tests/data/client/directory-standard.ldif). Throws when the file names no
+// such login.
+std::string demoUser(SourceKind kind, const std::string& login,
+                     Slapd::Data data = Slapd::Data::Demo);
 
 // Writes the account of a server into the control's registry key (BindDN,
 // BindPassword), or removes the key's values again.
