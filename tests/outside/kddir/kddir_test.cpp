@@ -276,6 +276,42 @@ TEST_P(KDDirControl, FieldValuesReadAsStoredStrings) {
     EXPECT_EQ(codeOf([&] { alias->call("GetFieldValue", {"Surname", "", true}); }), 603);
 }
 
+// The fields a person looks at read alike on every source, whatever
+// attribute types stand behind them there.
+TEST_P(KDDirControl, TheFieldsOfUsersAndWorkstationsReadAlike) {
+    auto ctrl = create();
+    const auto valuesOf = [&](const std::string& path, const char* field) {
+        return ctrl->call("OpenEntry", {path})
+            .toObject()
+            ->call("GetFieldValue", {field, "", true})
+            .toStrings();
+    };
+    const std::string vossbeck = kSales + "\\" + user("VossbeckT");
+    for (const auto& [field, value] : std::vector<std::pair<const char*, const char*>>{
+             {"Full Name", "Tilman Vossbeck"},
+             {"Given Name", "Tilman"},
+             {"Surname", "Vossbeck"},
+             {"Title", "Key Account Manager"},
+             {"Department", "Sales"},
+             {"Telephone Number", "+44 113 496 0426"},
+             {"Internet EMail Address", "tilman.vossbeck@acme.example"},
+             {"Description", "Usually at WS042 by the window."},
+             {"Location", "Leeds, Building A"}})
+        EXPECT_EQ(valuesOf(vossbeck, field), std::vector<std::string>{value}) << field;
+
+    const std::string ws042 = kSales + "\\WS042";
+    EXPECT_EQ(valuesOf(ws042, "Description"), std::vector<std::string>{"CAD workstation"});
+    EXPECT_EQ(valuesOf(ws042, "Location"),
+              std::vector<std::string>{"Leeds, Building A, room 3.32"});
+    // The standard classes hold only the TCP address of a host.
+    const auto addresses = valuesOf(ws042, "RJ:Network Address");
+    if (GetParam() == Kind::StandardLdif || GetParam() == Kind::StandardLdap)
+        EXPECT_EQ(addresses, std::vector<std::string>{"TCP 10.101.110.140"});
+    else
+        EXPECT_EQ(addresses, (std::vector<std::string>{"IPX 0000AC10:00C04F6C8C59:4003",
+                                                       "TCP 10.101.110.140"}));
+}
+
 TEST_P(KDDirControl, SearchAnswersBeforeItReturns) {
     auto ctrl = create();
     std::vector<Variant> answers;
@@ -314,6 +350,13 @@ TEST_P(KDDirControl, SearchAnswersBeforeItReturns) {
     EXPECT_TRUE(answers[5].isEmpty());
     ctrl->call("StartSearch", {"ws042*", "Workstation", 2, Variant::byRef(context), 1});
     EXPECT_EQ(answers[6].toStrings(), std::vector<std::string>{kSales + "\\WS042"});
+
+    // The login name finds the user on every source, even where the entry
+    // is named by the full name; a prefix of it too.
+    ctrl->call("StartSearch", {"VossbeckT", "User", 2, Variant::byRef(context), 1});
+    EXPECT_EQ(answers[7].toStrings(), std::vector<std::string>{kSales + "\\" + user("VossbeckT")});
+    ctrl->call("StartSearch", {"vossbeck*", "User, Workstation", 2, Variant::byRef(context), 1});
+    EXPECT_EQ(answers[8].toStrings(), std::vector<std::string>{kSales + "\\" + user("VossbeckT")});
 
     Variant nowhere(kCorp + "\\Nowhere");
     EXPECT_EQ(codeOf([&] {
