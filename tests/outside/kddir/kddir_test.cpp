@@ -312,6 +312,32 @@ TEST_P(KDDirControl, TheFieldsOfUsersAndWorkstationsReadAlike) {
                                                        "TCP 10.101.110.140"}));
 }
 
+// A name beyond ASCII (stored base64 in the exports) reads back as UTF-8 and
+// is found in any case, by its path and by a search.
+TEST_P(KDDirControl, NamesBeyondAsciiAreFoundInAnyCase) {
+    auto ctrl = create();
+    const std::string hamburg = kCorp + "\\DE\\Nordwerk\\Hamburg";
+    const std::string koenig = user("KoenigV");
+    if (mapped()) {
+        EXPECT_EQ(koenig, "Viktor K\xC3\xB6nig");
+    }
+    auto entry = ctrl->call("OpenEntry", {hamburg + "\\" + koenig}).toObject();
+    EXPECT_EQ(entry->get("EntryName").toString(), koenig);
+    EXPECT_EQ(entry->call("GetFieldValue", {"Surname", "", true}).toStrings(),
+              std::vector<std::string>{"K\xC3\xB6nig"});
+
+    const std::string shouted = mapped() ? "VIKTOR K\xC3\x96NIG" : "KOENIGV";
+    auto again = ctrl->call("OpenEntry", {hamburg + "\\" + shouted}).toObject();
+    EXPECT_EQ(again->get("EntryPath").toString(), hamburg + "\\" + koenig);
+
+    std::vector<Variant> answers;
+    advise(*ctrl, [&](DispId, const Args& args) { answers.push_back(args.at(0)); });
+    Variant context(kCorp);
+    ctrl->call("StartSearch", {shouted.substr(0, 10) + "*", "User", 2, Variant::byRef(context), 1});
+    ASSERT_EQ(answers.size(), 1u);
+    EXPECT_EQ(answers[0].toStrings(), std::vector<std::string>{hamburg + "\\" + koenig});
+}
+
 TEST_P(KDDirControl, SearchAnswersBeforeItReturns) {
     auto ctrl = create();
     std::vector<Variant> answers;
