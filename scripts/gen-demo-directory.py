@@ -902,7 +902,7 @@ AD_DOMAIN = "@DOMAIN@"
 AD_USER = [("givenName", "givenName"), ("surname", "sn"), ("fullName", "displayName"),
            ("title", "title"), ("department", "department"),
            ("telephoneNumber", "telephoneNumber"), ("mail", "mail"),
-           ("description", "description"), ("l", "l")]
+           ("description", "description"), ("l", "physicalDeliveryOfficeName")]
 
 
 def ad_trees(trees):

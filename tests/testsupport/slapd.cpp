@@ -6,7 +6,10 @@
 
 #include <unistd.h>
 
+#include <map>
 #include <memory>
+#include <mutex>
+#include <sstream>
 #include <stdexcept>
 #include <vector>
 
@@ -25,7 +28,119 @@ std::string firstLine(const std::string& text) {
     return text.substr(0, text.find('\n'));
 }
 
+std::string decodeBase64(const std::string& text) {
+    static const std::string alphabet =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    unsigned bits = 0;
+    int count = 0;
+    for (const char c : text) {
+        const auto at = alphabet.find(c);
+        if (at == std::string::npos) continue;  // padding, blanks
+        bits = (bits << 6) | static_cast<unsigned>(at);
+        count += 6;
+        if (count >= 8) {
+            count -= 8;
+            out.push_back(static_cast<char>((bits >> count) & 0xFF));
+        }
+    }
+    return out;
+}
+
+// The value of a DN's first RDN: "cn=Tilman Vossbeck,ou=Sales,..." gives
+// "Tilman Vossbeck" (escaped commas kept as the plain character).
+std::string firstRdnValue(const std::string& dn) {
+    std::string value;
+    bool inValue = false;
+    for (std::size_t i = 0; i < dn.size(); ++i) {
+        const char c = dn[i];
+        if (!inValue) {
+            inValue = c == '=';
+            continue;
+        }
+        if (c == '\\' && i + 1 < dn.size()) {
+            value.push_back(dn[++i]);
+            continue;
+        }
+        if (c == ',' || c == '+') break;
+        value.push_back(c);
+    }
+    return value;
+}
+
+// Login name to relative name, from the records of an LDIF file: each
+// record's value of `loginType` and its DN's first RDN value.
+std::map<std::string, std::string> loginsOf(const fs::path& file, const std::string& loginType) {
+    std::map<std::string, std::string> out;
+    std::istringstream in(readFile(file));
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty() && line.front() == ' ' && !lines.empty())
+            lines.back() += line.substr(1);  // a folded line
+        else
+            lines.push_back(line);
+    }
+    lines.emplace_back();
+    std::string dn, login;
+    for (const std::string& line : lines) {
+        if (line.empty()) {
+            if (!dn.empty() && !login.empty()) out.emplace(login, firstRdnValue(dn));
+            dn.clear();
+            login.clear();
+            continue;
+        }
+        if (line.front() == '#') continue;
+        const auto colon = line.find(':');
+        if (colon == std::string::npos) continue;
+        const std::string type = line.substr(0, colon);
+        const bool encoded = colon + 1 < line.size() && line[colon + 1] == ':';
+        std::string value = line.substr(colon + (encoded ? 2 : 1));
+        value.erase(0, value.find_first_not_of(' '));
+        if (encoded) value = decodeBase64(value);
+        if (type == "dn") dn = value;
+        if (type == loginType && login.empty()) login = value;
+    }
+    return out;
+}
+
 }  // namespace
+
+std::string sourceKindName(const ::testing::TestParamInfo<SourceKind>& info) {
+    switch (info.param) {
+        case SourceKind::Ldif:
+            return "Ldif";
+        case SourceKind::Ldap:
+            return "Ldap";
+        case SourceKind::StandardLdif:
+            return "StandardLdif";
+        case SourceKind::StandardLdap:
+            return "StandardLdap";
+        case SourceKind::ActiveDirectory:
+            return "ActiveDirectory";
+    }
+    return "Unknown";
+}
+
+std::string demoUser(SourceKind kind, const std::string& login, Slapd::Data data) {
+    if (!isMapped(kind)) return login;
+    const bool isAd = kind == SourceKind::ActiveDirectory;
+    const bool client = data == Slapd::Data::Client || data == Slapd::Data::ClientStandard;
+    if (isAd && client)
+        throw std::invalid_argument("the client's test directory has no Active Directory form");
+    static std::mutex lock;
+    static std::map<std::string, std::string> standard, ad, clientStandard;
+    const std::lock_guard<std::mutex> held(lock);
+    auto& logins = isAd ? ad : client ? clientStandard : standard;
+    if (logins.empty())
+        logins = isAd     ? loginsOf(sourceDir() / "demo" / "directory-ad.ldif", "sAMAccountName")
+                 : client ? loginsOf(dataDir() / "client" / "directory-standard.ldif", "uid")
+                          : loginsOf(sourceDir() / "demo" / "directory-standard.ldif", "uid");
+    const auto found = logins.find(login);
+    if (found == logins.end())
+        throw std::invalid_argument("the demo directory names no user with the login " + login);
+    return found->second;
+}
 
 Slapd::Slapd(const Options& options) : Slapd(freshDir("slapd") / "server", true) {
     const std::string schema = options.schema.empty() ? "ktr" : options.schema;
@@ -66,7 +181,14 @@ Slapd& Slapd::shared(Data data) {
         TVN_TEST_LDAP_DIR "-standard", false,
         {{"LDAP_DEMO_SCHEMA", "standard"},
          {"LDAP_DEMO_LDIF", (sourceDir() / "demo" / "directory-standard.ldif").string()}});
-    Slapd& server = data == Data::Demo ? demo : data == Data::Client ? client : standard;
+    static Slapd clientStandard(
+        TVN_TEST_LDAP_DIR "-client-standard", false,
+        {{"LDAP_DEMO_SCHEMA", "standard"},
+         {"LDAP_DEMO_LDIF", (dataDir() / "client" / "directory-standard.ldif").string()}});
+    Slapd& server = data == Data::Demo             ? demo
+                    : data == Data::Client         ? client
+                    : data == Data::ClientStandard ? clientStandard
+                                                   : standard;
     if (server.url_.empty()) server.start();
     return server;
 }

@@ -37,10 +37,11 @@ public:
     // The servers that the tests of one build share (ctest starts them
     // beforehand and stops them afterwards; a test run by hand starts them):
     // the demo directory, the client's test directory
-    // (tests/data/client/directory.ldif), or the demo directory in Debian's
-    // standard classes on a server with only the standard schemas
-    // (demo/directory-standard.ldif).
-    enum class Data { Demo, Client, Standard };
+    // (tests/data/client/directory.ldif), or the demo directory or the
+    // client's in Debian's standard classes on a server with only the
+    // standard schemas (demo/directory-standard.ldif,
+    // tests/data/client/directory-standard.ldif).
+    enum class Data { Demo, Client, Standard, ClientStandard };
     static Slapd& shared(Data data = Data::Demo);
 
     const std::string& url() const { return url_; }  // ldap://127.0.0.1:PORT
@@ -66,15 +67,30 @@ private:
     std::string url_;
 };
 
-// The two kinds of source that shared tests run on, with the same assertions:
-// an LDIF file, and the same directory on slapd. Test names end in /Ldif or /Ldap.
-enum class SourceKind { Ldif, Ldap };
+// The sources that shared tests run on, with the same assertions: the demo
+// directory (or the client's) as an LDIF file and on slapd, the same in the
+// standard classes as an export without a schema and on a slapd with only
+// Debian's standard schemas, and in Active Directory's classes on Samba's
+// domain controller. Test names end in the source's name.
+enum class SourceKind { Ldif, Ldap, StandardLdif, StandardLdap, ActiveDirectory };
 inline auto sourceKinds() {
-    return ::testing::Values(SourceKind::Ldif, SourceKind::Ldap);
+    return ::testing::Values(SourceKind::Ldif, SourceKind::Ldap, SourceKind::StandardLdif,
+                             SourceKind::StandardLdap, SourceKind::ActiveDirectory);
 }
-inline std::string sourceKindName(const ::testing::TestParamInfo<SourceKind>& info) {
-    return info.param == SourceKind::Ldif ? "Ldif" : "Ldap";
+std::string sourceKindName(const ::testing::TestParamInfo<SourceKind>& info);
+// The standard classes and Active Directory's: users named by full name.
+inline bool isMapped(SourceKind kind) {
+    return kind != SourceKind::Ldif && kind != SourceKind::Ldap;
 }
+
+// The relative name of the user with this login name on a source: the login
+// name itself in the ktr directory ("VossbeckT"), the full name where users
+// are named by it ("Tilman Vossbeck"), as the source's LDIF file has it
+// (demo/directory-standard.ldif, demo/directory-ad.ldif; with Data::Client
+// tests/data/client/directory-standard.ldif). Throws when the file names no
+// such login.
+std::string demoUser(SourceKind kind, const std::string& login,
+                     Slapd::Data data = Slapd::Data::Demo);
 
 // Writes the account of a server into the control's registry key (BindDN,
 // BindPassword), or removes the key's values again.

@@ -8,7 +8,9 @@
 
 #include "kdclient.h"
 #include "outside/client/session.h"
+#include "platform/registry/store.h"
 #include "testnetwork.h"
+#include "testsupport/samba_ad.h"
 #include "testsupport/slapd.h"
 
 namespace {
@@ -38,18 +40,43 @@ protected:
     TestNetwork net;
 };
 
-// The directory calls on the network's LDIF file, and on the same directory
-// served by slapd.
+// The directory calls on the network's LDIF file, on the same directory
+// served by slapd, and on both in the standard classes (an export without a
+// schema, and slapd with only Debian's standard schemas).
 class ClientDirectory : public ClientApi,
                         public ::testing::WithParamInterface<testsupport::SourceKind> {
 protected:
+    using Kind = testsupport::SourceKind;
+    using Data = testsupport::Slapd::Data;
+
     void SetUp() override {
-        if (GetParam() == testsupport::SourceKind::Ldif) return;
-        const auto& server = testsupport::Slapd::shared(testsupport::Slapd::Data::Client);
-        source_ = std::make_unique<testsupport::ScopedEnv>("KDDIR_SOURCE", server.url());
-        testsupport::storeCredentials(server);
+        switch (GetParam()) {
+            case Kind::Ldif:
+                return;
+            case Kind::StandardLdif:
+                source_ = std::make_unique<testsupport::ScopedEnv>(
+                    "KDDIR_SOURCE",
+                    (testsupport::dataDir() / "client" / "directory-standard.ldif").string());
+                return;
+            case Kind::Ldap:
+            case Kind::StandardLdap: {
+                const auto& server = testsupport::Slapd::shared(
+                    GetParam() == Kind::Ldap ? Data::Client : Data::ClientStandard);
+                source_ = std::make_unique<testsupport::ScopedEnv>("KDDIR_SOURCE", server.url());
+                return testsupport::storeCredentials(server);
+            }
+            case Kind::ActiveDirectory:
+                GTEST_SKIP() << "the shared domain controller holds the demo directory, and "
+                                "the client's test directory (two trees, one login name in "
+                                "two units) has no Active Directory form";
+        }
     }
     void TearDown() override { testsupport::forgetCredentials(); }
+
+    // A user's relative name on this source: "jsmith" or its full name.
+    std::string user(const std::string& login) const {
+        return testsupport::demoUser(GetParam(), login, Data::Client);
+    }
 
     std::unique_ptr<testsupport::ScopedEnv> source_;
 };
@@ -434,7 +461,7 @@ TEST_P(ClientDirectory, BaseClassesComeFromTheDirectoryAndTheNetwork) {
     EXPECT_EQ(baseClass(ctx, "[Root]"), "Top");
     EXPECT_EQ(baseClass(ctx, "Acme"), "Organization");
     EXPECT_EQ(baseClass(ctx, "it.ACME"), "Organizational Unit");
-    EXPECT_EQ(baseClass(ctx, "admin.Acme"), "User");
+    EXPECT_EQ(baseClass(ctx, (user("admin") + ".Acme").c_str()), "User");
     EXPECT_EQ(baseClass(ctx, "FS1.Servers.IT.Acme"), "KXP Server");
     EXPECT_EQ(baseClass(ctx, "FS2.Sales.Acme"), "KXP Server");
     EXPECT_EQ(baseClass(ctx, "Q1.IT.Acme"), "Queue");
@@ -568,11 +595,11 @@ TEST_P(ClientDirectory, SubordinatesOfAContainerInDirectoryOrder) {
         if (rc != KD_ERR_NO_MORE_ENTRIES) found.push_back("error " + std::to_string(rc));
         return found;
     };
-    EXPECT_EQ(list("IT.Acme"),
-              (std::vector<std::string>{"Servers Organizational Unit", "jsmith User", "Q1 Queue"}));
+    EXPECT_EQ(list("IT.Acme"), (std::vector<std::string>{"Servers Organizational Unit",
+                                                         user("jsmith") + " User", "Q1 Queue"}));
     EXPECT_EQ(list("Servers.IT.Acme"), (std::vector<std::string>{"FS1 KXP Server"}));
     EXPECT_EQ(list("[Root]"), (std::vector<std::string>{"Acme Organization"}));
-    EXPECT_EQ(list("admin.Acme"), (std::vector<std::string>{}));
+    EXPECT_EQ(list((user("admin") + ".Acme").c_str()), (std::vector<std::string>{}));
     EXPECT_EQ(list("Nowhere"), (std::vector<std::string>{"error -601"}));
 }
 
@@ -638,6 +665,122 @@ TEST(DemoNetwork, LoadsWithItsDirectoryAndListsItsServers) {
         auto path = account.context;
         path.push_back(account.user);
         EXPECT_EQ(client.className(account.tree, path), "User") << account.user;
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// The client's directory calls on the demo directory, which every source has:
+// the ktr file and slapd, the standard export and slapd, and Samba's domain
+// controller, with the demo's network placing its servers.
+class DemoDirectory : public ::testing::TestWithParam<testsupport::SourceKind> {
+protected:
+    using Kind = testsupport::SourceKind;
+    static constexpr const char* kControlKey = "Software\\KDDirLib\\KDDirCtrl";
+
+    void SetUp() override {
+        const auto demo = testsupport::sourceDir() / "demo";
+        switch (GetParam()) {
+            case Kind::Ldif:
+                useSource((demo / "directory.ldif").string());
+                break;
+            case Kind::StandardLdif:
+                useSource((demo / "directory-standard.ldif").string());
+                break;
+            case Kind::Ldap:
+            case Kind::StandardLdap: {
+                const auto& server = testsupport::Slapd::shared(
+                    GetParam() == Kind::Ldap ? testsupport::Slapd::Data::Demo
+                                             : testsupport::Slapd::Data::Standard);
+                useSource(server.url());
+                testsupport::storeCredentials(server);
+                break;
+            }
+            case Kind::ActiveDirectory: {
+                const auto& server = testsupport::SambaAd::shared();
+                useSource(server.url());
+                testsupport::storeCredentials(server);
+                platform::registry::Store().setValue(kControlKey, "TreeName", "CorpTree");
+                break;
+            }
+        }
+        ASSERT_EQ(kdserv_init(), KD_SUCCESS) << kdclient_error_text();
+    }
+    void TearDown() override {
+        testsupport::forgetCredentials();
+        platform::registry::Store().deleteValue(kControlKey, "TreeName");
+    }
+    void useSource(const std::string& source) {
+        source_ = std::make_unique<testsupport::ScopedEnv>("KDDIR_SOURCE", source);
+    }
+
+    bool ad() const { return GetParam() == Kind::ActiveDirectory; }
+    std::string user(const std::string& login) const {
+        return testsupport::demoUser(GetParam(), login);
+    }
+    KDCONTEXT context(const char* tree) {
+        KDCONTEXT ctx = 0;
+        EXPECT_EQ(kddirs_create_context(&ctx), KD_SUCCESS);
+        EXPECT_EQ(kddirs_set_context(ctx, KD_CTX_KEY_TREE_NAME, tree), KD_SUCCESS);
+        return ctx;
+    }
+    std::string baseClass(KDCONTEXT ctx, const std::string& name) {
+        char cls[KD_MAX_CLASS_NAME] = "?";
+        const KDRESULT rc = kddirs_read_base_class(ctx, name.c_str(), cls);
+        return rc == KD_SUCCESS ? cls : "error " + std::to_string(rc);
+    }
+    std::vector<std::string> list(KDCONTEXT ctx, const std::string& container) {
+        std::vector<std::string> found;
+        int32_t cursor = -1;
+        char name[KD_MAX_DN], cls[KD_MAX_CLASS_NAME];
+        KDRESULT rc;
+        while ((rc = kddirs_list_subordinates(ctx, container.c_str(), &cursor, name, cls)) ==
+               KD_SUCCESS)
+            found.push_back(std::string(name) + " " + cls);
+        if (rc != KD_ERR_NO_MORE_ENTRIES) found.push_back("error " + std::to_string(rc));
+        return found;
+    }
+
+    testnetwork::TestNetwork net{testsupport::sourceDir() / "demo" / "network.json"};
+    std::unique_ptr<testsupport::ScopedEnv> source_;
+};
+
+INSTANTIATE_TEST_SUITE_P(Sources, DemoDirectory, testsupport::sourceKinds(),
+                         testsupport::sourceKindName);
+
+TEST_P(DemoDirectory, BaseClassesAndSubordinatesOfTheDemo) {
+    const KDCONTEXT ctx = context("CorpTree");
+    EXPECT_EQ(baseClass(ctx, "[Root]"), "Top");
+    // Active Directory has no countries and organizations: units stand for them.
+    EXPECT_EQ(baseClass(ctx, "DE"), ad() ? "Organizational Unit" : "Country");
+    EXPECT_EQ(baseClass(ctx, "Acme"), ad() ? "Organizational Unit" : "Organization");
+    EXPECT_EQ(baseClass(ctx, "sales.ACME"), "Organizational Unit");
+    // A computer is a user in Active Directory's schema, yet a workstation here.
+    EXPECT_EQ(baseClass(ctx, "WS042.Sales.Acme"), "Workstation");
+    EXPECT_EQ(baseClass(ctx, user("VossbeckT") + ".Sales.Acme"), "User");
+    EXPECT_EQ(baseClass(ctx, "FS1.Servers.IT.Acme"), "KXP Server");  // placed by the network
+    EXPECT_EQ(baseClass(ctx, "WS999.Sales.Acme"), "error -601");
+
+    auto sales = list(ctx, "Sales.Acme");
+    for (const std::string& expected :
+         {std::string("North Organizational Unit"), std::string("WS042 Workstation"),
+          user("VossbeckT") + " User"})
+        EXPECT_EQ(std::count(sales.begin(), sales.end(), expected), 1) << expected;
+    EXPECT_EQ(std::count_if(sales.begin(), sales.end(),
+                            [](const std::string& s) { return s.starts_with("error"); }),
+              0);
+    EXPECT_EQ(list(ctx, "WS042.Sales.Acme"), std::vector<std::string>{});
+
+    const KDCONTEXT lab = context("LabTree");
+    if (ad()) {
+        // The domain is the one tree; LabTree is a unit of it.
+        EXPECT_EQ(baseClass(ctx, "Bench.Lab.LabTree"), "Organizational Unit");
+        EXPECT_EQ(baseClass(lab, "Bench.Lab"), "error -601");
+    } else {
+        EXPECT_EQ(baseClass(lab, "Bench.Lab"), "Organizational Unit");
+        EXPECT_EQ(baseClass(lab, "Acme"), "error -601");
     }
 }
 

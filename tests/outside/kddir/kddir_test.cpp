@@ -12,6 +12,7 @@
 
 #include "platform/automation/automation.h"
 #include "platform/registry/store.h"
+#include "testsupport/samba_ad.h"
 #include "testsupport/slapd.h"
 #include "testsupport/testsupport.h"
 
@@ -21,6 +22,8 @@ namespace fs = std::filesystem;
 namespace {
 
 const fs::path kDemo = testsupport::sourceDir() / "demo" / "directory.ldif";
+const fs::path kStandard = testsupport::sourceDir() / "demo" / "directory-standard.ldif";
+constexpr const char* kControlKey = "Software\\KDDirLib\\KDDirCtrl";
 const std::string kCorp = "KTR:\\\\CorpTree";
 const std::string kSales = kCorp + "\\Acme\\Sales";
 
@@ -58,15 +61,48 @@ protected:
     std::unique_ptr<testsupport::ScopedEnv> source_;
 };
 
-// The demo directory from the file, and from slapd (bound as its reader).
+// The demo directory from the file and from slapd (bound as its reader), in
+// the standard classes from an export and from slapd, and in Active
+// Directory's on Samba's domain controller.
 class KDDirControl : public ControlTest,
                      public ::testing::WithParamInterface<testsupport::SourceKind> {
 protected:
+    using Kind = testsupport::SourceKind;
+
     void SetUp() override {
-        if (GetParam() == testsupport::SourceKind::Ldif) return ControlTest::SetUp();
-        const testsupport::Slapd& server = testsupport::Slapd::shared();
-        useSource(server.url());
-        testsupport::storeCredentials(server);
+        switch (GetParam()) {
+            case Kind::Ldif:
+                return ControlTest::SetUp();
+            case Kind::StandardLdif:
+                return useSource(kStandard.string());
+            case Kind::Ldap:
+            case Kind::StandardLdap: {
+                const testsupport::Slapd& server = testsupport::Slapd::shared(
+                    GetParam() == Kind::Ldap ? testsupport::Slapd::Data::Demo
+                                             : testsupport::Slapd::Data::Standard);
+                useSource(server.url());
+                return testsupport::storeCredentials(server);
+            }
+            case Kind::ActiveDirectory: {
+                const testsupport::SambaAd& server = testsupport::SambaAd::shared();
+                useSource(server.url());
+                testsupport::storeCredentials(server);
+                // The domain's one tree under the demo's name.
+                platform::registry::Store().setValue(kControlKey, "TreeName", "CorpTree");
+                return;
+            }
+        }
+    }
+    void TearDown() override {
+        ControlTest::TearDown();
+        platform::registry::Store().deleteValue(kControlKey, "TreeName");
+    }
+
+    bool ad() const { return GetParam() == Kind::ActiveDirectory; }
+    bool mapped() const { return testsupport::isMapped(GetParam()); }
+    // A demo user's relative name on this source.
+    std::string user(const std::string& login) const {
+        return testsupport::demoUser(GetParam(), login);
     }
 };
 
@@ -102,8 +138,15 @@ TEST_P(KDDirControl, ContextDefaultsToTheFirstTreeAndNamesTrees) {
     auto ctrl = create();
     EXPECT_EQ(ctrl->get("ContextPath").toString(), kCorp);
     EXPECT_EQ(ctrl->call("TreeOf", {ctrl->get("ContextPath")}).toString(), "CorpTree");
-    EXPECT_EQ(ctrl->call("TreeOf", {"ktr:\\\\labtree\\Lab"}).toString(), "LabTree");
-    EXPECT_EQ(ctrl->call("RootPath", {"labtree", ""}).toString(), "KTR:\\\\LabTree");
+    if (ad()) {
+        // The domain is the one tree; LabTree is a unit in it.
+        EXPECT_EQ(ctrl->call("TreeOf", {"ktr:\\\\corptree\\LabTree\\Lab"}).toString(), "CorpTree");
+        EXPECT_EQ(codeOf([&] { ctrl->call("RootPath", {"labtree", ""}); }), 601);
+        EXPECT_EQ(ctrl->call("RootPath", {"corptree", ""}).toString(), kCorp);
+    } else {
+        EXPECT_EQ(ctrl->call("TreeOf", {"ktr:\\\\labtree\\Lab"}).toString(), "LabTree");
+        EXPECT_EQ(ctrl->call("RootPath", {"labtree", ""}).toString(), "KTR:\\\\LabTree");
+    }
 
     ctrl->put("ContextPath", "ktr:\\\\corptree\\acme\\SALES");
     EXPECT_EQ(ctrl->get("ContextPath").toString(), kSales);
@@ -115,12 +158,28 @@ TEST_P(KDDirControl, ContextDefaultsToTheFirstTreeAndNamesTrees) {
 TEST_P(KDDirControl, EntriesBelowFollowTheFilterInDirectoryOrder) {
     auto ctrl = create();
     ctrl->put("ClassFilter", "Country, Organization, Organizational Unit");
-    EXPECT_EQ(names(ctrl->get("EntriesBelow")), (std::vector<std::string>{"DE", "Acme"}));
+    // Samba gives a level in the order of its index rather than the order
+    // the entries were added in: there the order is compared as a set.
+    const auto inOrder = [&](std::vector<std::string> list) {
+        if (ad()) std::sort(list.begin(), list.end());
+        return list;
+    };
+    const auto top = names(ctrl->get("EntriesBelow"));
+    if (ad()) {
+        // Country and Organization are units there, beside the domain's
+        // built-in containers and LabTree.
+        for (const char* name : {"DE", "Acme", "LabTree", "Users", "Computers", "Builtin",
+                                 "Domain Controllers", "System"})
+            EXPECT_EQ(std::count(top.begin(), top.end(), name), 1) << name;
+    } else {
+        EXPECT_EQ(top, (std::vector<std::string>{"DE", "Acme"}));
+    }
 
     ctrl->put("ContextPath", kSales);
-    EXPECT_EQ(names(ctrl->get("EntriesBelow")), (std::vector<std::string>{"North", "South"}));
+    EXPECT_EQ(inOrder(names(ctrl->get("EntriesBelow"))),
+              (std::vector<std::string>{"North", "South"}));
     ctrl->put("ClassFilter", "Workstation");
-    const auto workstations = names(ctrl->get("EntriesBelow"));
+    const auto workstations = inOrder(names(ctrl->get("EntriesBelow")));
     ASSERT_FALSE(workstations.empty());
     EXPECT_EQ(workstations.front(), "WS030");
     EXPECT_EQ(std::count(workstations.begin(), workstations.end(), "WS042"), 1);
@@ -143,14 +202,16 @@ TEST_P(KDDirControl, EntriesHaveTheirClassesAsLayouts) {
             .toString();
     };
     EXPECT_EQ(layoutOf(kCorp), "Top");
-    EXPECT_EQ(layoutOf(kCorp + "\\DE"), "Country");
-    EXPECT_EQ(layoutOf(kCorp + "\\Acme"), "Organization");
+    // Active Directory has no countries and organizations: units stand for them.
+    EXPECT_EQ(layoutOf(kCorp + "\\DE"), ad() ? "Organizational Unit" : "Country");
+    EXPECT_EQ(layoutOf(kCorp + "\\Acme"), ad() ? "Organizational Unit" : "Organization");
     EXPECT_EQ(layoutOf(kSales), "Organizational Unit");
     EXPECT_EQ(layoutOf(kSales + "\\WS042"), "Workstation");
-    EXPECT_EQ(layoutOf(kSales + "\\VossbeckT"), "User");
-    // An alias opens as what it is, not as what it stands for.
-    EXPECT_EQ(layoutOf(kCorp + "\\Acme\\SalesDemoPC"), "Alias");
+    EXPECT_EQ(layoutOf(kSales + "\\" + user("VossbeckT")), "User");
     EXPECT_EQ(codeOf([&] { ctrl->call("OpenEntry", {kSales + "\\WS999"}); }), 601);
+    // An alias opens as what it is, not as what it stands for.
+    if (ad()) GTEST_SKIP() << "an Active Directory has no aliases";
+    EXPECT_EQ(layoutOf(kCorp + "\\Acme\\SalesDemoPC"), "Alias");
 }
 
 TEST_P(KDDirControl, SubEntriesIsEmptyOnlyWithoutAnySubordinate) {
@@ -163,38 +224,118 @@ TEST_P(KDDirControl, SubEntriesIsEmptyOnlyWithoutAnySubordinate) {
     EXPECT_EQ(hrBelow.toObject()->get("Count").toInt32(), 0);
 
     auto archive = ctrl->call("OpenEntry", {kCorp + "\\Acme\\Archive"}).toObject();
-    EXPECT_TRUE(archive->get("SubEntries").isEmpty());
-    EXPECT_FALSE(archive->get("SubEntries").toBool());
+    if (ad()) {
+        // Without hasSubordinates a container answers a collection, which
+        // is empty once read: the browser's placeholder until it is expanded.
+        const Variant archiveBelow = archive->get("SubEntries");
+        ASSERT_FALSE(archiveBelow.isEmpty());
+        EXPECT_EQ(archiveBelow.toObject()->get("Count").toInt32(), 0);
+    } else {
+        EXPECT_TRUE(archive->get("SubEntries").isEmpty());
+        EXPECT_FALSE(archive->get("SubEntries").toBool());
+    }
     auto ws = ctrl->call("OpenEntry", {kSales + "\\WS042"}).toObject();
     EXPECT_TRUE(ws->get("SubEntries").isEmpty());
+    auto vossbeck = ctrl->call("OpenEntry", {kSales + "\\" + user("VossbeckT")}).toObject();
+    EXPECT_TRUE(vossbeck->get("SubEntries").isEmpty());
 
     auto sales = ctrl->call("OpenEntry", {kSales}).toObject();
-    EXPECT_EQ(names(sales->get("SubEntries")), (std::vector<std::string>{"North", "South"}));
+    auto below = names(sales->get("SubEntries"));
+    if (ad()) std::sort(below.begin(), below.end());  // Samba's order, as above
+    EXPECT_EQ(below, (std::vector<std::string>{"North", "South"}));
 }
 
 TEST_P(KDDirControl, FieldValuesReadAsStoredStrings) {
     auto ctrl = create();
-    auto user = ctrl->call("OpenEntry", {kSales + "\\VossbeckT"}).toObject();
-    const Variant addresses = user->call("GetFieldValue", {"Network Address", "", true});
+    auto vossbeck = ctrl->call("OpenEntry", {kSales + "\\" + user("VossbeckT")}).toObject();
+    // On the standard classes a user's address is that of the workstation
+    // that names the user as its owner.
+    const std::string address = GetParam() == Kind::StandardLdif || GetParam() == Kind::StandardLdap
+                                    ? "TCP 10.101.110.140"
+                                    : "IPX 0000AC10:00C04F6C8C59:4003";
+    const Variant addresses = vossbeck->call("GetFieldValue", {"Network Address", "", true});
     ASSERT_TRUE(addresses.isArray());
-    EXPECT_EQ(addresses.toStrings(), std::vector<std::string>{"IPX 0000AC10:00C04F6C8C59:4003"});
+    EXPECT_EQ(addresses.toStrings(), std::vector<std::string>{address});
     // Field names ignore case; a single value without allValues is a string.
-    EXPECT_EQ(user->call("GetFieldValue", {"network address"}).toString(),
-              "IPX 0000AC10:00C04F6C8C59:4003");
+    EXPECT_EQ(vossbeck->call("GetFieldValue", {"network address"}).toString(), address);
 
-    auto nobody = ctrl->call("OpenEntry", {kSales + "\\North\\LindqvistE"}).toObject();
+    auto nobody = ctrl->call("OpenEntry", {kSales + "\\North\\" + user("LindqvistE")}).toObject();
     EXPECT_EQ(nobody->call("GetFieldValue", {"Network Address", "", true}).toStrings(),
               std::vector<std::string>{""});
     EXPECT_EQ(nobody->call("GetFieldValue", {"Network Address", "none", false}).toString(), "none");
 
-    auto twoAddresses = ctrl->call("OpenEntry", {kCorp + "\\Acme\\IT\\OkaforN"}).toObject();
+    auto twoAddresses =
+        ctrl->call("OpenEntry", {kCorp + "\\Acme\\IT\\" + user("OkaforN")}).toObject();
     EXPECT_EQ(twoAddresses->call("GetFieldValue", {"Network Address", "", true}).array().size(),
               2u);
 
-    EXPECT_EQ(codeOf([&] { user->call("GetFieldValue", {"No Such Field", "", true}); }), 603);
+    EXPECT_EQ(codeOf([&] { vossbeck->call("GetFieldValue", {"No Such Field", "", true}); }), 603);
     // A field the entry's layout lacks gives no values either.
+    if (ad()) GTEST_SKIP() << "an Active Directory has no aliases to read a field of";
     auto alias = ctrl->call("OpenEntry", {kCorp + "\\Acme\\SalesDemoPC"}).toObject();
     EXPECT_EQ(codeOf([&] { alias->call("GetFieldValue", {"Surname", "", true}); }), 603);
+}
+
+// The fields a person looks at read alike on every source, whatever
+// attribute types stand behind them there.
+TEST_P(KDDirControl, TheFieldsOfUsersAndWorkstationsReadAlike) {
+    auto ctrl = create();
+    const auto valuesOf = [&](const std::string& path, const char* field) {
+        return ctrl->call("OpenEntry", {path})
+            .toObject()
+            ->call("GetFieldValue", {field, "", true})
+            .toStrings();
+    };
+    const std::string vossbeck = kSales + "\\" + user("VossbeckT");
+    for (const auto& [field, value] : std::vector<std::pair<const char*, const char*>>{
+             {"Full Name", "Tilman Vossbeck"},
+             {"Given Name", "Tilman"},
+             {"Surname", "Vossbeck"},
+             {"Title", "Key Account Manager"},
+             {"Department", "Sales"},
+             {"Telephone Number", "+44 113 496 0426"},
+             {"Internet EMail Address", "tilman.vossbeck@acme.example"},
+             {"Description", "Usually at WS042 by the window."},
+             {"Location", "Leeds, Building A"}})
+        EXPECT_EQ(valuesOf(vossbeck, field), std::vector<std::string>{value}) << field;
+
+    const std::string ws042 = kSales + "\\WS042";
+    EXPECT_EQ(valuesOf(ws042, "Description"), std::vector<std::string>{"CAD workstation"});
+    EXPECT_EQ(valuesOf(ws042, "Location"),
+              std::vector<std::string>{"Leeds, Building A, room 3.32"});
+    // The standard classes hold only the TCP address of a host.
+    const auto addresses = valuesOf(ws042, "RJ:Network Address");
+    if (GetParam() == Kind::StandardLdif || GetParam() == Kind::StandardLdap)
+        EXPECT_EQ(addresses, std::vector<std::string>{"TCP 10.101.110.140"});
+    else
+        EXPECT_EQ(addresses, (std::vector<std::string>{"IPX 0000AC10:00C04F6C8C59:4003",
+                                                       "TCP 10.101.110.140"}));
+}
+
+// A name beyond ASCII (stored base64 in the exports) reads back as UTF-8 and
+// is found in any case, by its path and by a search.
+TEST_P(KDDirControl, NamesBeyondAsciiAreFoundInAnyCase) {
+    auto ctrl = create();
+    const std::string hamburg = kCorp + "\\DE\\Nordwerk\\Hamburg";
+    const std::string koenig = user("KoenigV");
+    if (mapped()) {
+        EXPECT_EQ(koenig, "Viktor K\xC3\xB6nig");
+    }
+    auto entry = ctrl->call("OpenEntry", {hamburg + "\\" + koenig}).toObject();
+    EXPECT_EQ(entry->get("EntryName").toString(), koenig);
+    EXPECT_EQ(entry->call("GetFieldValue", {"Surname", "", true}).toStrings(),
+              std::vector<std::string>{"K\xC3\xB6nig"});
+
+    const std::string shouted = mapped() ? "VIKTOR K\xC3\x96NIG" : "KOENIGV";
+    auto again = ctrl->call("OpenEntry", {hamburg + "\\" + shouted}).toObject();
+    EXPECT_EQ(again->get("EntryPath").toString(), hamburg + "\\" + koenig);
+
+    std::vector<Variant> answers;
+    advise(*ctrl, [&](DispId, const Args& args) { answers.push_back(args.at(0)); });
+    Variant context(kCorp);
+    ctrl->call("StartSearch", {shouted.substr(0, 10) + "*", "User", 2, Variant::byRef(context), 1});
+    ASSERT_EQ(answers.size(), 1u);
+    EXPECT_EQ(answers[0].toStrings(), std::vector<std::string>{hamburg + "\\" + koenig});
 }
 
 TEST_P(KDDirControl, SearchAnswersBeforeItReturns) {
@@ -208,12 +349,15 @@ TEST_P(KDDirControl, SearchAnswersBeforeItReturns) {
     ctrl->call("StartSearch", {"mil*", "User, Workstation", 2, Variant::byRef(context), 1});
     ASSERT_EQ(answers.size(), 1u);
     const auto hits = answers[0].toStrings();
-    EXPECT_EQ(hits.size(), 8u);
+    // On Active Directory LabTree is a unit of the one tree: its MillerL joins.
+    const std::size_t labTree = ad() ? 1 : 0;
+    EXPECT_EQ(hits.size(), 8u + labTree);
     for (const auto& hit : hits) EXPECT_TRUE(hit.starts_with(kCorp + "\\")) << hit;
 
-    // With aliases the alias of MillerA joins the hits, in directory order.
+    // With aliases the alias of MillerA joins the hits, in directory order
+    // (Active Directory has none).
     ctrl->call("StartSearch", {"Mil*", "User, Alias, Workstation", 2, Variant::byRef(context), 1});
-    EXPECT_EQ(answers[1].array().size(), 9u);
+    EXPECT_EQ(answers[1].array().size(), 8u + labTree + (ad() ? 0 : 1));
     EXPECT_EQ(ctrl->get("ClassFilter").toString(), "User, Alias, Workstation");
 
     // One level: only the context's own children.
@@ -232,6 +376,13 @@ TEST_P(KDDirControl, SearchAnswersBeforeItReturns) {
     EXPECT_TRUE(answers[5].isEmpty());
     ctrl->call("StartSearch", {"ws042*", "Workstation", 2, Variant::byRef(context), 1});
     EXPECT_EQ(answers[6].toStrings(), std::vector<std::string>{kSales + "\\WS042"});
+
+    // The login name finds the user on every source, even where the entry
+    // is named by the full name; a prefix of it too.
+    ctrl->call("StartSearch", {"VossbeckT", "User", 2, Variant::byRef(context), 1});
+    EXPECT_EQ(answers[7].toStrings(), std::vector<std::string>{kSales + "\\" + user("VossbeckT")});
+    ctrl->call("StartSearch", {"vossbeck*", "User, Workstation", 2, Variant::byRef(context), 1});
+    EXPECT_EQ(answers[8].toStrings(), std::vector<std::string>{kSales + "\\" + user("VossbeckT")});
 
     Variant nowhere(kCorp + "\\Nowhere");
     EXPECT_EQ(codeOf([&] {
