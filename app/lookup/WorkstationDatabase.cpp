@@ -80,6 +80,8 @@ bool contextInTree(frmMain& form, const QString& context) {
     // A context that is no full name fails the search, with its reason.
     resumeNext([&] { tree = need(form.KDDirWSdb.get())->TreeOf(context); });
     if (tree.isEmpty() || tree.compare(form.treeName, Qt::CaseInsensitive) == 0) return true;
+    // A tree the directory does not have fails the search, with its reason.
+    if (errorNumberOf([&] { need(form.KDDirWSdb.get())->RootPath(tree); }) != 0) return true;
     if (form.unattended()) {
         buildFailed(form, "the build context " + context + " is in the tree " + tree + ", not in " +
                               form.treeName + ": add /tree=KTR:\\\\" + tree +

@@ -356,6 +356,12 @@ TEST_F(TwoTreesTest, AContextInAnotherTreeIsRefusedAndKeepsThisTreesDatabase) {
     EXPECT_EQ(testsupport::readFile(dir / "CorpTree.lst"), kCorp);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
 
+    // A tree the directory does not have is left to the search, which fails.
+    ASSERT_EQ(build("/dbbuild=KTR:\\\\NoTree\\Lab /autoclose"), frmMain::LoadResult::Failed);
+    EXPECT_TRUE(form->failureReason().startsWith(
+        "The Workstation Database was not built: the search below KTR:\\\\NoTree\\Lab failed: "))
+        << form->failureReason().toStdString();
+
     // With the tree named, the build writes that tree's database.
     ASSERT_EQ(build("/tree=KTR:\\\\LabTree /dbbuild=KTR:\\\\LabTree\\Lab /autoclose"),
               frmMain::LoadResult::Closed);
