@@ -13,6 +13,7 @@ add_library(tvn_app STATIC
     browser/AttributeView.cpp
     browser/TreeEvents.cpp
     browser/treeExp.cpp
+    lookup/DatabaseFile.cpp
     lookup/DatabaseRecords.cpp
     lookup/KDDirCtrl.cpp
     lookup/NameSearch.cpp

@@ -92,12 +92,15 @@ void frmMain::cmdRC_Click() {
     if (anchorFixed) currentContext = searchAnchor;
     const int scope =
         optSubOrdTree[1]->isChecked() ? KDDirCtrl::kScopeContainer : KDDirCtrl::kScopeSubtree;
-    // Without a directory control no answer will come to reset the pointer.
-    if (errorNumberOf([&] {
-            need(KDDirUser.get())->StartSearch(name + "*", classes, scope, currentContext);
-        }) != 0) {
+    try {
+        need(KDDirUser.get())->StartSearch(name + "*", classes, scope, currentContext);
+    } catch (...) {
+        // No answer will come to reset the pointer, and the hits of an
+        // earlier search must not look like this one's.
         setMousePointer(pointer::kDefault);
-        setStatusText("");
+        lstMultiple->clearItems();
+        reportFailure("The search for " + name + " could not be run: " +
+                      QString::fromStdString(errorDescription(std::current_exception())));
     }
 }
 
@@ -127,6 +130,8 @@ void frmMain::KDDirUser_SearchCompleted(const platform::automation::Variant& Res
             errorNumberOf([&] { entry.emplace(need(KDDirWSAddress.get())->OpenEntry(hit)); });
         if (opened == err::kConnectionLost) {
             setMousePointer(pointer::kDefault);
+            lstMultiple->clearItems();
+            reportFailure("Could not read " + hit + ": the connection to the directory is lost");
             return;
         }
         if (opened == err::kNoSuchObject) {
@@ -140,7 +145,8 @@ void frmMain::KDDirUser_SearchCompleted(const platform::automation::Variant& Res
         resumeNext([&] { chosenKey = theEntry().EntryPath(); });
         resumeNext([&] { chosenImage = theEntry().LayoutName(); });
         resumeNext([&] { treeExp(*this, theEntry().EntryPath()); });
-        resumeNext([&] { getKTRinfo(*this, KeyedTree::keyOf(need(TreeViewRC->selectedNode()))); });
+        // The hit's own attributes, also when the tree could not show it.
+        resumeNext([&] { getKTRinfo(*this, theEntry().EntryPath()); });
         if (chosenImage == "Workstation") {
             resumeNext([&] { RemoteActions::launchWorkstation(*this, theEntry().EntryPath()); });
             setMousePointer(pointer::kDefault);
@@ -152,11 +158,12 @@ void frmMain::KDDirUser_SearchCompleted(const platform::automation::Variant& Res
         return;
     }
 
-    // Nothing matched. The status text stays; the list says that the search
-    // is over, and keeps no hit of an earlier search to be acted on.
+    // Nothing matched. The list and the status bar say that the search is
+    // over, and the list keeps no hit of an earlier search to be acted on.
     setMousePointer(pointer::kDefault);
     lstMultiple->clearItems();
     resumeNext([&] { lstMultiple->setColumnHeader(1, "No match for " + searchedName); });
+    setStatusText("No match for " + searchedName);
 }
 
 }  // namespace tvn

@@ -13,6 +13,7 @@
 #include <iterator>
 #include <vector>
 
+#include "app/lookup/DatabaseFile.h"
 #include "app/shell/RuntimeError.h"
 
 namespace tvn {
@@ -70,6 +71,25 @@ void syncFolder(const fs::path& folder) {
     ::close(fd);
 }
 
+// The file a path leads to when its last part is a symbolic link (a site may
+// keep the database elsewhere and link to it): the link is followed, also
+// when it leads to nothing yet, so that the new content replaces the file it
+// names and the link stays.
+fs::path followLinks(fs::path path) {
+    for (int hops = 0;; ++hops) {
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+        if (hops == 40)
+            throw RuntimeError(err::kPathFileAccess, reason("Cannot follow the link", path, ELOOP));
+        std::error_code ec;
+        const fs::path next = fs::read_symlink(path, ec);
+        if (ec)
+            throw RuntimeError(err::kPathFileAccess,
+                               reason("Cannot follow the link", path, ec.value()));
+        path = next.is_absolute() ? next : path.parent_path() / next;
+    }
+}
+
 mode_t newFileMode() {
     const mode_t mask = ::umask(0);
     ::umask(mask);
@@ -103,7 +123,7 @@ void ReplacementFile::removeAbandoned(const fs::path& target) {
     }
 }
 
-ReplacementFile::ReplacementFile(fs::path target) : target_(std::move(target)) {
+ReplacementFile::ReplacementFile(fs::path target) : target_(followLinks(std::move(target))) {
     const fs::path folder = target_.parent_path();
     std::error_code ec;
     if (!fs::is_directory(folder, ec))
@@ -153,24 +173,20 @@ void ReplacementFile::flush() {
 }
 
 void ReplacementFile::copyTarget() {
-    const int in = ::open(target_.c_str(), O_RDONLY | O_CLOEXEC);
+    const int in = openDatabaseFile(target_);
     if (in < 0) {
         if (errno == ENOENT) return;
         throw RuntimeError(err::kPathFileAccess, reason("Cannot read", target_, errno));
     }
-    std::string chunk(1 << 16, '\0');
-    while (true) {
-        const ssize_t got = ::read(in, chunk.data(), chunk.size());
-        if (got == 0) break;
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            const int error = errno;
-            ::close(in);
-            throw RuntimeError(err::kPathFileAccess, reason("Cannot read", target_, error));
-        }
-        write(std::string_view(chunk.data(), static_cast<std::size_t>(got)));
+    std::string contents;
+    try {
+        contents = readDatabaseFile(in, target_);
+    } catch (...) {
+        ::close(in);
+        throw;
     }
     ::close(in);
+    write(contents);
 }
 
 void ReplacementFile::commit() {

@@ -2,8 +2,6 @@
 // workstations in use.
 #include "app/lookup/UserWorkstations.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -11,6 +9,7 @@
 #include <filesystem>
 
 #include "app/actions/UNCtoDOTConversion.h"
+#include "app/lookup/DatabaseFile.h"
 #include "app/lookup/DatabaseRecords.h"
 #include "app/lookup/KDDirCtrl.h"
 #include "app/lookup/WorkstationDatabase.h"
@@ -57,7 +56,7 @@ QStringList networkAddresses(const KDDirEntry& user) {
 
 std::string readDatabase(const frmMain& form) {
     const fs::path file = localPath(databaseFileName(form));
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = openDatabaseFile(file);
     if (fd < 0) {
         const int error = errno;
         std::error_code ec;
@@ -67,19 +66,11 @@ std::string readDatabase(const frmMain& form) {
         throw readError(err::kPathFileAccess, file, error);
     }
     std::string contents;
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && st.st_size > 0) contents.reserve(static_cast<size_t>(st.st_size));
-    char chunk[1 << 16];
-    while (true) {
-        const ssize_t got = ::read(fd, chunk, sizeof chunk);
-        if (got == 0) break;
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            const int error = errno;
-            ::close(fd);
-            throw readError(err::kPathFileAccess, file, error);
-        }
-        contents.append(chunk, static_cast<size_t>(got));
+    try {
+        contents = readDatabaseFile(fd, file);
+    } catch (...) {
+        ::close(fd);
+        throw;
     }
     ::close(fd);
     return contents;

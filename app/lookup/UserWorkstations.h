@@ -20,7 +20,8 @@ class KDDirEntry;
 QStringList networkAddresses(const KDDirEntry& user);
 
 // The database file of the run, whole. Raises RuntimeError 53 when it does
-// not exist, 76 when its folder does not, 75 when it cannot be read.
+// not exist, 76 when its folder does not, 75 when it cannot be read, is no
+// regular file or is too large for a database (see DatabaseFile.h).
 std::string readDatabase(const frmMain& form);
 
 // The database for a lookup. When it cannot be read the administrator is

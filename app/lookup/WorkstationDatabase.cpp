@@ -7,6 +7,7 @@
 #include <QTreeWidgetItem>
 #include <memory>
 
+#include "app/browser/treeExp.h"
 #include "app/lookup/DatabaseRecords.h"
 #include "app/lookup/KDDirCtrl.h"
 #include "app/shell/Paths.h"
@@ -71,6 +72,43 @@ QString describe(std::exception_ptr failure) {
     return QString::fromStdString(errorDescription(failure));
 }
 
+// A context in another tree would be written under this tree's name, over
+// its database. The box names both trees and the option that builds the
+// other one. Returns false when the build must not go on.
+bool contextInTree(frmMain& form, const QString& context) {
+    QString tree;
+    // A context that is no full name fails the search, with its reason.
+    resumeNext([&] { tree = need(form.KDDirWSdb.get())->TreeOf(context); });
+    if (tree.isEmpty() || tree.compare(form.treeName, Qt::CaseInsensitive) == 0) return true;
+    // A tree the directory does not have fails the search, with its reason.
+    if (errorNumberOf([&] { need(form.KDDirWSdb.get())->RootPath(tree); }) != 0) return true;
+    if (form.unattended()) {
+        buildFailed(form, "the build context " + context + " is in the tree " + tree + ", not in " +
+                              form.treeName + ": add /tree=KTR:\\\\" + tree +
+                              " to build the database of " + tree);
+        return false;
+    }
+    form.services().msgBox("The build context\r\n" + context + "\r\nis not in the tree " +
+                               form.treeName + "!\r\n\r\nPlease add /tree=KTR:\\\\" + tree +
+                               "\r\nto build the Workstation Database of " + tree + "!",
+                           msgbox::kCritical, "Warning!");
+    form.setMousePointer(pointer::kDefault);
+    form.setStatusText("");
+    return false;
+}
+
+// A workstation or user typed as the context would find nothing below it
+// and remove the database. An entry that cannot be opened is left to the
+// search, which says why.
+bool contextIsContainer(frmMain& form, const QString& context) {
+    QString cls;
+    resumeNext([&] { cls = need(form.KDDirWSdb.get())->OpenEntry(context).LayoutName(); });
+    if (cls.isEmpty() || isContainerClass(cls)) return true;
+    buildFailed(form, "the search below " + context + " failed: " + context +
+                          " names no container (it is a " + cls + ")");
+    return false;
+}
+
 }  // namespace
 
 QString databaseFileName(const frmMain& form) {
@@ -87,7 +125,6 @@ void makeDB(frmMain& form) {
     std::unique_ptr<DatabaseBuild> build;
     try {
         build = std::make_unique<DatabaseBuild>(localPath(databaseFileName(form)), !newFile);
-        if (build->append) build->file.copyTarget();
     } catch (...) {
         const auto failure = std::current_exception();
         if (errorNumber(failure) == err::kPathFileAccess)
@@ -96,12 +133,22 @@ void makeDB(frmMain& form) {
             databasePathNotFound(form, describe(failure));
         return;
     }
+    // An old database that cannot be read (no regular file, too large) is
+    // no matter of write rights: its own reason.
+    try {
+        if (build->append) build->file.copyTarget();
+    } catch (...) {
+        buildFailed(form, describe(std::current_exception()));
+        return;
+    }
 
     QString context = buildContext(form);
     if (context.isEmpty()) {
         buildFailed(form, "no container is chosen to search for workstations");
         return;
     }
+    if (!contextInTree(form, context) || !contextIsContainer(form, context)) return;
+    build->context = context;
     form.databaseBuild = std::move(build);
     std::exception_ptr failure;
     try {
@@ -141,20 +188,47 @@ void frmMain::KDDirWSdb_SearchCompleted(const platform::automation::Variant& Res
                                                                 addresses.value(1).toStdString()));
             ++written;
         } catch (...) {
-            // An entry that cannot be read gets no line; the build goes on.
+            const auto failure = std::current_exception();
+            if (errorNumber(failure) == err::kConnectionLost) {
+                // Every entry after this one would be missing: a database
+                // that lacks an unknown part of the tree is no database.
+                build->file.discard();
+                buildFailed(*this, QString("the directory was lost after %1 of %2 workstation(s): ")
+                                           .arg(written + skipped)
+                                           .arg(hits.size()) +
+                                       describe(failure));
+                return;
+            }
+            // An entry the directory could not give (gone since the search,
+            // unreadable) gets no line; the build goes on.
             ++skipped;
         }
     }
+    if (!hits.empty() && written == 0) {
+        buildFailed(*this, QString("none of the %1 workstation(s) below %2 could be read")
+                               .arg(hits.size())
+                               .arg(build->context));
+        return;
+    }
 
+    // A new database of nothing: the old one goes, as when a new, empty file
+    // had been written.
+    const bool removes = hits.empty() && !build->append;
+    bool removed = false;
     try {
         if (written > 0)
             build->file.commit();
-        else if (hits.empty() && !build->append)
-            // A new database of nothing: the old one goes, as when a new,
-            // empty file had been written.
-            std::filesystem::remove(build->file.target());
+        else if (removes)
+            removed = std::filesystem::remove(build->file.target());
     } catch (...) {
         buildFailed(*this, describe(std::current_exception()));
+        return;
+    }
+    setMousePointer(pointer::kDefault);
+    if (removes) {
+        reportNotice("No workstation below " + build->context +
+                         (removed ? ": the database was removed" : ": no database was written"),
+                     false);
         return;
     }
     QString found = QString("Found: %1 Workstation(s)").arg(hits.size());
@@ -163,8 +237,10 @@ void frmMain::KDDirWSdb_SearchCompleted(const platform::automation::Variant& Res
     QString notice;
     resumeNext([&] { notice = need(KDDirWSdb.get())->limitNotice(); });
     if (!notice.isEmpty()) found += ". " + notice;
-    setStatusText(found);
-    setMousePointer(pointer::kDefault);
+    if (skipped > 0 || !notice.isEmpty())
+        reportNotice(found, true);
+    else
+        setStatusText(found);
 }
 
 }  // namespace tvn

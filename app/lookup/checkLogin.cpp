@@ -30,6 +30,7 @@ void checkLogin(frmMain& form, const QString& userFullName) {
 
     if (addresses.value(0).isEmpty()) {
         form.lstMultiple->addItem({}, "User not logged in!", "User");
+        form.setStatusText("User not logged in!");
         form.setMousePointer(platform::forms::pointer::kDefault);
         return;
     }

@@ -87,6 +87,8 @@ int runProgram(int argc, char** argv, const std::function<void(frmMain&)>& runni
         case frmMain::LoadResult::EndProgram:
         case frmMain::LoadResult::Failed:
             return 1;
+        case frmMain::LoadResult::Incomplete:
+            return 3;
         case frmMain::LoadResult::Closed:
             // The help window may still be open; without one the run is over.
             if (!anyWindowVisible()) return 0;

@@ -72,6 +72,7 @@ frmMain::LoadResult frmMain::Form_Load() {
         reportFailure(startupFailureReason(failure));
     }
     if (unattended() && !failureReason_.isEmpty()) return LoadResult::Failed;
+    if (unattended() && incomplete_) return LoadResult::Incomplete;
     return unloaded_ ? LoadResult::Closed : LoadResult::Show;
 }
 
@@ -86,6 +87,12 @@ void frmMain::reportFailure(const QString& reason) {
         Form_Unload();
     else
         setStatusText(line);
+}
+
+void frmMain::reportNotice(const QString& line, bool incomplete) {
+    if (incomplete) incomplete_ = true;
+    if (svc_.errors) svc_.errors->write(line);
+    setStatusText(line);
 }
 
 std::unique_ptr<KDDirCtrl> frmMain::createDirectoryControl(const QString& classFilter) {

@@ -92,6 +92,7 @@ public:
         Closed,      // start-up closed the main window; other windows may remain
         EndProgram,  // end at once, without closing events
         Failed,      // an unattended run failed; its reason is logged: end with status 1
+        Incomplete,  // an unattended build wrote a database that lacks entries: status 3
     };
     LoadResult Form_Load();
     // The shutdown sequence; runs once, whoever closes the window.
@@ -108,6 +109,12 @@ public:
     // breaks in the reason become blanks; the first reason of the run is kept.
     void reportFailure(const QString& reason);
     const QString& failureReason() const { return failureReason_; }
+    // What a finished piece of work must tell someone who may not watch the
+    // window (a database build that skipped entries, or that removed the
+    // database): one line to the error log and status panel 2. An
+    // incomplete result makes an unattended run end with status 3.
+    void reportNotice(const QString& line, bool incomplete);
+    bool incomplete() const { return incomplete_; }
 
     // ---- layout ----
     // Places the window by its outer frame, in twips. Before the window is
@@ -318,6 +325,7 @@ private:
     bool unloaded_ = false;
     bool unattended_ = false;
     QString failureReason_;
+    bool incomplete_ = false;
     std::unique_ptr<platform::registry::Store> store_;
     std::unique_ptr<platform::registry::Settings> settings_;
 };

@@ -6,6 +6,8 @@
 // search that finds nothing. Each says why in the window and on standard
 // error, leaves the store as it was, and the program ends on SIGTERM within a
 // second, during start-up and after.
+#include <sys/stat.h>
+
 #include "tvnprocess.h"
 
 using namespace e2e;
@@ -104,8 +106,8 @@ TEST_F(TvnFailure, AStartupThatStopsSaysWhyChangesNothingAndEndsAtOnce) {
         EXPECT_TRUE(ended.standardError.contains(logged(reason)))
             << ended.standardError.toStdString();
         EXPECT_FALSE(ended.crashed);
-        EXPECT_EQ(ended.exitCode, 0)
-            << "ended as the user would end it\n" << ended.standardError.toStdString();
+        EXPECT_EQ(ended.exitCode, 0) << "ended as the user would end it\n"
+                                     << ended.standardError.toStdString();
         EXPECT_LT(ended.milliseconds, 1000);
         EXPECT_TRUE(storeBytesNow() == before) << "the store was written";
     }
@@ -230,7 +232,7 @@ TEST_F(TvnFailure, AWriteThatMeetsAHeldStoreOnceRunningSaysWhyAndLosesNothingEls
 
 TEST_F(TvnFailure, ASearchThatFindsNothingEmptiesTheListAndSaysSo) {
     const auto [window, ended] = runAndEnd("search=Mil;search=Nobody");
-    EXPECT_EQ(window.value(1), "status=Searching ...");
+    EXPECT_EQ(window.value(1), "status=No match for Nobody");
     EXPECT_EQ(window.value(2), "results=No match for Nobody | 0");
     EXPECT_EQ(ended.exitCode, 0) << ended.standardError.toStdString();
     EXPECT_LT(ended.milliseconds, 1000);
@@ -274,4 +276,38 @@ TEST_F(TvnFailure, SigtermDuringABuildAtStartupLeavesTheOldDatabaseAndNoOtherFil
     EXPECT_FALSE(inTheMaking());
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
     EXPECT_EQ(testsupport::readFile(folder / "Big.lst"), "old\r\n");
+}
+
+TEST_F(TvnFailure, ADatabaseThatIsAFifoIsRefusedAndTheRunStillEndsOnSigterm) {
+    // A FIFO that no program writes to: opening it to read would wait for ever.
+    const fs::path folder = testsupport::freshDir("database");
+    ASSERT_EQ(::mkfifo((folder / "CorpTree.lst").c_str(), 0644), 0);
+    const fs::path file = testsupport::freshDir("window") / "window.txt";
+    QProcess process;
+    startDriver(process,
+                "search=VirtanenI;window=" + QString::fromStdString(file.string()) + ";stay",
+                {"/dbpath=" + onDriveZ(folder)});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return fs::exists(file); }, 10000))
+        << "the lookup did not come back";
+
+    QElapsedTimer timer;
+    timer.start();
+    ASSERT_EQ(::kill(static_cast<pid_t>(process.processId()), SIGTERM), 0);
+    const bool ended = process.waitForFinished(1000);
+    const qint64 milliseconds = timer.elapsed();
+    if (!ended) {
+        process.kill();
+        process.waitForFinished();
+    }
+    EXPECT_TRUE(ended) << "SIGTERM did not end tvn";
+    EXPECT_LT(milliseconds, 1000);
+
+    const QStringList window = fs::exists(file)
+                                   ? QString::fromStdString(testsupport::readFile(file)).split('\n')
+                                   : QStringList();
+    const QString reason = "Could not read the Workstation Database File: Cannot read " +
+                           QString::fromStdString((folder / "CorpTree.lst").string()) +
+                           ": it is a FIFO, not a workstation database";
+    EXPECT_EQ(window.value(1), "status=" + reason);
+    EXPECT_TRUE(QString::fromLocal8Bit(process.readAllStandardError()).contains(logged(reason)));
 }

@@ -1,6 +1,7 @@
 // tvn as a process on the demo directory served by slapd: an unattended
-// database build reads the server, and one whose bind the server refuses
-// ends with the reason on standard error, which never holds the credentials.
+// database build reads the server, one whose bind the server refuses ends
+// with the reason on standard error, which never holds the credentials, and
+// one that a size limit cut short says so and ends with status 3.
 #include "testsupport/slapd.h"
 #include "tvnprocess.h"
 
@@ -48,4 +49,34 @@ TEST_F(TvnOnLdap, ARefusedBindEndsWithTheReasonButNotTheCredentials) {
     EXPECT_EQ(said.find(server.password()), std::string::npos) << said;
     EXPECT_EQ(said.find(server.bindDn()), std::string::npos) << said;
     EXPECT_FALSE(fs::exists(folder / "LabTree.lst"));
+}
+
+namespace {
+
+// A private server that hands out four entries per search; the demo's
+// LabTree holds six workstations.
+class TvnOnALimitedServer : public e2e::TvnProcess {
+protected:
+    void SetUp() override {
+        TvnProcess::SetUp();
+        environmentOverrides["KDDIR_SOURCE"] = QString::fromStdString(server.url());
+        testsupport::storeCredentials(server);
+    }
+    void TearDown() override { testsupport::forgetCredentials(); }
+
+    testsupport::Slapd server{{.ldif = {}, .sizeLimit = 4}};
+};
+
+}  // namespace
+
+TEST_F(TvnOnALimitedServer, AnUnattendedBuildCutShortSaysSoAndEndsWithStatus3) {
+    const fs::path folder = testsupport::freshDir("database");
+    const e2e::Ended ended = runTvn({"/tree=KTR:\\\\LabTree", "/dbbuild=KTR:\\\\LabTree",
+                                     "/autoclose", "/dbpath=" + onDriveZ(folder)});
+    EXPECT_EQ(ended.exitCode, 3) << ended.standardError.toStdString();
+    EXPECT_TRUE(ended.standardError.contains(
+        "tvn: Found: 4 Workstation(s). The directory server returned only 4 of the entries\n"))
+        << ended.standardError.toStdString();
+    const std::string database = testsupport::readFile(folder / "LabTree.lst");
+    EXPECT_EQ(std::count(database.begin(), database.end(), '\n'), 4) << "what came is kept";
 }

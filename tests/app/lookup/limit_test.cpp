@@ -48,6 +48,8 @@ TEST_F(ServerLimitTest, ADatabaseBuiltFromACutListSaysSo) {
     form->optDBfile[1]->setChecked(true);
     QTest::mouseClick(form->cmdBuildWSdb, Qt::LeftButton);
     EXPECT_EQ(form->statusText(), "Found: 3 Workstation(s). " + kNotice);
+    EXPECT_EQ(rec.errors->lines, QStringList{form->statusText()});
+    EXPECT_TRUE(form->incomplete()) << "an unattended run ends with status 3";
     const std::string written = database();
     EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 3);
 }

@@ -95,10 +95,18 @@ TEST_F(DatabaseBuildTest, ExactlyOneAndNoWorkstationFound) {
     build(true);
     EXPECT_EQ(form->statusText(), "Found: 0 Workstation(s)");
     EXPECT_TRUE(fs::exists(dbFile())) << "appending nothing keeps the old lines";
+    EXPECT_TRUE(rec.errors->lines.isEmpty());
     build(false);
-    EXPECT_EQ(form->statusText(), "Found: 0 Workstation(s)");
+    const QString removed =
+        "No workstation below " + key("Acme\\Empty") + ": the database was removed";
+    EXPECT_EQ(form->statusText(), removed);
+    EXPECT_EQ(rec.errors->lines, QStringList{removed}) << "a typo must not go unseen";
     EXPECT_FALSE(fs::exists(dbFile())) << "a new database of nothing is no file";
     EXPECT_TRUE(leftOver().empty());
+    build(false);
+    EXPECT_EQ(form->statusText(),
+              "No workstation below " + key("Acme\\Empty") + ": no database was written");
+    EXPECT_FALSE(form->incomplete());
 }
 
 TEST_F(DatabaseBuildTest, AFileLeftByAKilledBuildIsRemovedByTheNext) {
@@ -183,6 +191,23 @@ TEST_F(DatabaseBuildTest, AContextThatNamesNoContainerKeepsTheOldDatabaseAndSays
     EXPECT_TRUE(rec.messages->boxes.empty());
 }
 
+TEST_F(DatabaseBuildTest, AContextThatIsNoContainerIsRefusedAndKeepsTheOldDatabase) {
+    writeDatabase(kSales);
+    const QString ws = key("Acme\\Sales\\WS01");
+    const QString reason = "The Workstation Database was not built: the search below " + ws +
+                           " failed: " + ws + " names no container (it is a Workstation)";
+    for (const QString& autoclose : {QString(), QString(" /autoclose")}) {
+        const auto result = load("/dbpath=" + platformForm(dbDir) + " /dbbuild=" + ws + autoclose);
+        EXPECT_EQ(result,
+                  autoclose.isEmpty() ? frmMain::LoadResult::Show : frmMain::LoadResult::Failed);
+        EXPECT_EQ(form->failureReason(), reason);
+        EXPECT_EQ(database(), kSales);
+        EXPECT_TRUE(leftOver().empty());
+        EXPECT_EQ(objects.callsOf(2, "StartSearch"), 0u);
+        objects.calls.clear();
+    }
+}
+
 TEST(DatabaseBuild, AWorkstationThatCannotBeReadIsSkippedAndCounted) {
     fakes::Recorders rec;
     fakes::FakeObjects objects;
@@ -199,8 +224,40 @@ TEST(DatabaseBuild, AWorkstationThatCannotBeReadIsSkippedAndCounted) {
     ASSERT_EQ(form.Form_Load(), frmMain::LoadResult::Show);
     form.cmdBuildWSdb_Click();
     EXPECT_EQ(form.statusText(), "Found: 2 Workstation(s), 1 skipped");
+    EXPECT_EQ(rec.errors->lines, QStringList{"Found: 2 Workstation(s), 1 skipped"});
     EXPECT_EQ(testsupport::readFile(dir / "CorpTree.lst"),
               "\"KTR:\\\\CorpTree\\Acme\\WS1\",\"TCP 10.0.0.1\",\"\"\r\n");
+
+    // Unattended, nobody sees the status bar: the run says it and ends with
+    // the status of an incomplete database.
+    fs::remove(dir / "CorpTree.lst");
+    fakes::Recorders quiet;
+    frmMain unattended(quiet.services(), objects.factory());
+    unattended.commandLine =
+        "/dbpath=" + LookupTest::platformForm(dir) + " /dbbuild=KTR:\\\\CorpTree\\Acme /autoclose";
+    EXPECT_EQ(unattended.Form_Load(), frmMain::LoadResult::Incomplete);
+    EXPECT_EQ(quiet.errors->lines, QStringList{"Found: 2 Workstation(s), 1 skipped"});
+    EXPECT_TRUE(unattended.failureReason().isEmpty());
+    EXPECT_TRUE(fs::exists(dir / "CorpTree.lst")) << "what could be read is kept";
+}
+
+TEST(DatabaseBuild, ABuildThatCouldReadNoWorkstationFailsAndKeepsTheOldDatabase) {
+    fakes::Recorders rec;
+    fakes::FakeObjects objects;
+    objects.servers = std::vector<std::string>{"FS1"};
+    objects.prepare = [&](fakes::FakeDirectory& d) {
+        d.results = pa::Variant::fromStrings({"KTR:\\\\CorpTree\\Acme\\Gone"});
+    };
+    const fs::path dir = testsupport::freshDir("db");
+    testsupport::writeFile(dir / "CorpTree.lst", "old\r\n");
+    frmMain form(rec.services(), objects.factory());
+    form.commandLine =
+        "/dbpath=" + LookupTest::platformForm(dir) + " /dbbuild=KTR:\\\\CorpTree\\Acme /autoclose";
+    EXPECT_EQ(form.Form_Load(), frmMain::LoadResult::Failed);
+    EXPECT_EQ(form.failureReason(),
+              "The Workstation Database was not built: none of the 1 workstation(s) below "
+              "KTR:\\\\CorpTree\\Acme could be read");
+    EXPECT_EQ(testsupport::readFile(dir / "CorpTree.lst"), "old\r\n");
 }
 
 // ---- unattended ----
@@ -254,4 +311,61 @@ TEST(DatabaseBuild, AnUnattendedRunWithoutTheClientEndsWithItsReasonInsteadOfThe
     EXPECT_EQ(form.Form_Load(), frmMain::LoadResult::Failed);
     EXPECT_TRUE(rec.messages->boxes.empty());
     EXPECT_EQ(form.failureReason(), "Start-up failed: cannot create");
+}
+
+// ---- a context outside the run's tree ----
+
+namespace {
+
+// The demo directory, whose first tree is CorpTree; LabTree is the second.
+class TwoTreesTest : public DirectoryTest {
+protected:
+    void SetUp() override {
+        DirectoryTest::SetUp();
+        useDirectory(testsupport::sourceDir() / "demo" / "directory.ldif");
+        testsupport::writeFile(dir / "CorpTree.lst", kCorp);
+    }
+    frmMain::LoadResult build(const QString& options) {
+        return load("/dbpath=" + LookupTest::platformForm(dir) + " " + options);
+    }
+    const std::string kCorp = "\"KTR:\\\\CorpTree\\Acme\\WS042\",\"TCP 10.0.0.42\",\"\"\r\n";
+    fs::path dir = testsupport::freshDir("db");
+};
+
+}  // namespace
+
+TEST_F(TwoTreesTest, AContextInAnotherTreeIsRefusedAndKeepsThisTreesDatabase) {
+    ASSERT_EQ(build("/dbbuild=KTR:\\\\LabTree\\Lab"), frmMain::LoadResult::Show);
+    ASSERT_EQ(rec.messages->boxes.size(), 1u);
+    EXPECT_EQ(rec.messages->boxes[0].text,
+              "The build context\r\nKTR:\\\\LabTree\\Lab\r\nis not in the tree CorpTree!\r\n\r\n"
+              "Please add /tree=KTR:\\\\LabTree\r\nto build the Workstation Database of LabTree!");
+    EXPECT_EQ(rec.messages->boxes[0].title, "Warning!");
+    EXPECT_EQ(rec.messages->boxes[0].style, 16);
+    EXPECT_EQ(objects.callsOf(2, "StartSearch"), 0u);
+    EXPECT_EQ(testsupport::readFile(dir / "CorpTree.lst"), kCorp);
+
+    rec.messages->boxes.clear();
+    ASSERT_EQ(build("/dbbuild=KTR:\\\\labtree\\Lab /autoclose"), frmMain::LoadResult::Failed);
+    EXPECT_EQ(form->failureReason(),
+              "The Workstation Database was not built: the build context KTR:\\\\labtree\\Lab is "
+              "in the tree LabTree, not in CorpTree: add /tree=KTR:\\\\LabTree to build the "
+              "database of LabTree");
+    EXPECT_EQ(rec.errors->lines.value(0), form->failureReason());
+    EXPECT_TRUE(rec.messages->boxes.empty());
+    EXPECT_EQ(testsupport::readFile(dir / "CorpTree.lst"), kCorp);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+
+    // A tree the directory does not have is left to the search, which fails.
+    ASSERT_EQ(build("/dbbuild=KTR:\\\\NoTree\\Lab /autoclose"), frmMain::LoadResult::Failed);
+    EXPECT_TRUE(form->failureReason().startsWith(
+        "The Workstation Database was not built: the search below KTR:\\\\NoTree\\Lab failed: "))
+        << form->failureReason().toStdString();
+
+    // With the tree named, the build writes that tree's database.
+    ASSERT_EQ(build("/tree=KTR:\\\\LabTree /dbbuild=KTR:\\\\LabTree\\Lab /autoclose"),
+              frmMain::LoadResult::Closed);
+    EXPECT_EQ(testsupport::readFile(dir / "CorpTree.lst"), kCorp);
+    const std::string lab = testsupport::readFile(dir / "LabTree.lst");
+    EXPECT_EQ(std::count(lab.begin(), lab.end(), '\n'), 6) << lab;
 }

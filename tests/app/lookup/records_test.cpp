@@ -11,6 +11,7 @@
 #include <csignal>
 #include <filesystem>
 
+#include "app/lookup/DatabaseFile.h"
 #include "app/lookup/DatabaseRecords.h"
 #include "app/lookup/ReplacementFile.h"
 #include "app/shell/RuntimeError.h"
@@ -248,4 +249,72 @@ TEST_F(Replacement, AnAbruptEndRemovesTheFilesInTheMakingAndNothingElse) {
     EXPECT_EQ(numberOf([&] { making.commit(); }), tvn::err::kPathFileAccess)
         << "what was removed cannot be put in place";
     EXPECT_EQ(testsupport::readFile(target), "old");
+}
+
+TEST_F(Replacement, ALinkToTheDatabaseStaysALinkAndItsTargetGetsTheNewContent) {
+    const fs::path elsewhere = testsupport::freshDir("shared") / "corp-workstations.lst";
+    testsupport::writeFile(elsewhere, "old\r\n");
+    fs::create_symlink(elsewhere, target);
+    // A link to a link, relative, as sites set them up.
+    const fs::path second = dir / "Again.lst";
+    fs::create_symlink("Corp.lst", second);
+    for (const fs::path& link : {target, second}) {
+        tvn::ReplacementFile file(link);
+        EXPECT_EQ(file.temporary().parent_path(), elsewhere.parent_path());
+        file.copyTarget();
+        file.write("new\r\n");
+        file.commit();
+    }
+    EXPECT_TRUE(fs::is_symlink(target));
+    EXPECT_TRUE(fs::is_symlink(second));
+    EXPECT_EQ(testsupport::readFile(elsewhere), "old\r\nnew\r\nnew\r\n");
+    EXPECT_EQ(
+        std::distance(fs::directory_iterator(elsewhere.parent_path()), fs::directory_iterator()),
+        1);
+
+    // A link that leads to nothing yet: the database is made where it points.
+    const fs::path dangling = dir / "Lab.lst";
+    fs::create_symlink(elsewhere.parent_path() / "lab.lst", dangling);
+    tvn::ReplacementFile fresh(dangling);
+    fresh.write("lab\r\n");
+    fresh.commit();
+    EXPECT_TRUE(fs::is_symlink(dangling));
+    EXPECT_EQ(testsupport::readFile(elsewhere.parent_path() / "lab.lst"), "lab\r\n");
+
+    const fs::path loop = dir / "Loop.lst";
+    fs::create_symlink("Loop.lst", loop);
+    EXPECT_EQ(numberOf([&] { tvn::ReplacementFile looped(loop); }), 75);
+}
+
+TEST_F(Replacement, TheOldLinesAreCopiedOnlyFromARegularFileOfADatabasesSize) {
+    ASSERT_EQ(::mkfifo(target.c_str(), 0644), 0);
+    {
+        tvn::ReplacementFile file(target);
+        EXPECT_EQ(numberOf([&] { file.copyTarget(); }), 75) << "a FIFO, which no writer opens";
+    }
+    fs::remove(target);
+    fs::create_symlink("/dev/zero", target);
+    {
+        tvn::ReplacementFile file(target);
+        try {
+            file.copyTarget();
+            ADD_FAILURE() << "/dev/zero was read";
+        } catch (const tvn::RuntimeError& e) {
+            EXPECT_EQ(e.number(), 75);
+            EXPECT_NE(std::string(e.what()).find("a character device"), std::string::npos)
+                << e.what();
+        }
+    }
+    fs::remove(target);
+    // A sparse file just over the limit.
+    testsupport::writeFile(target, "x");
+    fs::resize_file(target, tvn::kMaxDatabaseBytes + 1);
+    tvn::ReplacementFile file(target);
+    try {
+        file.copyTarget();
+        ADD_FAILURE() << "a file over the limit was read";
+    } catch (const tvn::RuntimeError& e) {
+        EXPECT_EQ(e.number(), 75);
+        EXPECT_NE(std::string(e.what()).find("more than 32 MB"), std::string::npos) << e.what();
+    }
 }

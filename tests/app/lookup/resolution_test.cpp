@@ -1,12 +1,18 @@
 // A name search that finds one user lists the workstations the user is
 // logged in from, one item per address, looked up in the workstation
 // database by whole addresses; the file server node, other kinds of
-// address, a user logged in nowhere, an alias, and a missing database.
+// address, a user logged in nowhere, an alias, a missing database and one
+// that is no file or too large; searches that cannot start, and a hit the
+// tree cannot show.
+#include <sys/stat.h>
+
 #include <QCheckBox>
 #include <QTreeWidgetItem>
 
+#include "app/lookup/DatabaseFile.h"
 #include "lookupfixture.h"
 #include "platform/forms/imagecombo.h"
+#include "platform/forms/keyedlist.h"
 #include "platform/forms/keyedtree.h"
 #include "platform/forms/tabstrip.h"
 
@@ -102,4 +108,61 @@ TEST_F(ResolutionTest, AMissingDatabaseSendsTheAdministratorToBuildIt) {
     ASSERT_EQ(rec.messages->boxes.size(), 1u);
     EXPECT_TRUE(rec.messages->boxes[0].text.startsWith(
         "Could not find path of Workstation Database File!\r\n\r\n"));
+}
+
+TEST_F(ResolutionTest, ADatabaseThatIsNoFileOrTooLargeIsRefusedAtOnceWithItsReason) {
+    struct Case {
+        std::function<void()> make;
+        QString reason;
+    };
+    const std::filesystem::path file = dbFile();
+    for (const Case& c : {
+             Case{[&] { ASSERT_EQ(::mkfifo(file.c_str(), 0644), 0); }, "it is a FIFO"},
+             Case{[&] { std::filesystem::create_symlink("/dev/zero", file); },
+                  "it is a character device"},
+             Case{[&] {
+                      testsupport::writeFile(file, "");
+                      std::filesystem::resize_file(file, tvn::kMaxDatabaseBytes + 1);
+                  },
+                  "it holds more than 32 MB"},
+         }) {
+        std::filesystem::remove(file);
+        c.make();
+        form->setStatusText("Searching ...");
+        EXPECT_TRUE(resolve("Single").isEmpty()) << c.reason.toStdString();
+        EXPECT_TRUE(form->statusText().startsWith("Could not read the Workstation Database File: "))
+            << form->statusText().toStdString();
+        EXPECT_TRUE(form->statusText().contains(c.reason)) << form->statusText().toStdString();
+        EXPECT_TRUE(rec.messages->boxes.empty());
+        EXPECT_EQ(form->MousePointer(), platform::forms::pointer::kDefault);
+    }
+}
+
+// ---- searches that go wrong ----
+
+TEST_F(ResolutionTest, ASearchThatCannotStartSaysWhyAndShowsNoEarlierHits) {
+    resolve("Twice");
+    ASSERT_EQ(form->lstMultiple->count(), 2);
+    // The context went away while the program runs.
+    form->currentContext = key("Acme\\Removed");
+    EXPECT_TRUE(resolve("Single").isEmpty());
+    EXPECT_TRUE(form->statusText().startsWith("The search for Single could not be run: "))
+        << form->statusText().toStdString();
+    EXPECT_TRUE(form->statusText().contains("Acme\\Removed")) << form->statusText().toStdString();
+    EXPECT_EQ(rec.errors->lines.value(0), form->statusText());
+    EXPECT_EQ(form->MousePointer(), platform::forms::pointer::kDefault);
+}
+
+TEST_F(ResolutionTest, AHitTheTreeCannotShowGetsItsOwnAttributesNotThoseOfTheSelectedNode) {
+    platform::forms::KeyedList& fields = *form->lstKTRInfoSelect[0];
+    for (int row = 0; row < fields.count(); ++row)
+        platform::forms::KeyedList::setChecked(fields.itemAt(row),
+                                               fields.itemAt(row)->text(0) == "Network Address");
+    resolve("Twice");
+    ASSERT_EQ(form->lvwKTRinfo->count(), 2) << "both addresses of Twice";
+    // The tree no longer holds the way to Single (Sales was taken out).
+    form->TreeViewRC->removeNode(key("Acme\\Sales"));
+    resolve("Single");
+    ASSERT_EQ(form->lvwKTRinfo->count(), 1);
+    EXPECT_EQ(form->lvwKTRinfo->itemAt(0)->text(1), "IPX 0000AC10:00c04f6c8c59:8063");
 }

@@ -134,6 +134,7 @@ TEST_F(SearchTest, ASingleUserIsResolvedNotStarted) {
     EXPECT_TRUE(rec.programs->started.isEmpty());
     ASSERT_EQ(form->lstMultiple->count(), 1);
     EXPECT_EQ(form->lstMultiple->textAt(0), "User not logged in!");
+    EXPECT_EQ(form->statusText(), "User not logged in!") << "the search is over";
     EXPECT_EQ(form->chosenImage, "User");
     EXPECT_EQ(form->MousePointer(), pointer::kDefault);
 }
@@ -144,16 +145,19 @@ TEST_F(SearchTest, ASingleHitThatCannotBeOpened) {
     EXPECT_EQ(form->statusText(), "User/workstation object not found!");
     EXPECT_EQ(form->MousePointer(), pointer::kDefault);
 
-    form->setStatusText("Searching ...");
     address().openError = 600;
     search("Gone");
-    EXPECT_EQ(form->statusText(), "Searching ...") << "a lost connection stops silently";
+    EXPECT_EQ(
+        form->statusText(),
+        "Could not read KTR:\\\\CorpTree\\Acme\\Gone: the connection to the directory is lost");
+    EXPECT_EQ(rec.errors->lines.value(0), form->statusText());
+    EXPECT_EQ(form->lstMultiple->count(), 0);
     EXPECT_EQ(form->MousePointer(), pointer::kDefault);
     EXPECT_TRUE(rec.messages->boxes.empty());
     EXPECT_TRUE(rec.programs->started.isEmpty());
 }
 
-TEST_F(SearchTest, NoHitsLeaveSearchingInTheStatusBarAndAnEmptyListThatSaysSo) {
+TEST_F(SearchTest, NoHitsLeaveAnEmptyListAndAStatusBarThatSaySo) {
     for (const pa::Variant& none : {pa::Variant(), hits({})}) {
         // Hits of an earlier search, one of them chosen.
         user().results =
@@ -166,7 +170,7 @@ TEST_F(SearchTest, NoHitsLeaveSearchingInTheStatusBarAndAnEmptyListThatSaysSo) {
         user().results = none;
         form->ImageCombo1_KeyPress('z');
         search("zzz");
-        EXPECT_EQ(form->statusText(), "Searching ...");
+        EXPECT_EQ(form->statusText(), "No match for zzz");
         EXPECT_EQ(form->MousePointer(), pointer::kDefault);
         EXPECT_EQ(form->lstMultiple->count(), 0);
         EXPECT_EQ(form->lstMultiple->columnHeader(1), "No match for zzz");
@@ -174,7 +178,7 @@ TEST_F(SearchTest, NoHitsLeaveSearchingInTheStatusBarAndAnEmptyListThatSaysSo) {
         // Nothing of the earlier hits is left to act on.
         form->lstMultiple_DblClick();
         form->lstMultiple_KeyPress(13);
-        EXPECT_EQ(form->statusText(), "Searching ...");
+        EXPECT_EQ(form->statusText(), "No match for zzz");
         EXPECT_TRUE(rec.programs->started.isEmpty());
     }
 }

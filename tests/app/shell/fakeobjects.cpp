@@ -238,6 +238,7 @@ tvn::ObjectFactory FakeObjects::factory() {
                 const auto member = std::find_if(members.begin(), members.end(),
                                                  [&](const pa::Member& m) { return m.id == id; });
                 calls.push_back({number, member == members.end() ? "?" : member->name});
+                if (beforeCall) beforeCall(calls.back());
             });
         }
         if (sameProgId(progId, "KDDirLib.KDDirCtrl.1")) {

@@ -98,6 +98,9 @@ public:
         std::string member;
     };
     std::vector<Call> calls;
+    // Told of each call of a registered control before it is made (a test
+    // may stop the server midway).
+    std::function<void(const Call&)> beforeCall;
     size_t callsOf(size_t control, const std::string& member) const;
 
     std::vector<std::string> created;                 // ProgIDs, in order of creation

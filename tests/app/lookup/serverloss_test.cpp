@@ -1,0 +1,79 @@
+// tvn on a private directory server that goes away or stops answering while
+// it works: a database build that loses the server keeps nothing of what it
+// read, and a search the server leaves unanswered says so and shows no hits
+// of an earlier search.
+#include <signal.h>
+
+#include <QRadioButton>
+
+#include "lookupfixture.h"
+#include "platform/registry/store.h"
+#include "testsupport/slapd.h"
+
+namespace fs = std::filesystem;
+using tvn::frmMain;
+
+namespace {
+
+class ServerLossTest : public LookupTest {
+protected:
+    void SetUp() override {
+        LookupTest::SetUp();
+        useDirectory(server.url());
+        testsupport::storeCredentials(server);
+    }
+    void TearDown() override {
+        testsupport::forgetCredentials();
+        LookupTest::TearDown();
+    }
+
+    // Suspends the server (it keeps its connections but answers nothing)
+    // while `during` runs.
+    void suspended(const std::function<void()>& during) {
+        const pid_t pid =
+            static_cast<pid_t>(std::stol(testsupport::readFile(server.dir() / "slapd.pid")));
+        ASSERT_EQ(::kill(pid, SIGSTOP), 0);
+        during();
+        ASSERT_EQ(::kill(pid, SIGCONT), 0);
+    }
+
+    testsupport::Slapd server{{.ldif = testsupport::dataDir() / "lookup" / "directory.ldif"}};
+};
+
+}  // namespace
+
+TEST_F(ServerLossTest, AServerLostMidwayFailsTheBuildAndKeepsTheOldDatabase) {
+    const std::string old = "\"KTR:\\\\Corp\\Old\\WS99\",\"TCP 10.9.9.99\",\"\"\r\n";
+    writeDatabase(old);
+    // Killed once two of the five workstations are read.
+    int opened = 0;
+    objects.beforeCall = [&](const fakes::FakeObjects::Call& call) {
+        if (call.control == 4 && call.member == "OpenEntry" && ++opened == 3) server.stop();
+    };
+    ASSERT_EQ(load("/dbpath=" + platformForm(dbDir) + " /dbbuild=" + key() + " /autoclose"),
+              frmMain::LoadResult::Failed);
+    EXPECT_EQ(opened, 3) << "one entry after the loss, then the build stops";
+    EXPECT_TRUE(form->failureReason().startsWith(
+        "The Workstation Database was not built: the directory was lost after 2 of 5 "
+        "workstation(s): "))
+        << form->failureReason().toStdString();
+    EXPECT_EQ(rec.errors->lines.value(0), form->failureReason());
+    EXPECT_EQ(database(), old);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dbDir), fs::directory_iterator()), 1)
+        << "no file in the making is left";
+}
+
+TEST_F(ServerLossTest, ASearchTheServerLeavesUnansweredSaysSoAndEmptiesTheList) {
+    platform::registry::Store().setValue("Software\\KDDirLib\\KDDirCtrl", "TimeoutSeconds", "1");
+    openForSearches();
+    search("WS");
+    ASSERT_EQ(form->lstMultiple->count(), 4);
+    suspended([&] { search("Single"); });
+    EXPECT_TRUE(form->statusText().startsWith("The search for Single could not be run: "))
+        << form->statusText().toStdString();
+    EXPECT_TRUE(form->statusText().contains("did not answer within 1 s"))
+        << form->statusText().toStdString();
+    EXPECT_EQ(rec.errors->lines.value(0), form->statusText());
+    EXPECT_EQ(form->lstMultiple->count(), 0) << "the earlier hits are not this search's answer";
+    EXPECT_EQ(form->MousePointer(), platform::forms::pointer::kDefault);
+}
