@@ -8,6 +8,7 @@
 #include "platform/forms/imagelist.h"
 #include "platform/forms/mouse.h"
 #include "platform/forms/twips.h"
+#include "platform/forms/viewcues.h"
 
 namespace platform::forms {
 
@@ -116,6 +117,11 @@ void KeyedList::keyPressEvent(QKeyEvent* e) {
     if (typed) emit keyPress(*typed);
     QTreeWidgetItem* after = currentItem();
     if (after && after != before) emit itemClick(after);
+}
+
+bool KeyedList::viewportEvent(QEvent* e) {
+    if (showCutOffToolTip(*this, e)) return true;
+    return QTreeWidget::viewportEvent(e);
 }
 
 }  // namespace platform::forms

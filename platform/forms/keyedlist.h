@@ -5,6 +5,7 @@
 // Besides Qt's own signals the list reports what its owner's handlers are
 // written against: every mouse press before the list acts on it, an item
 // chosen by mouse or keys, a click, a double click on an item and a typed key.
+// A cell too narrow for its text shows the whole text as its tooltip.
 #pragma once
 
 #include <QString>
@@ -67,6 +68,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
+    bool viewportEvent(QEvent* e) override;
 
 private:
     void checkColumn(int column) const;

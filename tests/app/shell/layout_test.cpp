@@ -1,12 +1,14 @@
 // The main window's layout: the resize with its minimum width and captions,
 // both splitters with their limits, tab switching, the status bar's help
 // panel and the default-action drop-down.
+#include <QAction>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFrame>
 #include <QGroupBox>
 #include <QMenu>
 #include <QPushButton>
+#include <QSet>
 
 #include "app/shell/Validation.h"
 #include "formfixture.h"
@@ -217,12 +219,25 @@ TEST_F(FormTest, MenusCarryTheirItemsInCatalogueOrder) {
     QStringList main, defaults;
     for (QAction* a : form->mnuMain->actions()) main << a->objectName() + "=" + a->text();
     for (QAction* a : form->mnuDefaultAction->actions()) defaults << a->objectName();
-    EXPECT_EQ(main, QStringList({"mnuRC=Remote Control", "mnuRV=Remote View",
-                                 "mnuRe=Remote Execute", "mnuFT=File Transfer", "mnuCH=Chat",
-                                 "mnuRD=Diagnostics", "mnuRI=Inventory", "mnuRP=Ping RM Agent"}));
+    // The action items carry access keys, one letter each, none twice.
+    EXPECT_EQ(main,
+              QStringList({"mnuRC=Remote &Control", "mnuRV=Remote &View", "mnuRe=Remote &Execute",
+                           "mnuFT=&File Transfer", "mnuCH=C&hat", "mnuRD=&Diagnostics",
+                           "mnuRI=&Inventory", "mnuRP=&Ping RM Agent"}));
+    QSet<QChar> keys;
+    for (QAction* a : form->mnuMain->actions()) {
+        const qsizetype amp = a->text().indexOf(u'&');
+        ASSERT_GE(amp, 0) << a->text().toStdString();
+        keys.insert(a->text().at(amp + 1).toLower());
+    }
+    EXPECT_EQ(keys.size(), form->mnuMain->actions().size());
     EXPECT_EQ(defaults, QStringList({"mnuDefRC", "mnuDefRV", "mnuDefRE", "mnuDefFileTransfer",
                                      "mnuDefCH", "mnuDefDiag", "mnuDefInventory", "mnuDefPing"}));
-    EXPECT_EQ(form->menuItem("mnuRefreshTreeBranch")->text(), "Refesh Container List");
+    EXPECT_EQ(form->menuItem("mnuRefreshTreeBranch")->text(), "&Refesh Container List");
+    EXPECT_EQ(form->menuItem("mnuSearchAnchor")->text(),
+              "&Always start searching from within this container");
+    EXPECT_EQ(form->mnuDefaultAction->actions().at(0)->text(), "Remote Control")
+        << "the default menu keeps the plain captions";
     EXPECT_EQ(form->mnuDefaultAction->title(), "DefaultAction");
 }
 
