@@ -1,6 +1,7 @@
 // A list in report form: rows of columns under headers, each row addressed by
 // a unique key (or none), with a small picture from an image list and, when
-// asked for, a check box. Columns count from 1, as the program names them.
+// asked for, a check box (in rows high enough that the boxes stand apart).
+// Columns count from 1, as the program names them.
 //
 // Besides Qt's own signals the list reports what its owner's handlers are
 // written against: every mouse press before the list acts on it, an item

@@ -2,6 +2,7 @@
 // both splitters with their limits, tab switching, the status bar's help
 // panel and the default-action drop-down.
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFrame>
@@ -250,4 +251,18 @@ TEST(Validation, BlankTextsAddUpTo32TimesTheirLength) {
     EXPECT_NE(tvn::Validation::CheckBlank(smi), 3.0f);
     QString tab = "\t";
     EXPECT_NE(tvn::Validation::CheckBlank(tab), 1.0f) << "a tab is no blank";
+}
+
+TEST_F(FormTest, TheSplitterGripsShowTheResizePointerWhereThePointerMeetsThem) {
+    loadAndShow();
+    ASSERT_TRUE(eventually([&] { return form->imgSplitterV->width() > 0; }));
+    for (auto [grip, shape] : {std::pair{form->imgSplitterV, Qt::SplitHCursor},
+                               std::pair{form->imgSplitterH, Qt::SplitVCursor}}) {
+        ASSERT_TRUE(grip->isVisible());
+        const QPoint middle = grip->mapToGlobal(grip->rect().center());
+        QWidget* under = QApplication::widgetAt(middle);
+        ASSERT_NE(under, nullptr);
+        EXPECT_EQ(under, grip) << "under the pointer: " << under->objectName().toStdString();
+        EXPECT_EQ(under->cursor().shape(), shape);
+    }
 }

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalSpy>
+#include <QStyle>
 #include <QTest>
 #include <QTextBrowser>
 #include <QVBoxLayout>
@@ -220,6 +221,29 @@ TEST(SplitterGrip, ShowsTheResizePointerOfItsDirection) {
     auto* horizontal = new MouseGrip(Qt::SplitVCursor, &top);
     EXPECT_EQ(vertical->cursor().shape(), Qt::SplitHCursor);
     EXPECT_EQ(horizontal->cursor().shape(), Qt::SplitVCursor);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(CheckList, TheCheckBoxesOfTwoRowsStandApartAndAreNotClipped) {
+    Window<KeyedList> w(QStringList{"Attribute"});
+    w.view->setCheckboxes(true);
+    w.view->setHeaderHidden(true);
+    QTreeWidgetItem* first = w.view->addItem("", "CN");
+    QTreeWidgetItem* second = w.view->addItem("", "Surname");
+    QApplication::processEvents();
+    const int box = w.view->style()->pixelMetric(QStyle::PM_IndicatorHeight, nullptr, w.view);
+    const QRect a = w.view->visualItemRect(first);
+    const QRect b = w.view->visualItemRect(second);
+    EXPECT_GE(a.height(), box + 4) << "room above and below the box";
+    EXPECT_GE(b.top() - a.top(), box + 4);
+    // A plain list keeps rows of its text's height.
+    Window<KeyedList> plain(QStringList{"Attribute"});
+    QTreeWidgetItem* row = plain.view->addItem("", "CN");
+    QApplication::processEvents();
+    EXPECT_LT(plain.view->visualItemRect(row).height(), a.height());
 }
 
 }  // namespace
