@@ -96,7 +96,9 @@ frmMain::LoadResult frmMain::Form_Load() {
                         platform::forms::msgbox::kOkOnly);
             return LoadResult::EndProgram;
         }
-        reportFailure(startupFailureReason(failure));
+        // Nobody reads a box in an unattended run: the same reason ends it.
+        reportFailure(errorNumber(failure) == err::kOutOfMemory ? noClientReason(failure)
+                                                                : startupFailureReason(failure));
     }
     if (unattended() && !failureReason_.isEmpty()) return LoadResult::Failed;
     return unloaded_ ? LoadResult::Closed : LoadResult::Show;

@@ -104,8 +104,8 @@ TEST_F(TvnFailure, AStartupThatStopsSaysWhyChangesNothingAndEndsAtOnce) {
         EXPECT_TRUE(ended.standardError.contains(logged(reason)))
             << ended.standardError.toStdString();
         EXPECT_FALSE(ended.crashed);
-        EXPECT_EQ(ended.exitCode, 0)
-            << "ended as the user would end it\n" << ended.standardError.toStdString();
+        EXPECT_EQ(ended.exitCode, 0) << "ended as the user would end it\n"
+                                     << ended.standardError.toStdString();
         EXPECT_LT(ended.milliseconds, 1000);
         EXPECT_TRUE(storeBytesNow() == before) << "the store was written";
     }
