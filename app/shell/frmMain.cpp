@@ -254,8 +254,12 @@ void frmMain::buildAboutPage() {
     Label2->setWordWrap(true);
     lblDistribution = new QLabel(
         "Tolvane is handed out to the administrators of this network as it stands, free of "
-        "charge. To install it, copy the program folder to your workstation; nothing else is "
-        "needed.\n\nQuestions and suggestions: the network administration team.",
+        "charge. It is installed from the Debian package tolvane (tolvane-demo adds a "
+        "demonstration directory and network). Before the first start, name your directory "
+        "with KDDIR_SOURCE or the registry value Software\\KDDirLib\\KDDirCtrl\\Source "
+        "(\"man tvn\", FIRST START); the settings are kept per user and per tree. "
+        "/usr/share/doc/tolvane/README.md walks through a first run.\n\n"
+        "Questions and suggestions: the network administration team.",
         FrameAbout);
     lblDistribution->setWordWrap(true);
     lblAbout[0]->setObjectName("lblAbout(0)");

@@ -19,6 +19,9 @@
 //   type=<text>     types the text into whatever has the keyboard focus
 //   key=<keys>      presses keys there (an open menu first): a key sequence as
 //                   Qt writes it ("Tab", "Shift+F10", "Return", "Ctrl+Q", "H")
+//   click=<name>    clicks the button of that name with the mouse
+//   box=<text>      clicks into the name box, selects what it holds and types
+//                   the text
 //   tabto=<name>    presses Tab (at most 20 times) until the control of that
 //                   name has the focus
 //   focus=<file>    writes the name of the control with the focus, the open
@@ -79,6 +82,9 @@ void window(tvn::frmMain& form, const QString& file) {
     QTextStream text(&out);
     text << "caption=" << form.windowTitle() << "\n";
     text << "status=" << form.statusText() << "\n";
+    text << "cmdRC=" << form.cmdRC->text() << "\n";
+    text << "results=" << form.lstMultiple->columnHeader(1) << " | " << form.lstMultiple->count()
+         << "\n";
     text << "results=" << form.lstMultiple->columnHeader(1) << " | " << form.lstMultiple->count()
          << "\n";
     text.flush();
@@ -135,6 +141,9 @@ void focusReport(tvn::frmMain& form, const QString& file) {
     text << "closed=" << (form.isUnloaded() ? "yes" : "no") << "\n";
     text << "selected=" << form.lstMultiple->selectedRow() << "\n";
     text << "status=" << form.statusText() << "\n";
+    text << "cmdRC=" << form.cmdRC->text() << "\n";
+    text << "results=" << form.lstMultiple->columnHeader(1) << " | " << form.lstMultiple->count()
+         << "\n";
 }
 
 void drive(tvn::frmMain& form) {
@@ -167,6 +176,14 @@ void drive(tvn::frmMain& form) {
             QTest::keyClicks(keyboardTarget(form), value);
         } else if (step.startsWith("key=")) {
             pressKeys(form, value);
+        } else if (step.startsWith("click=")) {
+            if (auto* button = form.findChild<QPushButton*>(value))
+                QTest::mouseClick(button, Qt::LeftButton);
+        } else if (step.startsWith("box=")) {
+            QTest::mouseClick(form.ImageCombo1->lineEdit(), Qt::LeftButton);
+            QApplication::processEvents();
+            form.ImageCombo1->lineEdit()->selectAll();
+            QTest::keyClicks(form.ImageCombo1, value);
         } else if (step.startsWith("tabto=")) {
             for (int i = 0; i < 20; ++i) {
                 const QWidget* focus = QApplication::focusWidget();

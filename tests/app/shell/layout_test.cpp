@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QFrame>
 #include <QGroupBox>
+#include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QSet>
@@ -265,4 +266,14 @@ TEST_F(FormTest, TheSplitterGripsShowTheResizePointerWhereThePointerMeetsThem) {
         EXPECT_EQ(under, grip) << "under the pointer: " << under->objectName().toStdString();
         EXPECT_EQ(under->cursor().shape(), shape);
     }
+}
+
+TEST_F(FormTest, TheAboutPageSaysHowTheProgramIsInstalledAndConfigured) {
+    load();
+    const QString note = form->lblDistribution->text();
+    EXPECT_FALSE(note.contains("copy the program folder")) << "the packages install it";
+    EXPECT_TRUE(note.contains("Debian package tolvane")) << note.toStdString();
+    EXPECT_TRUE(note.contains("KDDIR_SOURCE"));
+    EXPECT_TRUE(note.contains("Software\\KDDirLib\\KDDirCtrl\\Source"));
+    EXPECT_TRUE(note.contains("/usr/share/doc/tolvane/README.md"));
 }
