@@ -82,9 +82,6 @@ void window(tvn::frmMain& form, const QString& file) {
     QTextStream text(&out);
     text << "caption=" << form.windowTitle() << "\n";
     text << "status=" << form.statusText() << "\n";
-    text << "cmdRC=" << form.cmdRC->text() << "\n";
-    text << "results=" << form.lstMultiple->columnHeader(1) << " | " << form.lstMultiple->count()
-         << "\n";
     text << "results=" << form.lstMultiple->columnHeader(1) << " | " << form.lstMultiple->count()
          << "\n";
     text.flush();
