@@ -4,10 +4,9 @@
 // the program, with the reason and what to do on standard error and as a
 // second line of the box; any other failure leaves the window as the
 // completed steps set it up, with the reason in the status bar and on
-// standard error. An
-// unattended run (a database build with /autoclose) ends with its reason
-// instead, without a box. Shutdown saves the settings only when this run
-// loaded them.
+// standard error. An unattended run (a database build with /autoclose) ends
+// with its reason instead, without a box. Shutdown saves the settings only
+// when this run loaded them.
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QGroupBox>
