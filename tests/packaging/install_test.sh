@@ -152,11 +152,11 @@ for tree in CorpTree LabTree; do
     [ -s "$work/state/tolvane-demo/$tree.lst" ] || fail "tolvane-demo built no database of $tree"
     # The first run's choices of attributes to show, as scripts/demo makes them.
     chosen="$(REGISTRY_DB="$work/state/tolvane-demo/registry.db" "$root/bin/regvalue" \
-        "Software\Application Settings\Tolvane\KTR User\$tree" "Full Name")" ||
+        "Software\\Application Settings\\Tolvane\\KTR User\\$tree" "Full Name")" ||
         fail "tolvane-demo ticked no user attributes for $tree"
     [ "$chosen" = 1 ] || fail "tolvane-demo ticked Full Name of $tree as '$chosen'"
     REGISTRY_DB="$work/state/tolvane-demo/registry.db" "$root/bin/regvalue" \
-        "Software\Application Settings\Tolvane\KTR Workstation\$tree" "RJ:Network Address" \
+        "Software\\Application Settings\\Tolvane\\KTR Workstation\\$tree" "RJ:Network Address" \
         >/dev/null || fail "tolvane-demo ticked no workstation attributes for $tree"
 done
 
