@@ -52,10 +52,10 @@ Tolvane finds the workstation of a user or a workstation name in the
 directory and starts a remote-management console against it. It shows
 chosen directory attributes, keeps a history and per-user settings.
 
-The package holds the programs tvn, quillon-host, kddir-check, regsrv and
-kdclient, the directory control, the Quillon session control and the login
-libraries. The controls are registered in the machine's class store
-/var/lib/tolvane/classes.db for all users.")
+The package holds the programs tvn, quillon-host, kddir-check, regsrv,
+regvalue and kdclient, the directory control, the Quillon session control
+and the login libraries. The controls are registered in the machine's class
+store /var/lib/tolvane/classes.db for all users.")
 set(CPACK_DEBIAN_TOLVANE_PACKAGE_CONTROL_EXTRA
     ${CMAKE_CURRENT_BINARY_DIR}/debian/postinst
     ${CMAKE_CURRENT_BINARY_DIR}/debian/prerm

@@ -42,6 +42,29 @@ void showDotted(frmMain& form, const QTreeWidgetItem* node) {
     form.ImageCombo1->setEditText(UNCtoDOTConversion::ConvertUNCtoDOT(dotted));
 }
 
+// The menu of a node, popped up at a point of the tree's viewport: the action
+// menu for a user or workstation (which becomes the target, its container the
+// search context), the tree menu for a container.
+void popupNodeMenu(frmMain& form, QTreeWidgetItem* node, const QPoint& at) {
+    form.TreeViewRC->selectNode(node);
+    const QString image = KeyedTree::imageOf(node);
+    if (isTarget(image)) {
+        form.showDefaultActionCaption();
+        form.treeFlag = true;
+        form.historyFlag = false;
+        form.resultListFlag = false;
+        showDotted(form, node);
+        // The object's container becomes the context of the next search.
+        if (const QTreeWidgetItem* parent = node->parent()) {
+            form.currentContext = KeyedTree::keyOf(parent);
+            form.setStatusText("Context: " + form.currentContext);
+        }
+        form.services().menus->popup(*form.mnuMain, *form.TreeViewRC->viewport(), at, 2);
+    } else if (isContainerClass(image)) {
+        form.services().menus->popup(*form.mnuTreeManipulate, *form.TreeViewRC->viewport(), at, 2);
+    }
+}
+
 }  // namespace
 
 void frmMain::TreeViewWS_NodeClick(QTreeWidgetItem* Node) {
@@ -109,23 +132,18 @@ void frmMain::TreeViewRC_MouseDown(int Button, int, double X, double Y) {
     const QPoint at(toPixels(X), toPixels(Y));
     QTreeWidgetItem* node = TreeViewRC->nodeAt(at);
     if (!node) return;
-    TreeViewRC->selectNode(node);
-    const QString image = KeyedTree::imageOf(node);
-    if (isTarget(image)) {
-        showDefaultActionCaption();
-        treeFlag = true;
-        historyFlag = false;
-        resultListFlag = false;
-        showDotted(*this, node);
-        // The object's container becomes the context of the next search.
-        if (const QTreeWidgetItem* parent = node->parent()) {
-            currentContext = KeyedTree::keyOf(parent);
-            setStatusText("Context: " + currentContext);
-        }
-        svc_.menus->popup(*mnuMain, *TreeViewRC->viewport(), at, 2);
-    } else if (isContainerClass(image)) {
-        svc_.menus->popup(*mnuTreeManipulate, *TreeViewRC->viewport(), at, 2);
-    }
+    popupNodeMenu(*this, node, at);
+}
+
+void frmMain::TreeViewRC_ContextMenuKey() {
+    QTreeWidgetItem* node = TreeViewRC->currentItem();
+    if (!node) node = TreeViewRC->selectedNode();
+    if (!node) return;
+    setStatusText("");
+    TreeViewRC->scrollToItem(node);
+    // Below the node's text, where the keyboard's place is.
+    const QRect place = TreeViewRC->visualItemRect(node);
+    popupNodeMenu(*this, node, QPoint(place.left() + place.height(), place.bottom()));
 }
 
 void frmMain::mnuRefreshTreeBranch_Click() {

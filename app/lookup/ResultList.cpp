@@ -108,4 +108,19 @@ void frmMain::lstMultiple_MouseDown(int Button, int, double X, double Y) {
     svc_.menus->popup(*mnuMain, *lstMultiple->viewport(), at, 2);
 }
 
+void frmMain::lstMultiple_ContextMenuKey() {
+    if (lstMultiple->count() == 0) return;
+    setStatusText("");
+    // The current item, as the keys left it, is the one the menu acts on.
+    const QModelIndex current = lstMultiple->currentIndex();
+    if (current.isValid()) lstMultiple->setCurrentRow(current.row());
+    const int row = lstMultiple->selectedRow();
+    if (row < 0) return;
+    chooseResultList(*this);
+    lstMultiple->scrollTo(lstMultiple->model()->index(row, 0));
+    const QRect place = lstMultiple->rowRect(row);
+    svc_.menus->popup(*mnuMain, *lstMultiple->viewport(),
+                      QPoint(place.left() + place.height(), place.bottom()), 2);
+}
+
 }  // namespace tvn

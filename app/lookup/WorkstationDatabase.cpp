@@ -119,7 +119,8 @@ void makeDB(frmMain& form) {
     form.setMousePointer(pointer::kHourglass);
     form.setStatusText("Searching ...");
     const bool newFile = !form.options.buildContext.isEmpty() || !form.optDBfile[0]->isChecked();
-    if (form.dbDirectory.isEmpty()) form.dbDirectory = QCoreApplication::applicationDirPath();
+    if (form.dbDirectory.isEmpty())
+        form.dbDirectory = defaultDatabaseDirectory(QCoreApplication::applicationDirPath());
     form.databaseBuild.reset();
 
     std::unique_ptr<DatabaseBuild> build;

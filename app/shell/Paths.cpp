@@ -1,8 +1,13 @@
 // Path translation for tvn.
 #include "app/shell/Paths.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <cerrno>
 
 #include "outside/client/resolver.h"
 
@@ -40,6 +45,20 @@ QString helpFilePath(const QString& programDir) {
     if (QFileInfo::exists(beside)) return beside;
     const QString installed = QDir::cleanPath(programDir + "/../share/tolvane/Tvn.hlp");
     return QFileInfo::exists(installed) ? installed : beside;
+}
+
+QString defaultDatabaseDirectory(const QString& programDir) {
+    if (::access(QFile::encodeName(programDir).constData(), W_OK) == 0) return programDir;
+    QString data = qEnvironmentVariable("XDG_DATA_HOME");
+    // Relative values are to be ignored, as the base directory rules say.
+    if (data.isEmpty() || QDir::isRelativePath(data)) data = QDir::homePath() + "/.local/share";
+    const QString folder = QDir::cleanPath(data + "/tolvane");
+    std::error_code error;
+    fs::create_directories(QFile::encodeName(QDir::cleanPath(data)).constData(), error);
+    const QByteArray path = QFile::encodeName(folder);
+    if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST) return programDir;
+    if (::access(path.constData(), W_OK) != 0) return programDir;
+    return folder;
 }
 
 std::shared_ptr<const pp::PathResolver> networkPathResolver() {

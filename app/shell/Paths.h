@@ -22,6 +22,13 @@ std::filesystem::path localPath(const QString& platformPath);
 // for <prefix>/bin). The path beside the program when neither exists.
 QString helpFilePath(const QString& programDir);
 
+// The folder of the workstation database when none is given: the program's
+// folder when the program may write it (a build folder, a copied program
+// folder), else $XDG_DATA_HOME/tolvane (~/.local/share/tolvane), made with
+// mode 0700 when it is missing. The program's folder when that cannot be made
+// either, so that the build says what it lacks.
+QString defaultDatabaseDirectory(const QString& programDir);
+
 // The resolver the program installs: volumes the network client knows lead
 // where the client says, any other volume is looked for below the network
 // root ($UNC_ROOT); drive letters are the client's drive mappings.

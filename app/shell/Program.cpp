@@ -8,6 +8,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <csignal>
+#include <cstdio>
 
 #include "app/lookup/ReplacementFile.h"
 #include "app/shell/CommandLine.h"
@@ -63,6 +64,46 @@ void serveEndSession(QObject* owner) {
     });
 }
 
+// Without a display Qt would abort while it starts. A run that shows no
+// window (a database build with /autoclose) runs on the offscreen platform;
+// any other says what it needs and ends with status 2.
+constexpr int kNoDisplayStatus = 2;
+constexpr const char* kNoDisplay =
+    "a display is needed to show the window (DISPLAY or WAYLAND_DISPLAY is not set); "
+    "/dbbuild= with /autoclose builds the workstation database without one";
+
+bool g_startingGui = false;
+QtMessageHandler g_qtMessages = nullptr;
+
+void noDisplay() {
+    std::fprintf(stderr, "tvn: %s\n", kNoDisplay);
+    std::fflush(stderr);
+}
+
+// A display that is named but cannot be reached shows only as Qt's fatal
+// message while the application is made.
+void onQtMessage(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (type == QtFatalMsg && g_startingGui) {
+        noDisplay();
+        ::_exit(kNoDisplayStatus);
+    }
+    if (g_qtMessages) g_qtMessages(type, context, text);
+}
+
+bool displayNamed() {
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) return true;
+    return !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+bool unattendedRun(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    const CommandLineOptions asked = CommandLine::parseOptions(
+        CommandLine::GetCommandLine(CommandLine::processCommandLineText(arguments)));
+    return !asked.buildContext.isEmpty() && asked.autoClose;
+}
+
 bool anyWindowVisible() {
     for (QWidget* window : QApplication::topLevelWidgets())
         if (window->isVisible()) return true;
@@ -73,7 +114,17 @@ bool anyWindowVisible() {
 
 int runProgram(int argc, char** argv, const std::function<void(frmMain&)>& running) {
     catchEndSession();
+    if (!displayNamed()) {
+        if (!unattendedRun(argc, argv)) {
+            noDisplay();
+            return kNoDisplayStatus;
+        }
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    g_qtMessages = qInstallMessageHandler(onQtMessage);
+    g_startingGui = true;
     QApplication app(argc, argv);
+    g_startingGui = false;
     QApplication::setApplicationName("Tolvane");
     serveEndSession(&app);
     platform::process::setPathResolver(networkPathResolver());

@@ -7,7 +7,8 @@
 // the session (SIGTERM) during start-up ends the program at once with status
 // 143, saving nothing and removing the database file it was writing; once the
 // window is up it closes the windows as the user would, so the settings are
-// saved.
+// saved. Without a display the run says so and ends with status 2, unless it
+// shows no window (a database build with /autoclose), which runs offscreen.
 #pragma once
 
 #include <functional>

@@ -1,11 +1,12 @@
 // Start-up and shutdown of the main window. Start-up runs its steps in a
 // fixed order and stops at the first failure. A directory control that cannot
 // work without the network client (error 7) gets its message box and ends
-// the program; any other failure leaves the window as the completed steps set
-// it up, with the reason in the status bar and on standard error. An
-// unattended run (a database build with /autoclose) ends with its reason
-// instead, without a box. Shutdown saves the settings only when this run
-// loaded them.
+// the program, with the reason and what to do on standard error and as a
+// second line of the box; any other failure leaves the window as the
+// completed steps set it up, with the reason in the status bar and on
+// standard error. An unattended run (a database build with /autoclose) ends
+// with its reason instead, without a box. Shutdown saves the settings only
+// when this run loaded them.
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QGroupBox>
@@ -16,11 +17,13 @@
 #include "app/browser/treeExp.h"
 #include "app/lookup/KDDirCtrl.h"
 #include "app/shell/CommandLine.h"
+#include "app/shell/Paths.h"
 #include "app/shell/RegistrySettings.h"
 #include "app/shell/RuntimeError.h"
 #include "app/shell/frmMain.h"
 #include "platform/automation/create.h"
 #include "platform/automation/enumerator.h"
+#include "platform/automation/error.h"
 #include "platform/forms/keyedtree.h"
 #include "platform/forms/statusbar.h"
 #include "platform/forms/tabstrip.h"
@@ -32,7 +35,15 @@ namespace pa = platform::automation;
 
 namespace {
 constexpr const char* kQuillonProgId = "QuillonLib.QuillonCtrl.1";
+
+// The box's second line: the reason as a sentence.
+QString noClientAdvice(const QString& reason) {
+    if (reason != kNoDirectorySource) return reason;
+    return "No directory source is configured. Set KDDIR_SOURCE or the registry value "
+           "Software\\KDDirLib\\KDDirCtrl\\Source to an LDIF file or an ldap:// URL "
+           "(see \"man tvn\"), or run tolvane-demo to try the demo directory.";
 }
+}  // namespace
 
 QString startupFailureReason(std::exception_ptr failure) {
     try {
@@ -50,6 +61,17 @@ QString startupFailureReason(std::exception_ptr failure) {
     return "Start-up failed: " + description;
 }
 
+QString noClientReason(std::exception_ptr failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const pa::AutomationError&) {
+        // The directory control refuses to be created without a source.
+        return kNoDirectorySource;
+    } catch (...) {
+    }
+    return startupFailureReason(failure);
+}
+
 ObjectFactory createByProgId() {
     return [](const std::string& progId) { return pa::createObject(progId); };
 }
@@ -65,11 +87,17 @@ frmMain::LoadResult frmMain::Form_Load() {
     } catch (...) {
         const std::exception_ptr failure = std::current_exception();
         if (!unattended() && errorNumber(failure) == err::kOutOfMemory) {
-            svc_.msgBox("Sorry! This application works with Marrel Kalder Client only!",
+            // No window comes: the box carries the reason as its second line.
+            const QString reason = noClientReason(failure);
+            if (svc_.errors) svc_.errors->write(reason);
+            svc_.msgBox("Sorry! This application works with Marrel Kalder Client only!\r\n\r\n" +
+                            noClientAdvice(reason),
                         platform::forms::msgbox::kOkOnly);
             return LoadResult::EndProgram;
         }
-        reportFailure(startupFailureReason(failure));
+        // Nobody reads a box in an unattended run: the same reason ends it.
+        reportFailure(errorNumber(failure) == err::kOutOfMemory ? noClientReason(failure)
+                                                                : startupFailureReason(failure));
     }
     if (unattended() && !failureReason_.isEmpty()) return LoadResult::Failed;
     if (unattended() && incomplete_) return LoadResult::Incomplete;
@@ -140,7 +168,8 @@ void frmMain::runStartup() {
         return;
     }
 
-    if (dbDirectory.isEmpty()) dbDirectory = QCoreApplication::applicationDirPath();
+    if (dbDirectory.isEmpty())
+        dbDirectory = defaultDatabaseDirectory(QCoreApplication::applicationDirPath());
 
     lblAbout[1]->setText(QString("Version %1.%2").arg(TVN_VERSION_MAJOR).arg(TVN_VERSION_MINOR));
 

@@ -1,10 +1,12 @@
 // The help window: every line of the command-line help, headings in bold,
-// in a client area of 10035 by 8190 twips.
+// in a client area of 10035 by 8190 twips. Escape closes it as "OK" does.
 #include "app/shell/frmHelpWindow.h"
 
 #include <QHBoxLayout>
+#include <QKeySequence>
 #include <QLabel>
 #include <QPushButton>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 #include "platform/forms/twips.h"
@@ -103,6 +105,9 @@ frmHelpWindow::frmHelpWindow(QWidget* parent) : QWidget(parent) {
     cmdOK->setFixedSize(toPixels(kButtonWidth), toPixels(kButtonHeight));
     column->addWidget(cmdOK, 0, Qt::AlignHCenter);
     connect(cmdOK, &QPushButton::clicked, this, &frmHelpWindow::cmdOK_Click);
+    // Escape closes the window as its close box does.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &QWidget::close);
 }
 
 void frmHelpWindow::cmdOK_Click() {

@@ -17,6 +17,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 
 #include "app/actions/ActionCatalogue.h"
 #include "app/lookup/KDDirCtrl.h"
@@ -52,6 +53,23 @@ W* placed(W* widget, double left, double top, double width, double height) {
 
 QLabel* label(QWidget* parent, const QString& text, double left, double top, double width) {
     return placed(new QLabel(text, parent), left, top, width, 255);
+}
+
+// The action menu's captions with the letter that chooses the item from the
+// keyboard, a different one for each.
+QString withAccessKey(const QString& caption) {
+    static const std::pair<const char*, const char*> keyed[] = {
+        {"Remote Control", "Remote &Control"},
+        {"Remote View", "Remote &View"},
+        {"Remote Execute", "Remote &Execute"},
+        {"File Transfer", "&File Transfer"},
+        {"Chat", "C&hat"},
+        {"Diagnostics", "&Diagnostics"},
+        {"Inventory", "&Inventory"},
+        {"Ping RM Agent", "&Ping RM Agent"}};
+    for (const auto& [plain, accessed] : keyed)
+        if (caption == QLatin1String(plain)) return QString::fromLatin1(accessed);
+    return caption;
 }
 
 QFrame* splitterBar(QWidget* parent) {
@@ -236,8 +254,12 @@ void frmMain::buildAboutPage() {
     Label2->setWordWrap(true);
     lblDistribution = new QLabel(
         "Tolvane is handed out to the administrators of this network as it stands, free of "
-        "charge. To install it, copy the program folder to your workstation; nothing else is "
-        "needed.\n\nQuestions and suggestions: the network administration team.",
+        "charge. It is installed from the Debian package tolvane (tolvane-demo adds a "
+        "demonstration directory and network). Before the first start, name your directory "
+        "with KDDIR_SOURCE or the registry value Software\\KDDirLib\\KDDirCtrl\\Source "
+        "(\"man tvn\", FIRST START); the settings are kept per user and per tree. "
+        "/usr/share/doc/tolvane/README.md walks through a first run.\n\n"
+        "Questions and suggestions: the network administration team.",
         FrameAbout);
     lblDistribution->setWordWrap(true);
     lblAbout[0]->setObjectName("lblAbout(0)");
@@ -262,9 +284,9 @@ void frmMain::buildAboutPage() {
 void frmMain::buildMenus() {
     mnuTreeManipulate = new QMenu("TreeManipulation", this);
     mnuTreeManipulate->setObjectName("mnuTreeManipulate");
-    mnuTreeManipulate->addAction("Refesh Container List")->setObjectName("mnuRefreshTreeBranch");
+    mnuTreeManipulate->addAction("&Refesh Container List")->setObjectName("mnuRefreshTreeBranch");
     QAction* anchor =
-        mnuTreeManipulate->addAction("Always start searching from within this container");
+        mnuTreeManipulate->addAction("&Always start searching from within this container");
     anchor->setObjectName("mnuSearchAnchor");
     anchor->setCheckable(true);
 
@@ -274,7 +296,7 @@ void frmMain::buildMenus() {
     mnuDefaultAction->setObjectName("mnuDefaultAction");
     for (const Action& action : actionCatalogue()) {
         const QString code = action.code;
-        QAction* run = mnuMain->addAction(action.caption);
+        QAction* run = mnuMain->addAction(withAccessKey(action.caption));
         run->setObjectName(action.actionMenuItem);
         connect(run, &QAction::triggered, this, [this, code] { mnuAction_Click(code); });
         QAction* item = mnuDefaultAction->addAction(action.caption);
@@ -311,6 +333,7 @@ void frmMain::connectHandlers() {
     connect(TreeViewRC, &T::keyPress, this, &frmMain::TreeViewRC_KeyPress);
     connect(TreeViewRC, &T::itemDoubleClicked, this, &frmMain::TreeViewRC_DblClick);
     connect(TreeViewRC, &T::mouseDown, this, &frmMain::TreeViewRC_MouseDown);
+    connect(TreeViewRC, &T::contextMenuKey, this, &frmMain::TreeViewRC_ContextMenuKey);
     connect(menuItem("mnuRefreshTreeBranch"), &QAction::triggered, this,
             &frmMain::mnuRefreshTreeBranch_Click);
     connect(menuItem("mnuSearchAnchor"), &QAction::triggered, this,
@@ -324,6 +347,12 @@ void frmMain::connectHandlers() {
     connect(lstMultiple, &R::dblClick, this, &frmMain::lstMultiple_DblClick);
     connect(lstMultiple, &R::keyPress, this, &frmMain::lstMultiple_KeyPress);
     connect(lstMultiple, &R::mouseDown, this, &frmMain::lstMultiple_MouseDown);
+    connect(lstMultiple, &R::contextMenuKey, this, &frmMain::lstMultiple_ContextMenuKey);
+
+    // Ctrl+Q closes the window as its close box does; the shutdown runs.
+    auto* quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
+    quit->setObjectName("quitShortcut");
+    connect(quit, &QShortcut::activated, this, &QWidget::close);
 }
 
 QAction* frmMain::menuItem(const QString& name) const {

@@ -71,6 +71,14 @@ ObjectFactory createByProgId();
 // failed: " and the failure's description.
 QString startupFailureReason(std::exception_ptr failure);
 
+// Why a start-up failed with error 7: no directory source when the directory
+// control refused to be created, else startupFailureReason.
+QString noClientReason(std::exception_ptr failure);
+inline const QString kNoDirectorySource =
+    "no directory source: set KDDIR_SOURCE or the registry value "
+    "Software\\KDDirLib\\KDDirCtrl\\Source to an LDIF file or an ldap:// URL (see tvn(1)); "
+    "tolvane-demo runs tvn on a demo directory";
+
 // The command-line options of the run.
 struct CommandLineOptions {
     QString tree;
@@ -165,6 +173,8 @@ public:
     void lstMultiple_DblClick();
     void lstMultiple_KeyPress(int KeyAscii);
     void lstMultiple_MouseDown(int Button, int Shift, double X, double Y);
+    // The Menu key or Shift+F10: the action menu for the current item.
+    void lstMultiple_ContextMenuKey();
 
     // ---- remote actions ----
     // The Click of an action-menu item, by the item's action code: runs that
@@ -183,6 +193,8 @@ public:
     void TreeViewRC_KeyPress(int KeyAscii);
     void TreeViewRC_DblClick();
     void TreeViewRC_MouseDown(int Button, int Shift, double X, double Y);
+    // The Menu key or Shift+F10: the menu a right click on the current node opens.
+    void TreeViewRC_ContextMenuKey();
     void mnuRefreshTreeBranch_Click();
     // The menu item is checked and unchecked by its click; the handler acts
     // on the new state.

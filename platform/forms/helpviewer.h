@@ -1,5 +1,5 @@
 // The program's help window: a Qt window that shows a help file (rich text) of
-// the program, with links followed inside the window.
+// the program, with links followed inside the window. Escape closes it.
 #pragma once
 
 #include <QString>

@@ -16,6 +16,15 @@ constexpr int kFoldedKeyRole = TagRole + 1;
 ImageCombo::ImageCombo(QWidget* parent) : QComboBox(parent) {
     setEditable(true);
     setInsertPolicy(QComboBox::NoInsert);
+    connect(lineEdit(), &QLineEdit::textEdited, this, [this] {
+        if (currentIndex() < 0) return;
+        // Leaving the item empties the text field; what is typed stays.
+        const QString typed = lineEdit()->text();
+        const int cursor = lineEdit()->cursorPosition();
+        setCurrentIndex(-1);
+        lineEdit()->setText(typed);
+        lineEdit()->setCursorPosition(cursor);
+    });
 }
 
 int ImageCombo::addKeyedItem(const QString& key, const QString& text, const QString& image) {

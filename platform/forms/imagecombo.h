@@ -1,5 +1,7 @@
 // An editable combo box whose list items carry a unique key and a picture
-// from an image list, besides the text that the list shows.
+// from an image list, besides the text that the list shows. Text typed into
+// the box is no longer the chosen item: the item's picture goes as soon as
+// the text is edited.
 #pragma once
 
 #include <QComboBox>

@@ -1,15 +1,44 @@
 // The keyed report list.
 #include "platform/forms/keyedlist.h"
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QStyle>
+#include <QStyledItemDelegate>
+#include <algorithm>
 
 #include "platform/forms/imagelist.h"
 #include "platform/forms/mouse.h"
 #include "platform/forms/twips.h"
+#include "platform/forms/viewcues.h"
 
 namespace platform::forms {
+
+namespace {
+
+// Rows as high as their text would clip check boxes and let them touch: a
+// row with a box gets room above and below it.
+class CheckRows final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        if (index.data(Qt::CheckStateRole).isValid()) {
+            const QWidget* view = option.widget;
+            const QStyle* style = view ? view->style() : QApplication::style();
+            const int box = style->pixelMetric(QStyle::PM_IndicatorHeight, &option, view);
+            size.setHeight(std::max(size.height(), box + kPadding));
+        }
+        return size;
+    }
+
+private:
+    static constexpr int kPadding = 8;
+};
+
+}  // namespace
 
 KeyedList::KeyedList(const QStringList& headers, QWidget* parent) : QTreeWidget(parent) {
     setColumnCount(static_cast<int>(headers.size()));
@@ -21,6 +50,7 @@ KeyedList::KeyedList(const QStringList& headers, QWidget* parent) : QTreeWidget(
     setSelectionMode(QAbstractItemView::SingleSelection);
     header()->setStretchLastSection(false);
     connect(this, &QTreeWidget::itemDoubleClicked, this, &KeyedList::dblClick);
+    setItemDelegate(new CheckRows(this));
 }
 
 void KeyedList::checkColumn(int column) const {
@@ -116,6 +146,11 @@ void KeyedList::keyPressEvent(QKeyEvent* e) {
     if (typed) emit keyPress(*typed);
     QTreeWidgetItem* after = currentItem();
     if (after && after != before) emit itemClick(after);
+}
+
+bool KeyedList::viewportEvent(QEvent* e) {
+    if (showCutOffToolTip(*this, e)) return true;
+    return QTreeWidget::viewportEvent(e);
 }
 
 }  // namespace platform::forms

@@ -1,10 +1,12 @@
 // A list in report form: rows of columns under headers, each row addressed by
 // a unique key (or none), with a small picture from an image list and, when
-// asked for, a check box. Columns count from 1, as the program names them.
+// asked for, a check box (in rows high enough that the boxes stand apart).
+// Columns count from 1, as the program names them.
 //
 // Besides Qt's own signals the list reports what its owner's handlers are
 // written against: every mouse press before the list acts on it, an item
 // chosen by mouse or keys, a click, a double click on an item and a typed key.
+// A cell too narrow for its text shows the whole text as its tooltip.
 #pragma once
 
 #include <QString>
@@ -67,6 +69,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
+    bool viewportEvent(QEvent* e) override;
 
 private:
     void checkColumn(int column) const;

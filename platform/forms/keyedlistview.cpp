@@ -2,6 +2,7 @@
 #include "platform/forms/keyedlistview.h"
 
 #include <QAbstractTableModel>
+#include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -13,6 +14,7 @@
 #include "platform/forms/keyed.h"
 #include "platform/forms/mouse.h"
 #include "platform/forms/twips.h"
+#include "platform/forms/viewcues.h"
 
 namespace platform::forms {
 
@@ -271,12 +273,44 @@ void KeyedListView::mouseDoubleClickEvent(QMouseEvent* e) {
 }
 
 void KeyedListView::keyPressEvent(QKeyEvent* e) {
+    if (isContextMenuKey(*e)) {
+        e->accept();
+        emit contextMenuKey();
+        return;
+    }
     const QModelIndex before = currentIndex();
     const std::optional<int> typed = keyAsciiOf(*e);
     QTreeView::keyPressEvent(e);
     if (typed) emit keyPress(*typed);
     const QModelIndex after = currentIndex();
     if (after.isValid() && after.row() != before.row()) emit itemClick(after.row());
+}
+
+void KeyedListView::contextMenuEvent(QContextMenuEvent* e) {
+    // The key press that asked for it has opened the menu already.
+    if (e->reason() == QContextMenuEvent::Keyboard) {
+        e->accept();
+        return;
+    }
+    QTreeView::contextMenuEvent(e);
+}
+
+void KeyedListView::focusInEvent(QFocusEvent* e) {
+    QTreeView::focusInEvent(e);
+    // A click selects what it hits itself; a list the keys come to would
+    // otherwise have nothing for Enter or the arrows to act on.
+    const Qt::FocusReason reason = e->reason();
+    const bool byKeys = reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason ||
+                        reason == Qt::ShortcutFocusReason || reason == Qt::OtherFocusReason;
+    if (!byKeys || count() == 0 || selectedRow() >= 0) return;
+    const int row = currentIndex().isValid() ? currentIndex().row() : 0;
+    setCurrentRow(row);
+    emit itemClick(row);
+}
+
+bool KeyedListView::viewportEvent(QEvent* e) {
+    if (showCutOffToolTip(*this, e)) return true;
+    return QTreeView::viewportEvent(e);
 }
 
 }  // namespace platform::forms

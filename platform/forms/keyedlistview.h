@@ -7,7 +7,11 @@
 //
 // It reports what KeyedList reports: every mouse press before the list acts
 // on it, a row chosen by mouse or keys, a click, a double click on a row and
-// a typed key.
+// a typed key; and the keys that ask for the context menu of the current row
+// (the Menu key, Shift+F10). The keyboard finds a row to act on: focus that
+// comes by the keys to a list where no row is selected selects the current
+// row (the first when none is current), as a row chosen. A row too narrow for
+// its text shows the whole text as its tooltip.
 #pragma once
 
 #include <QString>
@@ -82,12 +86,17 @@ signals:
     void dblClick();
     // A key that types a character was pressed; Enter reports 13.
     void keyPress(int keyAscii);
+    // The Menu key or Shift+F10 was pressed.
+    void contextMenuKey();
 
 protected:
     void mousePressEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
+    void contextMenuEvent(QContextMenuEvent* e) override;
+    void focusInEvent(QFocusEvent* e) override;
+    bool viewportEvent(QEvent* e) override;
 
 private:
     void checkColumn(int column) const;

@@ -3,6 +3,7 @@
 
 #include <QCollator>
 #include <QCollatorSortKey>
+#include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include "platform/forms/imagelist.h"
 #include "platform/forms/mouse.h"
 #include "platform/forms/twips.h"
+#include "platform/forms/viewcues.h"
 
 namespace platform::forms {
 
@@ -222,12 +224,48 @@ void KeyedTree::setTag(QTreeWidgetItem* node, const QString& tag) {
 }
 
 void KeyedTree::keyPressEvent(QKeyEvent* e) {
+    if (isContextMenuKey(*e)) {
+        e->accept();
+        emit contextMenuKey();
+        return;
+    }
     QTreeWidgetItem* before = currentItem();
     const std::optional<int> typed = keyAsciiOf(*e);
     QTreeWidget::keyPressEvent(e);
     if (typed) emit keyPress(*typed);
     QTreeWidgetItem* after = currentItem();
     if (after && after != before) emit nodeClick(after);
+}
+
+void KeyedTree::contextMenuEvent(QContextMenuEvent* e) {
+    // The key press that asked for it has opened the menu already.
+    if (e->reason() == QContextMenuEvent::Keyboard) {
+        e->accept();
+        return;
+    }
+    QTreeWidget::contextMenuEvent(e);
+}
+
+void KeyedTree::focusInEvent(QFocusEvent* e) {
+    QTreeWidget::focusInEvent(e);
+    // The keys move from the selected node, else from the first.
+    if (!currentItem()) {
+        if (QTreeWidgetItem* selected = selectedNode())
+            setCurrentItem(selected, 0, QItemSelectionModel::NoUpdate);
+        else if (topLevelItemCount() > 0)
+            setCurrentItem(topLevelItem(0), 0, QItemSelectionModel::NoUpdate);
+    }
+    viewport()->update();
+}
+
+void KeyedTree::focusOutEvent(QFocusEvent* e) {
+    QTreeWidget::focusOutEvent(e);
+    viewport()->update();
+}
+
+void KeyedTree::paintEvent(QPaintEvent* e) {
+    QTreeWidget::paintEvent(e);
+    if (hasFocus()) paintFocusFrame(*viewport());
 }
 
 void KeyedTree::mousePressEvent(QMouseEvent* e) {

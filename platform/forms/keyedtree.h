@@ -8,8 +8,11 @@
 // alphabetical order without regard to case, as they are added.
 //
 // Besides Qt's own signals the tree reports what its owner's handlers are
-// written against: a node chosen by mouse or keys, a typed key, and every
-// mouse press before the tree acts on it.
+// written against: a node chosen by mouse or keys, a typed key, every mouse
+// press before the tree acts on it, and the keys that ask for the context
+// menu of the current node (the Menu key, Shift+F10). While it has the
+// focus its frame is drawn in the highlight colour, so that the keyboard's
+// place can be seen.
 #pragma once
 
 #include <QList>
@@ -104,10 +107,16 @@ signals:
     // in twips within the view's contents. Handlers run before the tree
     // selects anything; the right button is left to them entirely.
     void mouseDown(int button, int shift, double x, double y);
+    // The Menu key or Shift+F10 was pressed.
+    void contextMenuKey();
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
+    void contextMenuEvent(QContextMenuEvent* e) override;
+    void focusInEvent(QFocusEvent* e) override;
+    void focusOutEvent(QFocusEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
 
 private:
     void unindex(QTreeWidgetItem* node);

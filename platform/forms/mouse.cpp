@@ -27,4 +27,11 @@ std::optional<int> keyAsciiOf(const QKeyEvent& e) {
     return e.text().front().unicode();
 }
 
+bool isContextMenuKey(const QKeyEvent& e) {
+    const Qt::KeyboardModifiers modifiers =
+        e.modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+    if (e.key() == Qt::Key_Menu) return modifiers == Qt::NoModifier;
+    return e.key() == Qt::Key_F10 && modifiers == Qt::ShiftModifier;
+}
+
 }  // namespace platform::forms

@@ -24,5 +24,8 @@ int shiftCode(Qt::KeyboardModifiers modifiers);
 // The code a key press types: 13 for Enter, the character's code for a key
 // that types one, nothing for keys that type nothing (arrows, F1).
 std::optional<int> keyAsciiOf(const QKeyEvent& e);
+// The keys that open the context menu of what has the focus: the Menu key
+// and Shift+F10.
+bool isContextMenuKey(const QKeyEvent& e);
 
 }  // namespace platform::forms

@@ -2,8 +2,10 @@
 #include "platform/forms/statusbar.h"
 
 #include <QHBoxLayout>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QToolTip>
 
 #include "platform/forms/errors.h"
 #include "platform/forms/mouse.h"
@@ -20,6 +22,9 @@ StatusBar::StatusBar(int panels, QWidget* parent) : QWidget(parent) {
         label->setAttribute(Qt::WA_TransparentForMouseEvents);
         label->setMargin(1);
         label->setMinimumWidth(i == 0 ? 60 : 20);
+        // The last panel takes the width it is given, however long its text:
+        // the text is cut off there and shown whole as the tooltip.
+        if (i + 1 == panels) label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         layout->addWidget(label, i + 1 == panels ? 1 : 0);
         panels_.push_back({label, NoBevel});
         setBevel(i + 1, Inset);
@@ -70,6 +75,31 @@ int StatusBar::panelAt(const QPoint& pos) const {
     for (int i = 0; i < panelCount(); ++i)
         if (panels_[static_cast<size_t>(i)].label->geometry().contains(pos)) return i + 1;
     return 0;
+}
+
+QString StatusBar::cutOffText(int panel) const {
+    const QLabel* label = at(panel).label;
+    const QString text = label->text();
+    const QFontMetrics metrics = label->fontMetrics();
+    // A framed label indents its text by half an "x" on its aligned side.
+    int indent = label->indent();
+    if (indent < 0) indent = label->frameWidth() > 0 ? metrics.horizontalAdvance(u'x') / 2 : 0;
+    const int room = label->contentsRect().width() - 2 * label->margin() - indent;
+    return metrics.horizontalAdvance(text) > room ? text : QString();
+}
+
+bool StatusBar::event(QEvent* e) {
+    if (e->type() != QEvent::ToolTip) return QWidget::event(e);
+    auto* help = static_cast<QHelpEvent*>(e);
+    const int panel = panelAt(help->pos());
+    const QString text = panel ? cutOffText(panel) : QString();
+    if (text.isEmpty()) {
+        QToolTip::hideText();
+        e->ignore();
+    } else {
+        QToolTip::showText(help->globalPos(), text, this, at(panel).label->geometry());
+    }
+    return true;
 }
 
 void StatusBar::mousePressEvent(QMouseEvent* e) {

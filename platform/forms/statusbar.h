@@ -2,7 +2,8 @@
 // count from 1. The bar reports mouse presses, moves and releases with the
 // button, the modifier keys and the position in twips, and a click (press and
 // release on the same panel) with the panel's index. Buttons and keys are
-// coded as in mouse.h.
+// coded as in mouse.h. A panel too narrow for its text shows the whole text
+// as its tooltip.
 #pragma once
 
 #include <QString>
@@ -27,6 +28,8 @@ public:
     void setBevel(int panel, int bevel);
     // The panel under a point of the bar (in pixels), or 0.
     int panelAt(const QPoint& pos) const;
+    // The panel's text when the panel is too narrow to show all of it, else "".
+    QString cutOffText(int panel) const;
 
 signals:
     void mouseDown(int button, int shift, double x, double y);
@@ -38,6 +41,7 @@ protected:
     void mousePressEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
+    bool event(QEvent* e) override;
 
 private:
     struct Panel {

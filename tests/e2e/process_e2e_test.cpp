@@ -147,11 +147,14 @@ TEST_F(TvnProcess, AnUnattendedBuildThatFailsEndsAtOnceWithItsReason) {
     }
     EXPECT_EQ(testsupport::readFile(folder / "CorpTree.lst"), "old\r\n");
 
-    // Without a directory source the client message is not shown either.
+    // Without a directory source the client message is not shown either;
+    // the reason names what to set.
     environmentOverrides["KDDIR_SOURCE"] = "";
     const Ended run = runTvn({"/dbbuild=KTR:\\\\CorpTree", "/autoclose", dbpath});
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_TRUE(run.standardError.contains("tvn: Start-up failed: "))
+    EXPECT_TRUE(run.standardError.contains(
+        "tvn: no directory source: set KDDIR_SOURCE or the registry value "
+        "Software\\KDDirLib\\KDDirCtrl\\Source"))
         << run.standardError.toStdString();
 }
 

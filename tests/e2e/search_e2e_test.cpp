@@ -161,12 +161,16 @@ TEST_F(EndToEnd, AServerWithoutConsolesGetsTheMessage) {
     EXPECT_TRUE(consoleLog().isEmpty());
 }
 
-TEST_F(EndToEnd, WithoutAConfiguredDirectoryOnlyTheClientMessageIsShown) {
+TEST_F(EndToEnd, WithoutAConfiguredDirectoryTheClientMessageSaysWhatToSet) {
     ScopedEnv none("KDDIR_SOURCE", nullptr);
     tvn::frmMain window(services);
     EXPECT_EQ(window.Form_Load(), tvn::frmMain::LoadResult::EndProgram);
     ASSERT_EQ(rec.messages->boxes.size(), 1u);
-    EXPECT_EQ(rec.messages->boxes[0].text,
-              "Sorry! This application works with Marrel Kalder Client only!");
+    // The described message, with the reason and the next step below it.
+    EXPECT_TRUE(rec.messages->boxes[0].text.startsWith(
+        "Sorry! This application works with Marrel Kalder Client only!\r\n\r\n"
+        "No directory source is configured. Set KDDIR_SOURCE"))
+        << rec.messages->boxes[0].text.toStdString();
     EXPECT_EQ(rec.messages->boxes[0].title, "Tolvane");
+    EXPECT_EQ(rec.errors->lines, QStringList{tvn::kNoDirectorySource});
 }

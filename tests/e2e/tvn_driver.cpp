@@ -16,10 +16,24 @@
 //   saveloop=<file> saves the settings again and again, each time with new
 //                   values of the keys in savedvalues.h, and creates the file
 //                   once the first save is done; never ends (the test kills it)
+//   type=<text>     types the text into whatever has the keyboard focus
+//   key=<keys>      presses keys there (an open menu first): a key sequence as
+//                   Qt writes it ("Tab", "Shift+F10", "Return", "Ctrl+Q", "H")
+//   click=<name>    clicks the button of that name with the mouse
+//   box=<text>      clicks into the name box, selects what it holds and types
+//                   the text
+//   tabto=<name>    presses Tab (at most 20 times) until the control of that
+//                   name has the focus
+//   focus=<file>    writes the name of the control with the focus, the open
+//                   menu's name and whether the window was closed
+// The keys go through the application as a person's would: the window is
+// made the active one first.
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QKeySequence>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -97,9 +111,43 @@ void waitFor(const QString& file) {
     }
 }
 
+// What receives the keyboard now: an open menu, else the focus.
+QWidget* keyboardTarget(tvn::frmMain& form) {
+    if (QWidget* popup = QApplication::activePopupWidget()) return popup;
+    if (QWidget* focus = QApplication::focusWidget()) return focus;
+    return &form;
+}
+
+void pressKeys(tvn::frmMain& form, const QString& keys) {
+    const QKeySequence sequence = QKeySequence::fromString(keys);
+    for (int i = 0; i < sequence.count(); ++i) {
+        const QKeyCombination combination = sequence[i];
+        QTest::keyClick(keyboardTarget(form), combination.key(), combination.keyboardModifiers());
+        QApplication::processEvents();
+    }
+}
+
+void focusReport(tvn::frmMain& form, const QString& file) {
+    QFile out(file);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) return;
+    QTextStream text(&out);
+    const QWidget* focus = QApplication::focusWidget();
+    text << "focus=" << (focus ? focus->objectName() : QString()) << "\n";
+    const QWidget* popup = QApplication::activePopupWidget();
+    text << "menu=" << (popup ? popup->objectName() : QString()) << "\n";
+    text << "closed=" << (form.isUnloaded() ? "yes" : "no") << "\n";
+    text << "selected=" << form.lstMultiple->selectedRow() << "\n";
+    text << "status=" << form.statusText() << "\n";
+    text << "cmdRC=" << form.cmdRC->text() << "\n";
+    text << "results=" << form.lstMultiple->columnHeader(1) << " | " << form.lstMultiple->count()
+         << "\n";
+}
+
 void drive(tvn::frmMain& form) {
     const QStringList steps = qEnvironmentVariable("TVN_DRIVE").split(';', Qt::SkipEmptyParts);
     bool stay = false;
+    form.activateWindow();
+    QApplication::setActiveWindow(&form);
     for (const QString& step : steps) {
         const QString value = step.section('=', 1);
         if (step.startsWith("search=")) {
@@ -121,9 +169,29 @@ void drive(tvn::frmMain& form) {
             waitFor(value);
         } else if (step.startsWith("saveloop=")) {
             saveForEver(form, value);
+        } else if (step.startsWith("type=")) {
+            QTest::keyClicks(keyboardTarget(form), value);
+        } else if (step.startsWith("key=")) {
+            pressKeys(form, value);
+        } else if (step.startsWith("click=")) {
+            if (auto* button = form.findChild<QPushButton*>(value))
+                QTest::mouseClick(button, Qt::LeftButton);
+        } else if (step.startsWith("box=")) {
+            QTest::mouseClick(form.ImageCombo1->lineEdit(), Qt::LeftButton);
+            QApplication::processEvents();
+            form.ImageCombo1->lineEdit()->selectAll();
+            QTest::keyClicks(form.ImageCombo1, value);
+        } else if (step.startsWith("tabto=")) {
+            for (int i = 0; i < 20; ++i) {
+                const QWidget* focus = QApplication::focusWidget();
+                if (focus && focus->objectName() == value) break;
+                pressKeys(form, "Tab");
+            }
+        } else if (step.startsWith("focus=")) {
+            focusReport(form, value);
         }
     }
-    if (!stay) form.close();
+    if (!stay && !form.isUnloaded()) form.close();
 }
 
 }  // namespace

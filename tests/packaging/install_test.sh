@@ -28,13 +28,13 @@ lib="$root/$libdir/tolvane"
 share="$root/share/tolvane"
 
 # The layout.
-for program in tvn quillon-host kddir-check regsrv kdclient tolvane-demo; do
+for program in tvn quillon-host kddir-check regsrv kdclient regvalue tolvane-demo; do
     [ -x "$root/bin/$program" ] || fail "bin/$program is not installed"
     [ -f "$root/share/man/man1/$program.1.gz" ] || fail "no manual page for $program"
 done
 for library in libplatform_automation.so libplatform_framework.so liboutside_directory.so \
     libkdclient.so libvestant.so libvesta95.so libportant.so libporta95.so libkddir.so \
-    libquillon.so harbex_console regvalue; do
+    libquillon.so harbex_console; do
     [ -e "$lib/$library" ] || fail "$libdir/tolvane/$library is not installed"
 done
 [ -L "$lib/libvesta95.so" ] || fail "libvesta95.so is not a link to the login library"
@@ -42,7 +42,8 @@ for file in "$share/Tvn.hlp" "$root/share/applications/tolvane.desktop" \
     "$root/share/icons/hicolor/scalable/apps/tolvane.svg" \
     "$root/share/icons/hicolor/48x48/apps/tolvane.png" \
     "$share/demo/directory.ldif" "$share/demo/network.json" \
-    "$root/share/doc/tolvane/copyright"; do
+    "$root/share/doc/tolvane/copyright" "$root/share/doc/tolvane/README.md" \
+    "$root/share/doc/tolvane/demo/README.md"; do
     [ -f "$file" ] || fail "${file#"$root"/} is not installed"
 done
 [ -d "$share/demo/network/FS1/SYS/PUBLIC/WIN32" ] || fail "the demo network is not installed"
@@ -97,6 +98,23 @@ traced kddir-check "$root/bin/kddir-check" "$share/demo/directory.ldif" || {
 grep -q "a usable directory" "$work/kddir-check.out" || fail "kddir-check did not call the directory usable"
 grep -q "dc=CorpTree\|CorpTree" "$work/kddir-check.out" || fail "kddir-check did not list CorpTree"
 
+# Nothing configured: the reason and what to do, on standard error.
+status=0
+"$root/bin/tvn" '/dbbuild=KTR:\\CorpTree\Acme' /autoclose >"$work/nosource.out" \
+    2>"$work/nosource.err" || status=$?
+[ "$status" = 1 ] || fail "tvn without a directory source ended with $status, not 1"
+grep -q "^tvn: no directory source: set KDDIR_SOURCE or the registry value" "$work/nosource.err" || {
+    cat "$work/nosource.err" >&2
+    fail "tvn without a directory source did not say so"
+}
+# Without a display a window cannot come: said in one line, status 2.
+status=0
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/bin/tvn" >"$work/nodisplay.out" \
+    2>"$work/nodisplay.err" || status=$?
+[ "$status" = 2 ] || fail "tvn without a display ended with $status, not 2"
+[ "$(wc -l <"$work/nodisplay.err")" = 1 ] && grep -q "^tvn: a display is needed" "$work/nodisplay.err" ||
+    fail "tvn without a display: $(cat "$work/nodisplay.err")"
+
 cp -R "$share/demo/network" "$work/network"
 export UNC_ROOT="$work/network"
 export KDDIR_SOURCE="$share/demo/directory.ldif"
@@ -132,6 +150,14 @@ traced demo "$root/bin/tolvane-demo" --shell -c 'quillon-host call QuillonLib.Qu
 grep -q "^FS1$" "$work/demo.out" || fail "the demo's session control did not list FS1"
 for tree in CorpTree LabTree; do
     [ -s "$work/state/tolvane-demo/$tree.lst" ] || fail "tolvane-demo built no database of $tree"
+    # The first run's choices of attributes to show, as scripts/demo makes them.
+    chosen="$(REGISTRY_DB="$work/state/tolvane-demo/registry.db" "$root/bin/regvalue" \
+        "Software\\Application Settings\\Tolvane\\KTR User\\$tree" "Full Name")" ||
+        fail "tolvane-demo ticked no user attributes for $tree"
+    [ "$chosen" = 1 ] || fail "tolvane-demo ticked Full Name of $tree as '$chosen'"
+    REGISTRY_DB="$work/state/tolvane-demo/registry.db" "$root/bin/regvalue" \
+        "Software\\Application Settings\\Tolvane\\KTR Workstation\\$tree" "RJ:Network Address" \
+        >/dev/null || fail "tolvane-demo ticked no workstation attributes for $tree"
 done
 
 echo "installed tree in $root: all checks passed"

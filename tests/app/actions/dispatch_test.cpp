@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QTreeWidgetItem>
 
 #include "app/actions/RemoteActions.h"
@@ -247,4 +248,33 @@ TEST_F(DispatchTest, TheMainButtonActsOnTheTreesUserAndOnAHistoryEntry) {
     }
     EXPECT_EQ(started(), QStringList{"WS01.Sales.Acme " + kRC}) << "the user, resolved";
     EXPECT_EQ(form->statusText(), "Object does not exist!") << "the workstation is gone";
+}
+
+TEST_F(DispatchTest, TheMenuKeysOfferTheRightButtonsMenuForTheCurrentNode) {
+    form->defaultAction = "RV";
+    QTreeWidgetItem* user = show("Acme\\Sales\\Single");
+    tree().setCurrentItem(user);
+    tree().setFocus();
+    QTest::keyClick(tree().viewport(), Qt::Key_F10, Qt::ShiftModifier);
+    ASSERT_EQ(rec.menus->popups.size(), 1u);
+    EXPECT_EQ(rec.menus->popups[0].menu, "mnuMain");
+    EXPECT_EQ(rec.menus->popups[0].flags, 2);
+    EXPECT_TRUE(tree().visualItemRect(user).adjusted(0, 0, 0, 1).contains(rec.menus->popups[0].pos))
+        << "the menu opens at the node";
+    EXPECT_EQ(tree().selectedNode(), user);
+    EXPECT_TRUE(form->treeFlag);
+    EXPECT_EQ(form->cmdRC->text(), "Remote View");
+    EXPECT_EQ(form->ImageCombo1->currentText(), "Single.Sales.Acme");
+    EXPECT_EQ(form->currentContext, key("Acme\\Sales"));
+
+    // Its items act on that node.
+    runMenu("mnuCH");
+    EXPECT_EQ(form->defaultAction, "RV");
+
+    QTreeWidgetItem* container = show("Acme\\IT");
+    tree().setCurrentItem(container);
+    QTest::keyClick(tree().viewport(), Qt::Key_Menu);
+    ASSERT_EQ(rec.menus->popups.size(), 2u);
+    EXPECT_EQ(rec.menus->popups[1].menu, "mnuTreeManipulate");
+    EXPECT_EQ(tree().selectedNode(), container) << "the tree menu acts on the selected node";
 }

@@ -310,7 +310,8 @@ TEST(DatabaseBuild, AnUnattendedRunWithoutTheClientEndsWithItsReasonInsteadOfThe
     form.commandLine = "/dbbuild=KTR:\\\\CorpTree\\Acme /autoclose";
     EXPECT_EQ(form.Form_Load(), frmMain::LoadResult::Failed);
     EXPECT_TRUE(rec.messages->boxes.empty());
-    EXPECT_EQ(form.failureReason(), "Start-up failed: cannot create");
+    EXPECT_EQ(form.failureReason(), tvn::kNoDirectorySource)
+        << "the reason says what to set, as the box would";
 }
 
 // ---- a context outside the run's tree ----

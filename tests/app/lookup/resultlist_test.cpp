@@ -2,6 +2,7 @@
 // chosen becomes the target of the main button and the action menu, a double
 // click or Enter runs the default action on it, the right button offers the
 // action menu for the item under the pointer, and message items are refused.
+#include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -144,4 +145,45 @@ TEST_F(ResultListTest, TheRightButtonOffersTheActionMenuForTheItemUnderThePointe
     QTest::mousePress(list().viewport(), Qt::RightButton, {}, QPoint(10, 10));
     EXPECT_EQ(rec.menus->popups.size(), 1u) << "an empty list offers nothing";
     EXPECT_EQ(form->statusText(), "kept");
+}
+
+TEST_F(ResultListTest, TheMenuKeysOfferTheActionMenuForTheCurrentItem) {
+    search("Twice");
+    list().setFocus();
+    list().setCurrentRow(1);
+    form->setStatusText("Context: KTR:\\\\Corp");
+    QTest::keyClick(list().viewport(), Qt::Key_F10, Qt::ShiftModifier);
+    ASSERT_EQ(rec.menus->popups.size(), 1u);
+    EXPECT_EQ(rec.menus->popups[0].menu, "mnuMain");
+    EXPECT_EQ(rec.menus->popups[0].flags, 2);
+    EXPECT_TRUE(list().rowRect(1).adjusted(0, 0, 0, 1).contains(rec.menus->popups[0].pos));
+    EXPECT_EQ(form->statusText(), "");
+    expectChosenFromTheList();
+    form->menuItem("mnuCH")->trigger();
+    EXPECT_EQ(started(), QStringList{"WS01.Sales.Acme Chat"});
+
+    list().clearItems();
+    QTest::keyClick(list().viewport(), Qt::Key_Menu);
+    EXPECT_EQ(rec.menus->popups.size(), 1u) << "an empty list offers nothing";
+}
+
+TEST_F(ResultListTest, TabbingIntoTheListChoosesItsFirstItemSoThatEnterActsOnIt) {
+    search("Twice");
+    ASSERT_EQ(list().selectedRow(), -1);
+    form->ImageCombo1->setFocus();
+    QWidget* next = form->ImageCombo1;
+    // Tab on until the list has the focus, as a person would.
+    for (int i = 0; i < 10 && !list().hasFocus(); ++i) {
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : next,
+                        Qt::Key_Tab);
+    }
+    ASSERT_TRUE(list().hasFocus());
+    EXPECT_EQ(list().selectedRow(), 0);
+    expectChosenFromTheList();
+    EXPECT_EQ(form->ImageCombo1->currentText(), list().textAt(0));
+    QTest::keyClick(list().viewport(), Qt::Key_Down);
+    EXPECT_EQ(list().selectedRow(), 1);
+    EXPECT_EQ(form->ImageCombo1->currentText(), "WS01.Sales.Acme");
+    QTest::keyClick(list().viewport(), Qt::Key_Return);
+    EXPECT_EQ(started(), QStringList{"WS01.Sales.Acme Remote Control"});
 }

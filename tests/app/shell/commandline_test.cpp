@@ -1,8 +1,10 @@
 // The command line: splitting at "/", the five options, the tree given to the
 // directory controls, the paths of the platform's form, and the help path
 // with its window.
+#include <QApplication>
 #include <QCoreApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 
 #include "app/lookup/WorkstationDatabase.h"
@@ -167,6 +169,25 @@ TEST_F(FormTest, HelpClosesTheMainWindowAndLeavesTheSettingsAlone) {
 
     QTest::mouseClick(form->HelpWindow->cmdOK, Qt::LeftButton);
     EXPECT_FALSE(form->HelpWindow->isVisible());
+}
+
+TEST_F(FormTest, EscapeClosesTheHelpWindowAsOkDoes) {
+    ASSERT_EQ(load("/?"), frmMain::LoadResult::Closed);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form->HelpWindow.get()));
+    QApplication::setActiveWindow(form->HelpWindow.get());
+    QTest::keyClick(form->HelpWindow.get(), Qt::Key_Escape);
+    EXPECT_FALSE(form->HelpWindow->isVisible());
+}
+
+TEST_F(FormTest, CtrlQClosesTheMainWindowAsItsCloseBoxDoesAndSavesTheSettings) {
+    loadAndShow();
+    QApplication::setActiveWindow(form.get());
+    form->txtInvServer->setText("inv.example");
+    QTest::keyClick(form->txtInvServer, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_TRUE(form->isUnloaded());
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(stored("Settings\\CorpTree", "Inventory Server"), "inv.example")
+        << "the shutdown ran";
 }
 
 TEST(HelpWindow, ShowsEveryLineWithItsHeadingsInBold) {

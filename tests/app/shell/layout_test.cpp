@@ -1,12 +1,16 @@
 // The main window's layout: the resize with its minimum width and captions,
 // both splitters with their limits, tab switching, the status bar's help
 // panel and the default-action drop-down.
+#include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFrame>
 #include <QGroupBox>
+#include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QSet>
 
 #include "app/shell/Validation.h"
 #include "formfixture.h"
@@ -217,12 +221,25 @@ TEST_F(FormTest, MenusCarryTheirItemsInCatalogueOrder) {
     QStringList main, defaults;
     for (QAction* a : form->mnuMain->actions()) main << a->objectName() + "=" + a->text();
     for (QAction* a : form->mnuDefaultAction->actions()) defaults << a->objectName();
-    EXPECT_EQ(main, QStringList({"mnuRC=Remote Control", "mnuRV=Remote View",
-                                 "mnuRe=Remote Execute", "mnuFT=File Transfer", "mnuCH=Chat",
-                                 "mnuRD=Diagnostics", "mnuRI=Inventory", "mnuRP=Ping RM Agent"}));
+    // The action items carry access keys, one letter each, none twice.
+    EXPECT_EQ(main,
+              QStringList({"mnuRC=Remote &Control", "mnuRV=Remote &View", "mnuRe=Remote &Execute",
+                           "mnuFT=&File Transfer", "mnuCH=C&hat", "mnuRD=&Diagnostics",
+                           "mnuRI=&Inventory", "mnuRP=&Ping RM Agent"}));
+    QSet<QChar> keys;
+    for (QAction* a : form->mnuMain->actions()) {
+        const qsizetype amp = a->text().indexOf(u'&');
+        ASSERT_GE(amp, 0) << a->text().toStdString();
+        keys.insert(a->text().at(amp + 1).toLower());
+    }
+    EXPECT_EQ(keys.size(), form->mnuMain->actions().size());
     EXPECT_EQ(defaults, QStringList({"mnuDefRC", "mnuDefRV", "mnuDefRE", "mnuDefFileTransfer",
                                      "mnuDefCH", "mnuDefDiag", "mnuDefInventory", "mnuDefPing"}));
-    EXPECT_EQ(form->menuItem("mnuRefreshTreeBranch")->text(), "Refesh Container List");
+    EXPECT_EQ(form->menuItem("mnuRefreshTreeBranch")->text(), "&Refesh Container List");
+    EXPECT_EQ(form->menuItem("mnuSearchAnchor")->text(),
+              "&Always start searching from within this container");
+    EXPECT_EQ(form->mnuDefaultAction->actions().at(0)->text(), "Remote Control")
+        << "the default menu keeps the plain captions";
     EXPECT_EQ(form->mnuDefaultAction->title(), "DefaultAction");
 }
 
@@ -235,4 +252,28 @@ TEST(Validation, BlankTextsAddUpTo32TimesTheirLength) {
     EXPECT_NE(tvn::Validation::CheckBlank(smi), 3.0f);
     QString tab = "\t";
     EXPECT_NE(tvn::Validation::CheckBlank(tab), 1.0f) << "a tab is no blank";
+}
+
+TEST_F(FormTest, TheSplitterGripsShowTheResizePointerWhereThePointerMeetsThem) {
+    loadAndShow();
+    ASSERT_TRUE(eventually([&] { return form->imgSplitterV->width() > 0; }));
+    for (auto [grip, shape] : {std::pair{form->imgSplitterV, Qt::SplitHCursor},
+                               std::pair{form->imgSplitterH, Qt::SplitVCursor}}) {
+        ASSERT_TRUE(grip->isVisible());
+        const QPoint middle = grip->mapToGlobal(grip->rect().center());
+        QWidget* under = QApplication::widgetAt(middle);
+        ASSERT_NE(under, nullptr);
+        EXPECT_EQ(under, grip) << "under the pointer: " << under->objectName().toStdString();
+        EXPECT_EQ(under->cursor().shape(), shape);
+    }
+}
+
+TEST_F(FormTest, TheAboutPageSaysHowTheProgramIsInstalledAndConfigured) {
+    load();
+    const QString note = form->lblDistribution->text();
+    EXPECT_FALSE(note.contains("copy the program folder")) << "the packages install it";
+    EXPECT_TRUE(note.contains("Debian package tolvane")) << note.toStdString();
+    EXPECT_TRUE(note.contains("KDDIR_SOURCE"));
+    EXPECT_TRUE(note.contains("Software\\KDDirLib\\KDDirCtrl\\Source"));
+    EXPECT_TRUE(note.contains("/usr/share/doc/tolvane/README.md"));
 }

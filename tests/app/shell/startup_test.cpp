@@ -66,7 +66,7 @@ TEST_F(FormTest, StartupCreatesTheControlsInOrderAndRunsToTheEnd) {
     EXPECT_TRUE(rec.messages->boxes.empty());
 }
 
-TEST_F(FormTest, Error7ShowsOnlyTheClientMessageAndEndsTheProgram) {
+TEST_F(FormTest, Error7ShowsTheClientMessageWithTheReasonAndEndsTheProgram) {
     for (size_t failing : {0u, 3u}) {
         fakes::Recorders fresh;
         rec = fresh;
@@ -75,8 +75,15 @@ TEST_F(FormTest, Error7ShowsOnlyTheClientMessageAndEndsTheProgram) {
         objects.failWith = 7;
         ASSERT_EQ(load(), frmMain::LoadResult::EndProgram) << "creation " << failing;
         ASSERT_EQ(rec.messages->boxes.size(), 1u);
-        EXPECT_EQ(rec.messages->boxes[0].text,
-                  "Sorry! This application works with Marrel Kalder Client only!");
+        // The described message first; no window comes, so the box says why
+        // and what to do on its second line, and the log says the same.
+        const QStringList lines = rec.messages->boxes[0].text.split("\r\n\r\n");
+        ASSERT_EQ(lines.size(), 2) << rec.messages->boxes[0].text.toStdString();
+        EXPECT_EQ(lines[0], "Sorry! This application works with Marrel Kalder Client only!");
+        EXPECT_TRUE(lines[1].contains("KDDIR_SOURCE")) << lines[1].toStdString();
+        EXPECT_TRUE(lines[1].contains("Software\\KDDirLib\\KDDirCtrl\\Source"));
+        EXPECT_EQ(rec.errors->lines, QStringList{tvn::kNoDirectorySource});
+        EXPECT_TRUE(tvn::kNoDirectorySource.startsWith("no directory source: set KDDIR_SOURCE"));
         EXPECT_EQ(rec.messages->boxes[0].style, 0);
         EXPECT_EQ(rec.messages->boxes[0].title, "Tolvane");
         EXPECT_EQ(objects.created.size(), failing + 1) << "no step may run after the failure";
