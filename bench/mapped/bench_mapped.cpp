@@ -114,7 +114,22 @@ void loadFigures(std::size_t entries, const fs::path& folder) {
             if (!result.ok()) fail("cannot load: " + result.error.describe());
             (mapped ? standardMs : ktrMs).push_back(ms);
             (mapped ? standardSize : ktrSize) = result.directory->size();
-            if (mapped) mappingName = result.directory->schema().mappingName();
+            if (mapped && run == 0) {
+                // The export must read as the same users and workstations,
+                // or the two loads measure different things.
+                const dir::Directory& d = *result.directory;
+                mappingName = d.schema().mappingName();
+                std::size_t users = 0, workstations = 0;
+                for (dir::EntryId id = 0; id < d.size(); ++id) {
+                    users += d.className(id) == "User";
+                    workstations += d.className(id) == "Workstation";
+                }
+                if (users != shape.users || workstations != shape.workstations)
+                    fail("the standard export reads as " + std::to_string(users) + " users and " +
+                         std::to_string(workstations) + " workstations, not " +
+                         std::to_string(shape.users) + " and " +
+                         std::to_string(shape.workstations));
+            }
         }
     }
     if (standardSize != ktrSize)
