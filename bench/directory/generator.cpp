@@ -8,6 +8,7 @@
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace benchdir {
 namespace {
@@ -82,6 +83,16 @@ dc: Bench
 
 )";
 
+// The standard flavour's root: a domain, as a site's server holds it.
+constexpr const char* kStandardRoot = R"(version: 1
+
+dn: dc=Bench
+objectClass: top
+objectClass: domain
+dc: Bench
+
+)";
+
 class Writer {
 public:
     explicit Writer(const std::filesystem::path& path) : file_(std::fopen(path.c_str(), "w")) {
@@ -114,6 +125,18 @@ std::string digits(std::size_t value, int width) {
     return buffer;
 }
 
+// A login name made of a user's name: ASCII letters and digits, lower case.
+std::string login(const std::string& name) {
+    std::string out;
+    for (const char c : name) {
+        if (c >= 'A' && c <= 'Z')
+            out += static_cast<char>(c - 'A' + 'a');
+        else if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))
+            out += c;
+    }
+    return out;
+}
+
 std::string hex(std::uint64_t value, int digits) {
     char buffer[24];
     std::snprintf(buffer, sizeof buffer, "%0*llX", digits, static_cast<unsigned long long>(value));
@@ -122,9 +145,11 @@ std::string hex(std::uint64_t value, int digits) {
 
 }  // namespace
 
-GeneratedShape writeDirectory(const std::filesystem::path& path, std::size_t entries) {
+GeneratedShape writeDirectory(const std::filesystem::path& path, std::size_t entries,
+                              Flavour flavour) {
     Writer out(path);
-    out.put(kSchema);
+    const bool standard = flavour == Flavour::Standard;
+    out.put(standard ? kStandardRoot : kSchema);
     GeneratedShape shape;
     shape.entries = 1;
     const std::size_t units = kCountries.size() * kOrganizations * kUnitNames.size();
@@ -154,6 +179,7 @@ GeneratedShape writeDirectory(const std::filesystem::path& path, std::size_t ent
                         "\n\n");
                 ++shape.entries;
                 ++shape.units;
+                std::string lastUser;  // the standard flavour's owner of the next workstation
                 for (std::size_t leaf = 0; leaf < leavesPerUnit; ++leaf) {
                     const std::uint64_t r = random();
                     record.clear();
@@ -162,27 +188,49 @@ GeneratedShape writeDirectory(const std::filesystem::path& path, std::size_t ent
                         const char* given = kGivenNames[(r >> 8) % kGivenNames.size()];
                         const std::string cn =
                             std::string(surname) + initial(given) + std::to_string(leaf);
-                        record = "dn: cn=" + cn + "," + unitDn +
-                                 "\nobjectClass: top\nobjectClass: ktrUser\ncn: " + cn +
-                                 "\nsurname: " + surname + "\ngivenName: " + given +
-                                 "\ntitle: " + kTitles[(r >> 16) % kTitles.size()] +
-                                 "\nnetworkAddress: IPX 0000" + hex((r >> 24) & 0xFFFF, 4) + ":" +
-                                 hex(r >> 16, 12) + ":4003\n\n";
+                        const std::string dn = "cn=" + cn + "," + unitDn;
+                        if (standard) {
+                            record = "dn: " + dn +
+                                     "\nobjectClass: top\nobjectClass: person\nobjectClass: "
+                                     "organizationalPerson\nobjectClass: inetOrgPerson\ncn: " +
+                                     cn + "\nuid: " + login(cn) + "\nsn: " + surname +
+                                     "\ngivenName: " + given +
+                                     "\ntitle: " + kTitles[(r >> 16) % kTitles.size()] + "\n\n";
+                            lastUser = dn;
+                        } else {
+                            record = "dn: " + dn +
+                                     "\nobjectClass: top\nobjectClass: ktrUser\ncn: " + cn +
+                                     "\nsurname: " + surname + "\ngivenName: " + given +
+                                     "\ntitle: " + kTitles[(r >> 16) % kTitles.size()] +
+                                     "\nnetworkAddress: IPX 0000" + hex((r >> 24) & 0xFFFF, 4) +
+                                     ":" + hex(r >> 16, 12) + ":4003\n\n";
+                        }
                         ++shape.users;
                     } else {
                         const std::string cn = std::string(country) + "-" +
                                                std::string(unit).substr(0, 3) + "-" +
                                                digits(leaf, 5);
                         const char* surname = kSurnames[(r >> 4) % kSurnames.size()];
-                        record = "dn: cn=" + cn + "," + unitDn +
-                                 "\nobjectClass: top\nobjectClass: ktrWorkstation\ncn: " + cn +
-                                 "\ndescription: " + kDescriptions[r % kDescriptions.size()] +
-                                 "\nl: " + unit + ", room " + std::to_string((r >> 8) % 500) +
-                                 "\noperator: cn=" + surname + "A" + std::to_string(leaf - 1) +
-                                 "," + unitDn + "\nrjNetworkAddress: TCP 10." +
-                                 std::to_string((r >> 8) & 0xFF) + "." +
-                                 std::to_string((r >> 16) & 0xFF) + "." +
-                                 std::to_string((r >> 32) & 0xFF) + "\n\n";
+                        const std::string address = std::to_string((r >> 8) & 0xFF) + "." +
+                                                    std::to_string((r >> 16) & 0xFF) + "." +
+                                                    std::to_string((r >> 32) & 0xFF);
+                        if (standard) {
+                            record =
+                                "dn: cn=" + cn + "," + unitDn +
+                                "\nobjectClass: top\nobjectClass: device\nobjectClass: "
+                                "ipHost\ncn: " +
+                                cn + "\ndescription: " + kDescriptions[r % kDescriptions.size()] +
+                                "\nl: " + unit + ", room " + std::to_string((r >> 8) % 500) +
+                                "\nowner: " + lastUser + "\nipHostNumber: 10." + address + "\n\n";
+                        } else {
+                            record = "dn: cn=" + cn + "," + unitDn +
+                                     "\nobjectClass: top\nobjectClass: ktrWorkstation\ncn: " + cn +
+                                     "\ndescription: " + kDescriptions[r % kDescriptions.size()] +
+                                     "\nl: " + unit + ", room " + std::to_string((r >> 8) % 500) +
+                                     "\noperator: cn=" + surname + "A" + std::to_string(leaf - 1) +
+                                     "," + unitDn + "\nrjNetworkAddress: TCP 10." + address +
+                                     "\n\n";
+                        }
                         ++shape.workstations;
                     }
                     out.put(record);
@@ -190,6 +238,105 @@ GeneratedShape writeDirectory(const std::filesystem::path& path, std::size_t ent
                 }
             }
         }
+    }
+    out.close();
+    return shape;
+}
+
+GeneratedShape writeLevel(const std::filesystem::path& path, std::size_t workstations,
+                          LevelForm form) {
+    constexpr std::size_t kOwners = 100;
+    Writer out(path);
+    GeneratedShape shape;
+    const bool ad = form == LevelForm::ActiveDirectory;
+    const std::string level = ad ? "OU=Level,@DOMAIN@" : "o=Level,dc=Bench";
+    const std::string people = (ad ? "OU=People," : "ou=People,") + level;
+    const std::string hosts = (ad ? "OU=Hosts," : "ou=Hosts,") + level;
+    switch (form) {
+        case LevelForm::Ktr:
+            out.put(kSchema);
+            break;
+        case LevelForm::Standard:
+            out.put(kStandardRoot);
+            break;
+        case LevelForm::ActiveDirectory:
+            out.put("version: 1\n\n");
+            break;
+    }
+    if (!ad) ++shape.entries;  // the root, dc=Bench
+    const std::string unitClass = "\nobjectClass: top\nobjectClass: organizationalUnit\nou: ";
+    out.put(ad ? "dn: " + level + unitClass + "Level\n\n"
+               : "dn: " + level + "\nobjectClass: top\nobjectClass: organization\no: Level\n\n");
+    out.put("dn: " + people + unitClass + "People\n\n");
+    out.put("dn: " + hosts + unitClass + "Hosts\n\n");
+    shape.entries += 3;
+    shape.units = 2;
+    std::mt19937_64 random(20261209);
+    std::vector<std::string> owners;
+    for (std::size_t n = 0; n < kOwners; ++n) {
+        const std::uint64_t r = random();
+        const char* surname = kSurnames[r % kSurnames.size()];
+        const char* given = kGivenNames[(r >> 8) % kGivenNames.size()];
+        const std::string cn = std::string(given) + " " + surname + " " + std::to_string(n);
+        const std::string name = login(std::string(surname) + initial(given)) + std::to_string(n);
+        const std::string dn = (ad ? "CN=" : "cn=") + cn + "," + people;
+        owners.push_back(dn);
+        switch (form) {
+            case LevelForm::Ktr:
+                out.put("dn: " + dn + "\nobjectClass: top\nobjectClass: ktrUser\ncn: " + cn +
+                        "\nsurname: " + surname + "\ngivenName: " + given + "\n\n");
+                break;
+            case LevelForm::Standard:
+                out.put("dn: " + dn +
+                        "\nobjectClass: top\nobjectClass: person\nobjectClass: organizationalPerson"
+                        "\nobjectClass: inetOrgPerson\ncn: " +
+                        cn + "\nuid: " + name + "\nsn: " + surname + "\ngivenName: " + given +
+                        "\n\n");
+                break;
+            case LevelForm::ActiveDirectory:
+                out.put("dn: " + dn +
+                        "\nobjectClass: top\nobjectClass: person\nobjectClass: organizationalPerson"
+                        "\nobjectClass: user\ncn: " +
+                        cn + "\nsAMAccountName: " + name + "\ndisplayName: " + cn +
+                        "\nsn: " + surname + "\ngivenName: " + given + "\n\n");
+                break;
+        }
+        ++shape.users;
+        ++shape.entries;
+    }
+    for (std::size_t n = 0; n < workstations; ++n) {
+        const std::uint64_t r = random();
+        const std::string cn = "WS-" + digits(n, 5);
+        const std::string description = kDescriptions[r % kDescriptions.size()];
+        const std::string room = "Hosts, room " + std::to_string((r >> 8) % 500);
+        const std::string address = "10." + std::to_string((r >> 8) & 0xFF) + "." +
+                                    std::to_string((r >> 16) & 0xFF) + "." +
+                                    std::to_string((r >> 32) & 0xFF);
+        const std::string& owner = owners[(r >> 40) % owners.size()];
+        switch (form) {
+            case LevelForm::Ktr:
+                out.put("dn: cn=" + cn + "," + hosts +
+                        "\nobjectClass: top\nobjectClass: ktrWorkstation\ncn: " + cn +
+                        "\ndescription: " + description + "\nl: " + room + "\noperator: " + owner +
+                        "\nrjNetworkAddress: TCP " + address + "\n\n");
+                break;
+            case LevelForm::Standard:
+                out.put("dn: cn=" + cn + "," + hosts +
+                        "\nobjectClass: top\nobjectClass: device\nobjectClass: ipHost\ncn: " + cn +
+                        "\ndescription: " + description + "\nl: " + room + "\nowner: " + owner +
+                        "\nipHostNumber: " + address + "\n\n");
+                break;
+            case LevelForm::ActiveDirectory:
+                out.put("dn: CN=" + cn + "," + hosts +
+                        "\nobjectClass: top\nobjectClass: person\nobjectClass: organizationalPerson"
+                        "\nobjectClass: user\nobjectClass: computer\ncn: " +
+                        cn + "\nsAMAccountName: " + cn + "$\ndNSHostName: " + login(cn) +
+                        ".corptree.test\ndescription: " + description + "\nlocation: " + room +
+                        "\nmanagedBy: " + owner + "\nnetworkAddress: TCP " + address + "\n\n");
+                break;
+        }
+        ++shape.workstations;
+        ++shape.entries;
     }
     out.close();
     return shape;

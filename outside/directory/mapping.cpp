@@ -250,11 +250,24 @@ const ClassMapping* Mapping::find(std::string_view className) const {
     return nullptr;
 }
 
+namespace {
+// "file:line: message" (no line for 0). Appended piece by piece: GCC 12's
+// optimiser takes `":" + std::to_string(line)` for an overlapping copy and
+// fails a Release build with -Werror=restrict.
+std::string located(const std::string& file, unsigned long line, const std::string& message) {
+    std::string text = file;
+    if (line) {
+        text += ':';
+        text += std::to_string(line);
+    }
+    text += ": ";
+    text += message;
+    return text;
+}
+}  // namespace
+
 MappingError::MappingError(std::string file, unsigned long line, const std::string& message)
-    : std::runtime_error(file + (line ? ":" + std::to_string(line) : std::string()) + ": " +
-                         message),
-      file(std::move(file)),
-      line(line) {}
+    : std::runtime_error(located(file, line, message)), file(std::move(file)), line(line) {}
 
 std::shared_ptr<const Mapping> builtinMapping(std::string_view name) {
     static const auto ktr = [] {
