@@ -421,6 +421,7 @@ void DirectoryBuilder::addEntry(std::string_view dn, std::span<const Attribute> 
     } else {
         chain_.resize(chainHit + 1);
     }
+    if (cls < ownerFields_.size() && !ownerFields_[cls].empty()) ownedDns_.emplace(dnText, id);
     chain_.emplace_back(dnText, id);
 }
 
@@ -463,10 +464,14 @@ void DirectoryBuilder::resolveOwners() {
     if (owners_.empty()) return;
     for (const auto& [workstation, ownerDn] : owners_) {
         EntryId user = kNoEntry;
-        try {
-            user = resolveParent(ownerDn);
-        } catch (const EntryError&) {
-            continue;  // names no entry of this source
+        if (const auto known = ownedDns_.find(ownerDn); known != ownedDns_.end()) {
+            user = known->second;
+        } else {
+            try {
+                user = resolveParent(ownerDn);
+            } catch (const EntryError&) {
+                continue;  // names no entry of this source
+            }
         }
         if (user == kNoEntry) continue;
         if (class_[user] >= ownerFields_.size()) continue;
@@ -653,6 +658,7 @@ std::shared_ptr<const Directory> DirectoryBuilder::finish() {
     };
     release(parent_), release(name_), release(folded_), release(class_), release(rdnType_);
     release(location_), release(values_), release(roots_), release(rootByDn_);
+    release(ownedDns_), release(owners_), release(altNames_);
     release(rootAncestor_), release(chain_), release(typeCache_), release(classCache_),
         release(types_);
     release(order), release(newId), release(stack);

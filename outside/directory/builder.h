@@ -133,6 +133,9 @@ private:
     };
     std::vector<Extra> extra_;                             // values for entries added before
     std::vector<std::pair<EntryId, std::string>> owners_;  // entry, DN its owner value names
+    // The DNs, as written, of the entries an owner value may name: an owner
+    // is nearly always spelled as its entry's own "dn:" line.
+    std::unordered_map<std::string, EntryId> ownedDns_;
     std::vector<std::pair<Directory::TextRef, EntryId>> altNames_;
 };
 
