@@ -60,10 +60,32 @@ private:
         std::vector<std::string_view> names{tree};
         names.insert(names.end(), path.begin(), path.end());
         try {
-            return source_->find(dir::joinFullName(names));
+            if (dir::EntryPtr found = source_->find(dir::joinFullName(names))) return found;
+            return byLoginName(names);
         } catch (const dir::SourceLost& lost) {
             unavailable(lost);
         }
+    }
+
+    // A network account is named by its login name; on a directory read
+    // through a mapping the user's entry is named otherwise (by the full
+    // name), and the login name is a value the mapping searches.
+    dir::EntryPtr byLoginName(const std::vector<std::string_view>& names) const {
+        if (names.size() < 2) return nullptr;
+        const std::string login(names.back());
+        if (login.find('*') != std::string::npos) return nullptr;
+        const dir::EntryPtr parent = source_->find(
+            dir::joinFullName(std::vector<std::string_view>(names.begin(), names.end() - 1)));
+        if (!parent || !parent->schema()->mapped()) return nullptr;
+        const auto user = parent->schema()->findClass("User");
+        if (!user) return nullptr;
+        dir::SourceQuery query;
+        query.pattern = login;
+        query.classes = {*user};
+        query.scope = dir::Scope::OneLevel;
+        const dir::SearchHits hits = source_->search(*parent, query);
+        if (hits.names->size() != 1) return nullptr;  // none, or no one in particular
+        return source_->find(hits.names->at(0));
     }
 
     std::shared_ptr<dir::Source> source_;

@@ -762,6 +762,12 @@ TEST_P(DemoDirectory, BaseClassesAndSubordinatesOfTheDemo) {
     EXPECT_EQ(baseClass(ctx, user("VossbeckT") + ".Sales.Acme"), "User");
     EXPECT_EQ(baseClass(ctx, "FS1.Servers.IT.Acme"), "KXP Server");  // placed by the network
     EXPECT_EQ(baseClass(ctx, "WS999.Sales.Acme"), "error -601");
+    // The network's accounts are login names: on a directory whose users are
+    // named by their full names the login name finds the same entry, in its
+    // own container only.
+    EXPECT_EQ(baseClass(ctx, "VossbeckT.Sales.Acme"), "User");
+    EXPECT_EQ(baseClass(ctx, "VossbeckT.North.Sales.Acme"), "error -601");
+    EXPECT_EQ(baseClass(ctx, "Vossbeck*.Sales.Acme"), "error -601");
 
     auto sales = list(ctx, "Sales.Acme");
     for (const std::string& expected :
