@@ -28,13 +28,6 @@ std::string_view view(const berval& bv) {
     return {bv.bv_val, bv.bv_len};
 }
 
-std::string lowerAscii(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
-
 // The length of the UTF-8 sequence at text[at], or 0 when none starts
 // there (stray continuation bytes, overlong forms, surrogates, values past
 // U+10FFFF, sequences cut short).
@@ -150,6 +143,10 @@ DirectoryBuilder::DirectoryBuilder(Schema schema, std::string source, bool schem
         }
     }
     if (schema_.mapped()) {
+        // Only a mapping with a field of the owner form reads owner values.
+        if (std::any_of(ownerFields_.begin(), ownerFields_.end(),
+                        [](const auto& fields) { return !fields.empty(); }))
+            ownerAttribute_ = schema_.attributeByLdapName("owner");
         for (ClassId c = 0; c < schema_.classCount(); ++c) {
             for (const std::string& type : schema_.searchTypes({c})) {
                 if (const auto at = schema_.attributeByLdapName(type))
@@ -442,7 +439,7 @@ void DirectoryBuilder::addDerivedValues(EntryId id, ClassId cls,
                 if (!folded.empty()) altNames_.emplace_back(store(folded), id);
             }
         }
-        if (lowerAscii(attributes[a].type) == "owner") {
+        if (ownerAttribute_ && type == *ownerAttribute_) {
             for (std::string_view value : attributes[a].values) owners_.emplace_back(id, value);
         }
     }

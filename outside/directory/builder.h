@@ -18,6 +18,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -136,6 +137,7 @@ private:
     // The DNs, as written, of the entries an owner value may name: an owner
     // is nearly always spelled as its entry's own "dn:" line.
     std::unordered_map<std::string, EntryId> ownedDns_;
+    std::optional<AttributeId> ownerAttribute_;
     std::vector<std::pair<Directory::TextRef, EntryId>> altNames_;
 };
 

@@ -613,9 +613,14 @@ void Schema::applyMapping() {
         attributes_.push_back(std::move(type));
     }
 
-    for (const ClassMapping& mapped : mapping.classes)
+    for (const ClassMapping& mapped : mapping.classes) {
         for (const std::string& type : mapped.searchTypes)
             if (!attributeByLdapName(type)) addUndeclaredAttribute(type);
+        // The owner form reads the workstations' owner values.
+        for (const FieldMapping& field : mapped.fields)
+            if (field.form == ValueForm::Owner && !attributeByLdapName("owner"))
+                addUndeclaredAttribute("owner");
+    }
 
     // The layouts: the mapping's fields, then the rest of the attribute types
     // of the object classes read as the class, less those that every entry
