@@ -140,6 +140,10 @@ TEST(Schema, LdapsTopStaysTopWhateverItsOid) {
     const Schema renamed = Schema::parse({}, {"( 2.5.6.0 NAME 'top' X-KTR-NAME 'Use=' )"});
     EXPECT_EQ(renamed.objectClass(renamed.topClass()).name, "Top");
     EXPECT_FALSE(renamed.findClass("Use="));
+    // Nor when it is known as `top` by its OID alone.
+    const Schema byOid = Schema::parse({}, {"( top STRUCTURAL X-KTR-NAME 'Country' )"});
+    EXPECT_EQ(byOid.topClass(), *byOid.classByLdapName("top"));
+    EXPECT_EQ(byOid.objectClass(byOid.topClass()).name, "Top");
 }
 
 TEST(Schema, AClassNamedTopTakesThePlaceOfLdapsTop) {
