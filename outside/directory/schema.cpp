@@ -207,6 +207,9 @@ Schema Schema::parse(const std::vector<std::string_view>& attributeTypes,
                         [](const std::string& name) { return lowerAscii(name) == "top"; });
         const bool claimsTopItself =
             topClaimed && static_cast<std::size_t>(claimsTop - extensions.begin()) == i;
+        // The class that claims the roots' name is called by it as it is
+        // spelt, whatever case its X-KTR-NAME has.
+        if (claimsTopItself) cls.name = "Top";
         if (!claimsTopItself &&
             (isLdapTop || (extensions[i].empty() && lowerAscii(cls.name) == "top"))) {
             if (topClaimed) {

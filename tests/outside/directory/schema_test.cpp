@@ -155,6 +155,11 @@ TEST(Schema, AClassNamedTopTakesThePlaceOfLdapsTop) {
     const ObjectClass& ldapTop = schema.objectClass(*schema.classByLdapName("top"));
     EXPECT_FALSE(ldapTop.named);
     EXPECT_TRUE(schema.inherits(*schema.findClass("User"), *schema.classByLdapName("top")));
+    // Claimed in another case, the name is still spelt "Top".
+    const Schema lower = Schema::parse({}, {"( 2.5.6.0 NAME 'top' ABSTRACT )",
+                                            "( 1.1.9 NAME 'ktrTree' SUP top X-KTR-NAME 'tOP' )"});
+    EXPECT_EQ(lower.topClass(), *lower.classByLdapName("ktrTree"));
+    EXPECT_EQ(lower.objectClass(lower.topClass()).name, "Top");
     // Two classes that both claim the name still clash.
     EXPECT_THROW(Schema::parse({}, {"( 1.1 NAME 'a' X-KTR-NAME 'Top' )",
                                     "( 1.2 NAME 'b' X-KTR-NAME 'top' )"}),
