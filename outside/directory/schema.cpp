@@ -212,11 +212,16 @@ Schema Schema::parse(const std::vector<std::string_view>& attributeTypes,
         // LDAP's `top` by any of its names, whatever its OID and its own
         // X-KTR-NAME: neither the usual name of another standard class's OID
         // nor a name of its own may take the tree roots' name from it.
+        // (Known as `top` by a name or, as a lenient parse allows, its OID.)
         const bool isLdapTop =
+            lowerAscii(cls.oid) == "top" ||
             std::any_of(cls.ldapNames.begin(), cls.ldapNames.end(),
                         [](const std::string& name) { return lowerAscii(name) == "top"; });
         const bool claimsTopItself =
             topClaimed && static_cast<std::size_t>(claimsTop - extensions.begin()) == i;
+        // The class that claims the roots' name is called by it as it is
+        // spelt, whatever case its X-KTR-NAME has.
+        if (claimsTopItself) cls.name = "Top";
         if (mapped) {
             // Known by the mapping's class names; LDAP names stay lookups.
             cls.named = false;

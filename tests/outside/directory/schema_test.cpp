@@ -140,6 +140,10 @@ TEST(Schema, LdapsTopStaysTopWhateverItsOid) {
     const Schema renamed = Schema::parse({}, {"( 2.5.6.0 NAME 'top' X-KTR-NAME 'Use=' )"});
     EXPECT_EQ(renamed.objectClass(renamed.topClass()).name, "Top");
     EXPECT_FALSE(renamed.findClass("Use="));
+    // Nor when it is known as `top` by its OID alone.
+    const Schema byOid = Schema::parse({}, {"( top STRUCTURAL X-KTR-NAME 'Country' )"});
+    EXPECT_EQ(byOid.topClass(), *byOid.classByLdapName("top"));
+    EXPECT_EQ(byOid.objectClass(byOid.topClass()).name, "Top");
 }
 
 TEST(Schema, AClassNamedTopTakesThePlaceOfLdapsTop) {
@@ -151,6 +155,11 @@ TEST(Schema, AClassNamedTopTakesThePlaceOfLdapsTop) {
     const ObjectClass& ldapTop = schema.objectClass(*schema.classByLdapName("top"));
     EXPECT_FALSE(ldapTop.named);
     EXPECT_TRUE(schema.inherits(*schema.findClass("User"), *schema.classByLdapName("top")));
+    // Claimed in another case, the name is still spelt "Top".
+    const Schema lower = Schema::parse({}, {"( 2.5.6.0 NAME 'top' ABSTRACT )",
+                                            "( 1.1.9 NAME 'ktrTree' SUP top X-KTR-NAME 'tOP' )"});
+    EXPECT_EQ(lower.topClass(), *lower.classByLdapName("ktrTree"));
+    EXPECT_EQ(lower.objectClass(lower.topClass()).name, "Top");
     // Two classes that both claim the name still clash.
     EXPECT_THROW(Schema::parse({}, {"( 1.1 NAME 'a' X-KTR-NAME 'Top' )",
                                     "( 1.2 NAME 'b' X-KTR-NAME 'top' )"}),
