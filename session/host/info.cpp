@@ -65,13 +65,28 @@ std::vector<std::string> pageLines(const reg::ClassStores& registration, std::st
     return lines;
 }
 
+// The registration of a ProgID; nullopt when it has none.
+auto classOf(const reg::ClassStores& registration, std::string_view progId) {
+    const auto clsid = registration.clsidFromProgId(progId);
+    return clsid ? registration.findClass(*clsid) : std::nullopt;
+}
+
+// The same, saying on err where it was looked for when there is none.
+auto registeredClass(const reg::ClassStores& registration, std::string_view progId,
+                     std::ostream& err) {
+    auto cls = classOf(registration, progId);
+    if (!cls)
+        err << "quillon-host: " << progId << " is not registered (looked in "
+            << registration.describe() << ")\n";
+    return cls;
+}
+
 }  // namespace
 
 std::optional<platform::automation::TypeLibrary> typeLibraryOf(std::string_view progId) {
     try {
         const reg::ClassStores registration = reg::ClassStores::openDefault();
-        const auto clsid = registration.clsidFromProgId(progId);
-        const auto cls = clsid ? registration.findClass(*clsid) : std::nullopt;
+        const auto cls = classOf(registration, progId);
         if (!cls || cls->typeLibrary.empty()) return std::nullopt;
         return platform::automation::loadTypeLibrary(registration, cls->typeLibrary, cls->version);
     } catch (const std::runtime_error&) {
@@ -83,13 +98,8 @@ std::optional<platform::automation::TypeLibrary> typeLibraryOf(std::string_view 
 int printMembers(std::string_view progId, std::string_view part, std::ostream& out,
                  std::ostream& err) {
     const reg::ClassStores registration = reg::ClassStores::openDefault();
-    const auto clsid = registration.clsidFromProgId(progId);
-    const auto cls = clsid ? registration.findClass(*clsid) : std::nullopt;
-    if (!cls) {
-        err << "quillon-host: " << progId << " is not registered (looked in "
-            << registration.describe() << ")\n";
-        return 1;
-    }
+    const auto cls = registeredClass(registration, progId, err);
+    if (!cls) return 1;
     std::optional<platform::automation::TypeLibrary> library;
     if (!cls->typeLibrary.empty()) {
         try {
@@ -137,13 +147,8 @@ int printMembers(std::string_view progId, std::string_view part, std::ostream& o
 
 int printInfo(std::string_view progId, std::ostream& out, std::ostream& err) {
     const reg::ClassStores registration = reg::ClassStores::openDefault();
-    const auto clsid = registration.clsidFromProgId(progId);
-    const auto cls = clsid ? registration.findClass(*clsid) : std::nullopt;
-    if (!cls) {
-        err << "quillon-host: " << progId << " is not registered (looked in "
-            << registration.describe() << ")\n";
-        return 1;
-    }
+    const auto cls = registeredClass(registration, progId, err);
+    if (!cls) return 1;
 
     field(out, "ProgID", cls->progId.empty() ? std::string(progId) : cls->progId);
     if (!cls->versionIndependentProgId.empty())
