@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 
 #include "fixtures.h"
 #include "outside/directory/ldif.h"
@@ -342,4 +343,33 @@ TEST(StandardExport, AnEntryBeforeItsParentWaitsForIt) {
     ASSERT_FALSE(orphan.ok());
     EXPECT_NE(orphan.error.message.find("ou=Gone,dc=C"), std::string::npos) << orphan.error.message;
     EXPECT_NE(orphan.error.message.find("(line 4)"), std::string::npos) << orphan.error.message;
+}
+
+TEST(MappingFile, HostNamesAreResolvedWhenReadAndANameThatDoesNotResolveGivesNone) {
+    const auto dir = testsupport::freshDir("mapping");
+    testsupport::writeFile(dir / "names.ini",
+                           "[Workstation]\n"
+                           "classes = device\n"
+                           "field = RJ:Network Address = dNSHostName, hostname\n"
+                           "[User]\n"
+                           "classes = person\n");
+    LoadLimits limits;
+    limits.mapping.value = (dir / "names.ini").string();
+    const auto path = writeLdif(
+        "dn: dc=C\nobjectClass: domain\n\n"
+        "dn: cn=Here,dc=C\nobjectClass: device\ndNSHostName: localhost\n\n"
+        "dn: cn=Gone,dc=C\nobjectClass: device\n"
+        "dNSHostName: no-such-host.invalid\n");
+    SourceOptions options;
+    options.limits = limits;
+    const auto source = openSource(path.string(), options);
+    const auto field = source->schema()->findAttribute("RJ:Network Address");
+    ASSERT_TRUE(field);
+    const EntryPtr here = source->find("KTR:\\\\C\\Here");
+    ASSERT_TRUE(here);
+    EXPECT_THAT(here->values(*field), testing::Contains("TCP 127.0.0.1"));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(source->find("KTR:\\\\C\\Gone")->values(*field).empty());
+    // A name server that does not answer costs at most the second it is given.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
 }
