@@ -24,8 +24,13 @@ Connection openConnection(const ConnectionSettings& settings) {
     timeval timeout{static_cast<time_t>(ms / 1000), static_cast<suseconds_t>(ms % 1000 * 1000)};
     ldap_set_option(ld.get(), LDAP_OPT_NETWORK_TIMEOUT, &timeout);
     ldap_set_option(ld.get(), LDAP_OPT_TIMEOUT, &timeout);
-    if (!settings.caCertificateFile.empty()) {
+    if (!settings.caCertificateFile.empty())
         ldap_set_option(ld.get(), LDAP_OPT_X_TLS_CACERTFILE, settings.caCertificateFile.c_str());
+    if (!settings.certificateFile.empty()) {
+        ldap_set_option(ld.get(), LDAP_OPT_X_TLS_CERTFILE, settings.certificateFile.c_str());
+        ldap_set_option(ld.get(), LDAP_OPT_X_TLS_KEYFILE, settings.keyFile.c_str());
+    }
+    if (!settings.caCertificateFile.empty() || !settings.certificateFile.empty()) {
         const int isServer = 0;
         ldap_set_option(ld.get(), LDAP_OPT_X_TLS_NEWCTX, &isServer);
     }

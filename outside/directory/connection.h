@@ -23,6 +23,9 @@ struct ConnectionSettings {
     // A CA certificate (PEM) that the server's certificate may chain to, in
     // addition to the system's trusted ones.
     std::string caCertificateFile;
+    // A client certificate and its key (PEM), shown to the server in TLS.
+    std::string certificateFile;
+    std::string keyFile;
     // The longest wait for the connection and for each answer.
     std::chrono::milliseconds timeout{10000};
 };

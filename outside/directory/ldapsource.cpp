@@ -515,10 +515,12 @@ private:
     void connect() {
         LdapPtr ld;
         try {
-            ld = openConnection({.server = url_.server,
-                                 .startTls = url_.startTls,
-                                 .caCertificateFile = options_.caCertificateFile,
-                                 .timeout = options_.timeout});
+            ConnectionSettings settings;
+            settings.server = url_.server;
+            settings.startTls = url_.startTls;
+            settings.caCertificateFile = options_.caCertificateFile;
+            settings.timeout = options_.timeout;
+            ld = openConnection(settings);
         } catch (const ConnectionError& e) {
             throw SourceLost(describe(e.what()));
         }
