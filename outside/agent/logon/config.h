@@ -57,7 +57,7 @@ struct Config {
     std::chrono::milliseconds timeout{2000};
     std::vector<std::string> skipServices{"cron", "su", "sudo", "systemd-user"};
     std::string logFile;
-    std::string runDir = "/run/tolvane";
+    std::string runDir = "/var/lib/tolvane/logon";
 };
 
 // A configuration that cannot be used; what() names the file (and the line).

@@ -195,7 +195,7 @@ Outcome bounded(Work work, Clock::time_point deadline, const std::string& what) 
     }).detach();
     std::unique_lock lock(shared->mutex);
     if (!shared->done.wait_until(lock, deadline, [&] { return shared->outcome.has_value(); }))
-        return {false, "gave up: " + what + " was not done within the timeout"};
+        return {false, "gave up: the directory did not answer within the timeout (" + what + ")"};
     return *shared->outcome;
 }
 

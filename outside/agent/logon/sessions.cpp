@@ -40,6 +40,7 @@ std::optional<Record> readRecord(const fs::path& path) {
     long long pid = 0;
     if (!(in >> pid >> r.leader.startTime >> r.count) || pid <= 0 || r.count <= 0)
         return std::nullopt;
+    in >> r.leader.boot;
     r.leader.pid = static_cast<pid_t>(pid);
     return r;
 }
@@ -48,10 +49,21 @@ std::string errorText(const std::string& what, const fs::path& path) {
     return what + " " + path.string() + ": " + std::strerror(errno);
 }
 
+std::string recordText(const Record& r) {
+    return std::to_string(r.leader.pid) + " " + std::to_string(r.leader.startTime) + " " +
+           std::to_string(r.count) + " " + r.leader.boot + "\n";
+}
+
 }  // namespace
 
+std::string currentBoot() {
+    std::string boot = readWhole("/proc/sys/kernel/random/boot_id");
+    while (!boot.empty() && (boot.back() == '\n' || boot.back() == ' ')) boot.pop_back();
+    return boot;
+}
+
 Leader leaderOf(pid_t pid) {
-    Leader leader{pid, 0};
+    Leader leader{pid, 0, currentBoot()};
     // Field 22 of /proc/PID/stat, counted after the command name, which may
     // itself hold spaces and parentheses.
     const std::string stat = readWhole("/proc/" + std::to_string(pid) + "/stat");
@@ -66,6 +78,7 @@ Leader leaderOf(pid_t pid) {
 
 bool alive(const Leader& leader) {
     if (leader.pid <= 0) return false;
+    if (!leader.boot.empty() && leader.boot != currentBoot()) return false;
     if (::kill(leader.pid, 0) != 0 && errno == ESRCH) return false;
     const Leader now = leaderOf(leader.pid);
     // A process that ended but was not yet reaped is a zombie with no session.
@@ -77,6 +90,8 @@ bool alive(const Leader& leader) {
 }
 
 SessionStore::SessionStore(fs::path runDir) : dir_(std::move(runDir)) {
+    std::error_code ec;
+    if (dir_.has_parent_path()) fs::create_directories(dir_.parent_path(), ec);
     if (::mkdir(dir_.c_str(), 0700) != 0 && errno != EEXIST)
         throw StoreError(errorText("cannot make the run folder", dir_));
     struct stat info {};
@@ -159,16 +174,15 @@ int SessionStore::open(const std::string& user, const std::string& session, cons
     // A record left by a dead leader of the same session name starts anew.
     if (auto old = readRecord(path); old && alive(old->leader)) record.count = old->count;
     record.count++;
-    write(path, std::to_string(record.leader.pid) + " " + std::to_string(record.leader.startTime) +
-                    " " + std::to_string(record.count) + "\n");
+    write(path, recordText(record));
     return live(user);
 }
 
 int SessionStore::close(const std::string& user, const std::string& session) {
     const fs::path path = userDir(user) / (kSessionPrefix + fileName(session));
     if (auto old = readRecord(path); old && old->count > 1 && alive(old->leader)) {
-        write(path, std::to_string(old->leader.pid) + " " + std::to_string(old->leader.startTime) +
-                        " " + std::to_string(old->count - 1) + "\n");
+        old->count--;
+        write(path, recordText(*old));
     } else {
         ::unlink(path.c_str());
     }

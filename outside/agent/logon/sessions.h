@@ -1,5 +1,7 @@
-// The sessions this workstation has published, kept under the run folder
-// (/run/tolvane), never in the directory: per user a folder with one record
+// The sessions this workstation has published, kept under the state folder
+// (/var/lib/tolvane/logon, which survives a reboot, unlike /run: the sweep
+// at boot must still know what the sessions that a power cut ended had
+// published), never in the directory: per user a folder with one record
 // per session (its leader's process ID and start time, and how often it was
 // opened) and the value that was published for the user. A value stays
 // published while one of the user's sessions lives; a session whose leader
@@ -26,11 +28,15 @@ public:
 };
 
 // The process that holds a session open, told apart from a later process
-// with the same ID by its start time.
+// with the same ID by its start time and the boot it was started in (the
+// records outlive a crash or a power cut, which the sweep at the next boot
+// cleans up after).
 struct Leader {
     pid_t pid = 0;
     unsigned long long startTime = 0;  // clock ticks after boot; 0: unknown
+    std::string boot;                  // the kernel's boot ID; empty: unknown
 };
+std::string currentBoot();
 Leader leaderOf(pid_t pid);
 bool alive(const Leader& leader);
 
