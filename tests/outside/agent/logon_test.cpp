@@ -23,95 +23,19 @@
 #include <sstream>
 
 #include "outside/directory/source.h"
+#include "pam_session.h"
 #include "testsupport/slapd.h"
 #include "testsupport/testsupport.h"
 
 namespace {
 
 using namespace testsupport;
+using logontest::Driver;
+using logontest::lines;
 namespace fs = std::filesystem;
 namespace dir = outside::directory;
 
 constexpr const char* kHere = "TCP 127.0.0.1";
-
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        if (!line.empty()) out.push_back(line);
-    return out;
-}
-
-// A PAM application holding sessions: the process pam_exec's children see
-// as their parent, i.e. the sessions' leader.
-class Driver {
-public:
-    explicit Driver(const fs::path& confdir) {
-        int in[2], out[2];
-        if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0)
-            throw std::runtime_error("pipe");
-        pid_ = fork();
-        if (pid_ == 0) {
-            dup2(in[0], 0);
-            dup2(out[1], 1);
-            ::close(in[1]);
-            ::close(out[0]);
-            const std::string program = (binDir() / "pam_driver").string();
-            execl(program.c_str(), program.c_str(), confdir.c_str(), nullptr);
-            _exit(127);
-        }
-        ::close(in[0]);
-        ::close(out[1]);
-        to_ = in[1];
-        from_ = out[0];
-    }
-    ~Driver() {
-        ::close(to_);
-        ::close(from_);
-        if (pid_ > 0) waitpid(pid_, nullptr, 0);
-    }
-    Driver(const Driver&) = delete;
-    Driver& operator=(const Driver&) = delete;
-
-    struct Answer {
-        int status = -1;
-        long ms = -1;
-    };
-    void send(const std::string& command) {
-        const std::string line = command + "\n";
-        ASSERT_EQ(write(to_, line.data(), line.size()), static_cast<ssize_t>(line.size()));
-    }
-    Answer receive() {
-        std::string line;
-        char ch = 0;
-        while (read(from_, &ch, 1) == 1 && ch != '\n') line += ch;
-        std::istringstream in(line);
-        std::string id;
-        Answer answer;
-        in >> id >> answer.status >> answer.ms;
-        return answer;
-    }
-    Answer run(const std::string& command) {
-        send(command);
-        return receive();
-    }
-    Answer open(const std::string& id, const std::string& user,
-                const std::string& service = "login") {
-        return run("open " + id + " " + service + " " + user + " pts/" + id);
-    }
-    Answer close(const std::string& id) { return run("close " + id); }
-    // Ends it the way a crash does: no session is closed.
-    void kill() {
-        ::kill(pid_, SIGKILL);
-        waitpid(pid_, nullptr, 0);
-        pid_ = -1;
-    }
-
-private:
-    pid_t pid_ = -1;
-    int to_ = -1;
-    int from_ = -1;
-};
 
 // A workstation of a site: a private server with the publisher's rights,
 // the publisher's configuration, PAM configuration, run folder and log.
