@@ -100,7 +100,8 @@ public:
     }
 
     // A user's "Network Address" as the directory control reads it.
-    std::vector<std::string> controlAddresses(const std::string& fullName) {
+    std::vector<std::string> controlAddresses(const std::string& fullName,
+                                              const std::string& field = "Network Address") {
         dir::SourceOptions options;
         options.credentials = {server_.bindDn(), server_.password()};
         const auto source = dir::openSource(server_.url(), options);
@@ -109,7 +110,7 @@ public:
             ADD_FAILURE() << "no entry " << fullName;
             return {};
         }
-        const auto attribute = entry->schema()->findAttribute("Network Address");
+        const auto attribute = entry->schema()->findAttribute(field);
         if (!attribute) return {};
         auto out = entry->values(*attribute);
         std::sort(out.begin(), out.end());
@@ -155,6 +156,9 @@ TEST(LogonKtr, OpenPublishesTheAddressAndCloseTakesItAwayAgain) {
 
     EXPECT_EQ(pam.open("1", kKtrUser).status, 0);
     EXPECT_EQ(site.controlAddresses(kKtrName), (std::vector<std::string>{kKtrIpx, kHere}));
+    // It names this machine's workstation.
+    EXPECT_EQ(site.controlAddresses("KTR:\\\\CorpTree\\tvn-logon-host", "RJ:Network Address"),
+              (std::vector<std::string>{kHere}));
     EXPECT_EQ(pam.close("1").status, 0);
     EXPECT_EQ(site.values(kKtrDn, "networkAddress"), (std::vector<std::string>{kKtrIpx}));
     EXPECT_EQ(site.logLines().size(), 2u);
