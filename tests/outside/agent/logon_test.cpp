@@ -156,8 +156,8 @@ TEST(LogonKtr, OpenPublishesTheAddressAndCloseTakesItAwayAgain) {
 
     EXPECT_EQ(pam.open("1", kKtrUser).status, 0);
     EXPECT_EQ(site.controlAddresses(kKtrName), (std::vector<std::string>{kKtrIpx, kHere}));
-    // It names this machine's workstation.
-    EXPECT_EQ(site.controlAddresses("KTR:\\\\CorpTree\\tvn-logon-host", "RJ:Network Address"),
+    // It names this machine's workstation (the demo's LOCALHOST).
+    EXPECT_EQ(site.controlAddresses("KTR:\\\\CorpTree\\Acme\\IT\\LOCALHOST", "RJ:Network Address"),
               (std::vector<std::string>{kHere}));
     EXPECT_EQ(pam.close("1").status, 0);
     EXPECT_EQ(site.values(kKtrDn, "networkAddress"), (std::vector<std::string>{kKtrIpx}));
