@@ -1,4 +1,4 @@
-# The Debian packages tolvane and tolvane-demo (cpack -G DEB in a build
+# The Debian packages tolvane, tolvane-logon and tolvane-demo (cpack -G DEB in a build
 # configured with CMAKE_INSTALL_PREFIX=/usr; scripts/package does both).
 set(TVN_MAINTAINER "Tolvane team <tolvane@example.org>")
 
@@ -10,8 +10,8 @@ add_custom_command(OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/changelog.Debian.gz
     DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/changelog
     VERBATIM)
 add_custom_target(debian_changelog ALL DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/changelog.Debian.gz)
-set(doc_components tolvane demo)
-set(doc_packages tolvane tolvane-demo)
+set(doc_components tolvane logon demo)
+set(doc_packages tolvane tolvane-logon tolvane-demo)
 foreach(component package IN ZIP_LISTS doc_components doc_packages)
     install(FILES copyright ${CMAKE_CURRENT_BINARY_DIR}/changelog.Debian.gz
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${package} COMPONENT ${component})
@@ -32,7 +32,7 @@ set(CPACK_PACKAGE_CONTACT ${TVN_MAINTAINER})
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION}.0)
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
 set(CPACK_STRIP_FILES ON)
-set(CPACK_COMPONENTS_ALL tolvane demo)
+set(CPACK_COMPONENTS_ALL tolvane logon demo)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
@@ -71,5 +71,25 @@ servers, the network client's session and a console stand-in that records
 the command lines it is started with. The tolvane-demo command runs the
 installed Tolvane against them.")
 set(CPACK_DEBIAN_DEMO_PACKAGE_DEPENDS "tolvane (= ${PROJECT_VERSION}.0-1)")
+
+set(CPACK_DEBIAN_LOGON_PACKAGE_NAME tolvane-logon)
+set(CPACK_DEBIAN_LOGON_PACKAGE_SECTION admin)
+set(CPACK_COMPONENT_LOGON_DESCRIPTION
+    "login publisher for workstations managed with Tolvane
+tolvane-logon, run by pam_exec at every login and logout, publishes which
+user is logged in at this workstation into the directory (OpenLDAP with the
+standard schemas, Active Directory, or a directory written for Tolvane), so
+that the administrator's tool finds the user's workstation. The workstation
+binds as itself; a login never waits on it longer than a timeout, and never
+fails because of it.
+
+The PAM profile stays disabled until the administrator enables it with
+pam-auth-update --enable tolvane. The systemd unit tolvane-logon-sweep
+removes at boot what sessions ended by a crash left published.")
+set(CPACK_DEBIAN_LOGON_PACKAGE_RECOMMENDS "libpam-runtime")
+set(CPACK_DEBIAN_LOGON_PACKAGE_CONTROL_EXTRA
+    ${CMAKE_CURRENT_SOURCE_DIR}/logon/conffiles
+    ${CMAKE_CURRENT_SOURCE_DIR}/logon/prerm)
+set(CPACK_DEBIAN_LOGON_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 include(CPack)

@@ -17,7 +17,8 @@ address, so that a user's address names one workstation. The random IP addresses
 have three-digit octets after the first (10.1xx.1xx.1xx); two fixed workstations in
 Acme/IT, WS118 at 10.101.140.50 and WS119 at 10.101.140.5, show that the lookup
 matches whole addresses: the user ProkschW at 10.101.140.5 is at WS119, although
-WS118's address begins with his.
+WS118's address begins with his. LOCALHOST in Acme/IT at 127.0.0.1 is this machine,
+where a login published by hand with tolvane-logon lands.
 
 Usage: scripts/gen-demo-directory.py [output-folder]   (default: demo/)
 """
@@ -696,6 +697,18 @@ def build_corp(gen):
                      ["TCP 10.101.140.5"])
     make_user(gen, tree, it, "ProkschW", "Wolfram", "Proksch", ["TCP 10.101.140.5"],
               title="Network Engineer", note="Sits next to WS118; works at WS119.")
+    # This machine, for a login that tolvane-logon publishes by hand on the
+    # demo ("TCP 127.0.0.1"): fixed values only, so that the random data of
+    # LabTree, made after this tree, stays as it was.
+    dn = "cn=LOCALHOST," + dn_of(tree, it.path)
+    addrs = ["TCP 127.0.0.1"]
+    gen.ips.add("127.0.0.1")
+    entry = Entry(dn, ["ktrWorkstation"],
+                  [("cn", "LOCALHOST"),
+                   ("description", "This machine: where tolvane-logon publishes by hand"),
+                   ("l", it.site.location)] + [("rjNetworkAddress", a) for a in addrs])
+    tree.entries.append(entry)
+    tree.ws_by_name["LOCALHOST"] = (dn, addrs, entry)
     return tree
 
 

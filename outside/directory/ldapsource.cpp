@@ -10,8 +10,6 @@
 // call; when that fails too, the call throws SourceLost. Credentials are
 // used for the bind and kept nowhere else: no message names them.
 #include <ldap.h>
-#include <pthread.h>
-#include <signal.h>
 
 #include <algorithm>
 #include <map>
@@ -21,6 +19,7 @@
 #include <utility>
 
 #include "outside/directory/builder.h"
+#include "outside/directory/connection.h"
 #include "outside/directory/fullname.h"
 #include "outside/directory/hostnames.h"
 #include "outside/directory/ldapwatch.h"
@@ -48,44 +47,6 @@ struct Dropped {
     int code;
 };
 
-// libldap's TLS layer may write to a connection that the server has closed;
-// the SIGPIPE that follows must not end the program that loaded us. While a
-// guard lives, SIGPIPE is blocked on this thread, and one that arrived is
-// taken away before the guard unblocks it again.
-class PipeGuard {
-public:
-    PipeGuard() {
-        sigemptyset(&pipe_);
-        sigaddset(&pipe_, SIGPIPE);
-        sigset_t pending;
-        sigpending(&pending);
-        wasPending_ = sigismember(&pending, SIGPIPE) == 1;
-        pthread_sigmask(SIG_BLOCK, &pipe_, &old_);
-    }
-    ~PipeGuard() {
-        sigset_t pending;
-        sigpending(&pending);
-        if (!wasPending_ && sigismember(&pending, SIGPIPE) == 1) {
-            const timespec now{0, 0};
-            sigtimedwait(&pipe_, nullptr, &now);
-        }
-        pthread_sigmask(SIG_SETMASK, &old_, nullptr);
-    }
-    PipeGuard(const PipeGuard&) = delete;
-    PipeGuard& operator=(const PipeGuard&) = delete;
-
-private:
-    sigset_t pipe_;
-    sigset_t old_;
-    bool wasPending_ = false;
-};
-
-struct LdapFree {
-    void operator()(LDAP* ld) const {
-        PipeGuard quiet;
-        ldap_unbind_ext_s(ld, nullptr, nullptr);
-    }
-};
 struct MessageFree {
     void operator()(LDAPMessage* m) const { ldap_msgfree(m); }
 };
@@ -95,7 +56,7 @@ struct DnFree {
 struct UrlFree {
     void operator()(LDAPURLDesc* url) const { ldap_free_urldesc(url); }
 };
-using LdapPtr = std::unique_ptr<LDAP, LdapFree>;
+using LdapPtr = Connection;
 using MessagePtr = std::unique_ptr<LDAPMessage, MessageFree>;
 
 std::string lowerAscii(std::string_view text) {
@@ -560,32 +521,16 @@ private:
     }
 
     // StartTLS that failed: the server said it would start TLS (else the
-    // answer is its own error) and then the handshake failed on our side,
-    // which checks the certificate.
-    std::string startTlsFailure(LDAP* ld, int code) const {
+    // answer is its own error, in fallback) and then the handshake failed on
+    // our side, which checks the certificate.
+    std::string startTlsFailure(int code, const std::string& fallback) const {
         if (code == LDAP_TIMEOUT || watch_.timedOut()) return notAnswered();
         if (code == LDAP_CONNECT_ERROR && !watch_.closedByServer())
             return std::string("StartTLS failed: the server's certificate is not trusted") +
                    kTrustHint;
         if (code == LDAP_SERVER_DOWN || code == LDAP_CONNECT_ERROR)
             return "StartTLS failed: the server closed the connection";
-        return "StartTLS failed: " + serverError(ld, code);
-    }
-
-    std::string serverError(LDAP* ld, int code) const {
-        std::string text = ldap_err2string(code);
-        char* diagnostic = nullptr;
-        if (ld &&
-            ldap_get_option(ld, LDAP_OPT_DIAGNOSTIC_MESSAGE, &diagnostic) == LDAP_OPT_SUCCESS &&
-            diagnostic) {
-            // libldap leaves "(unknown error code)" where it has nothing to say.
-            const std::string_view said = diagnostic;
-            if (!said.empty() && said != "(unknown error code)")
-                text +=
-                    said.front() == '(' ? " " + std::string(said) : " (" + std::string(said) + ")";
-            ldap_memfree(diagnostic);
-        }
-        return text;
+        return fallback;
     }
 
     // Runs op on an open connection; reconnects once when the connection
@@ -624,50 +569,30 @@ private:
     }
 
     void connect() {
-        LDAP* raw = nullptr;
-        if (ldap_initialize(&raw, url_.server.c_str()) != LDAP_SUCCESS || !raw)
-            throw SourceLost(describe("cannot use this server address"));
-        LdapPtr ld(raw);
-        watch_.install(ld.get());
-        watch_.reset();
-        const int version = LDAP_VERSION3;
-        ldap_set_option(ld.get(), LDAP_OPT_PROTOCOL_VERSION, &version);
-        ldap_set_option(ld.get(), LDAP_OPT_REFERRALS, LDAP_OPT_OFF);
-        const int never = LDAP_DEREF_NEVER;
-        ldap_set_option(ld.get(), LDAP_OPT_DEREF, &never);
-        timeval timeout{static_cast<time_t>(options_.timeout.count()), 0};
-        ldap_set_option(ld.get(), LDAP_OPT_NETWORK_TIMEOUT, &timeout);
-        ldap_set_option(ld.get(), LDAP_OPT_TIMEOUT, &timeout);
-        if (!options_.caCertificateFile.empty()) {
-            ldap_set_option(ld.get(), LDAP_OPT_X_TLS_CACERTFILE,
-                            options_.caCertificateFile.c_str());
-            const int isServer = 0;
-            ldap_set_option(ld.get(), LDAP_OPT_X_TLS_NEWCTX, &isServer);
+        LdapPtr ld;
+        try {
+            ConnectionSettings settings;
+            settings.server = url_.server;
+            settings.startTls = url_.startTls;
+            settings.caCertificateFile = options_.caCertificateFile;
+            settings.timeout = options_.timeout;
+            settings.watch = &watch_;
+            ld = openConnection(settings);
+        } catch (const ConnectionError& e) {
+            throw SourceLost(
+                describe(e.startTlsCode ? startTlsFailure(e.startTlsCode, e.what()) : e.what()));
         }
-        if (url_.startTls) {
-            const int rc = ldap_start_tls_s(ld.get(), nullptr, nullptr);
-            if (rc != LDAP_SUCCESS) throw SourceLost(describe(startTlsFailure(ld.get(), rc)));
-        }
+        // Without an account, an anonymous bind makes the server be reached now.
         const Credentials& credentials = options_.credentials;
-        if (!credentials.bindDn.empty() || !credentials.password.empty()) {
-            berval password{static_cast<ber_len_t>(credentials.password.size()),
-                            const_cast<char*>(credentials.password.data())};
-            const int rc = ldap_sasl_bind_s(ld.get(), credentials.bindDn.c_str(), LDAP_SASL_SIMPLE,
-                                            &password, nullptr, nullptr, nullptr);
-            if (rc == LDAP_TIMEOUT || watch_.timedOut()) throw SourceLost(describe(notAnswered()));
-            if (rc == LDAP_INVALID_CREDENTIALS)
-                throw SourceLost(
-                    describe("the server refused the bind with the registry values BindDN and "
-                             "BindPassword (" +
-                             std::string(ldap_err2string(rc)) + ")"));
-            if (rc != LDAP_SUCCESS) throw SourceLost(describe(bindFailure(ld.get(), rc)));
-        } else {
-            // Anonymous; an empty simple bind makes the server be reached now.
-            berval none{0, nullptr};
-            const int rc =
-                ldap_sasl_bind_s(ld.get(), "", LDAP_SASL_SIMPLE, &none, nullptr, nullptr, nullptr);
-            if (rc != LDAP_SUCCESS) throw SourceLost(describe(bindFailure(ld.get(), rc)));
-        }
+        const bool account = !credentials.bindDn.empty() || !credentials.password.empty();
+        const int rc = simpleBind(ld.get(), credentials.bindDn, credentials.password);
+        if (rc == LDAP_TIMEOUT || watch_.timedOut()) throw SourceLost(describe(notAnswered()));
+        if (rc == LDAP_INVALID_CREDENTIALS && account)
+            throw SourceLost(
+                describe("the server refused the bind with the registry values BindDN and "
+                         "BindPassword (" +
+                         std::string(ldap_err2string(rc)) + ")"));
+        if (rc != LDAP_SUCCESS) throw SourceLost(describe(bindFailure(ld.get(), rc)));
         if (!schema_) readServer(ld.get());
         ld_ = std::move(ld);
     }

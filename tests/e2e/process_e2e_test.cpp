@@ -120,7 +120,7 @@ TEST_F(TvnProcess, AnUnattendedBuildWritesTheDatabaseOfTheContextAndSavesNothing
              {"/dbbuild=KTR:\\\\CorpTree\\Acme", "/autoclose", "/dbpath=" + onDriveZ(folder)});
     EXPECT_TRUE(storeBytes() == before);
     const std::string expected = expectedDatabase(directory, "o=Acme,dc=CorpTree");
-    EXPECT_EQ(std::count(expected.begin(), expected.end(), '\n'), 151);
+    EXPECT_EQ(std::count(expected.begin(), expected.end(), '\n'), 152);
     EXPECT_TRUE(testsupport::readFile(folder / "CorpTree.lst") == expected);
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
 }

@@ -47,6 +47,16 @@ for file in "$share/Tvn.hlp" "$root/share/applications/tolvane.desktop" \
     [ -f "$file" ] || fail "${file#"$root"/} is not installed"
 done
 [ -d "$share/demo/network/FS1/SYS/PUBLIC/WIN32" ] || fail "the demo network is not installed"
+# The login publisher: the program, its configuration, the PAM profile
+# (disabled by default), the sweep's unit and the manual page.
+[ -x "$root/sbin/tolvane-logon" ] || fail "sbin/tolvane-logon is not installed"
+for file in "$work/root/etc/tolvane/logon.conf" "$root/share/pam-configs/tolvane" \
+    "$work/root/usr/lib/systemd/system/tolvane-logon-sweep.service" \
+    "$root/share/man/man8/tolvane-logon.8.gz" "$root/share/doc/tolvane-logon/copyright"; do
+    [ -f "$file" ] || fail "${file#"$work/root"/} is not installed"
+done
+grep -q '^Default: no$' "$root/share/pam-configs/tolvane" ||
+    fail "the PAM profile would be enabled without the administrator's choice"
 
 # Every installed ELF file finds its libraries relative to itself.
 for file in "$root"/bin/* "$lib"/*; do

@@ -170,7 +170,7 @@ TEST(LdapDemoStandard, WorkstationsAreDevicesWithTheirAddressesAndTheUsersAtThem
     const auto& server = testsupport::Slapd::shared(testsupport::Slapd::Data::Standard);
     const ProgramRun devices = search(server, "dc=CorpTree", "(objectClass=device)", {"cn"});
     ASSERT_EQ(devices.status, 0) << devices.err;
-    EXPECT_EQ(count(devices.out, "\ncn: "), 199u);
+    EXPECT_EQ(count(devices.out, "\ncn: "), 200u);
     const ProgramRun lab = search(server, "dc=LabTree", "(objectClass=device)", {"cn"});
     EXPECT_EQ(count(lab.out, "\ncn: "), 6u);
 

@@ -152,7 +152,8 @@ Slapd::Slapd(const Options& options) : Slapd(freshDir("slapd") / "server", true)
                   options.sizeLimit > 0 ? std::to_string(options.sizeLimit) : "unlimited"},
                  {"LDAP_DEMO_PAGESIZE",
                   options.pageSize > 0 ? std::to_string(options.pageSize) : "unlimited"},
-                 {"LDAP_DEMO_TLS", options.tls ? "1" : "0"}};
+                 {"LDAP_DEMO_TLS", options.tls ? "1" : "0"},
+                 {"LDAP_DEMO_LOGON", options.logon ? "1" : "0"}};
     start();
 }
 
@@ -230,6 +231,14 @@ std::string Slapd::bindDn() const {
 
 std::string Slapd::password() const {
     return readFile(dir_ / "bind-password");
+}
+
+std::string Slapd::logonDn() const {
+    return firstLine(readFile(dir_ / "logon-dn"));
+}
+
+std::string Slapd::logonPassword() const {
+    return readFile(dir_ / "logon-password");
 }
 
 void storeCredentials(const Slapd& server) {

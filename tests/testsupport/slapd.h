@@ -25,6 +25,8 @@ public:
         // The most entries the server puts in one page of a paged search
         // (whatever the client asks for); 0: no limit.
         int pageSize = 0;
+        // The login publisher's write rights and account (LDAP_DEMO_LOGON).
+        bool logon = false;
     };
 
     // A private server in a fresh folder below the private home, started
@@ -48,6 +50,9 @@ public:
     std::string tlsUrl() const;                      // ldaps://127.0.0.1:PORT
     std::string bindDn() const;
     std::string password() const;
+    // The login publisher's account (Options::logon).
+    std::string logonDn() const;
+    std::string logonPassword() const;
     std::filesystem::path caFile() const { return dir_ / "tls" / "ca.pem"; }
     const std::filesystem::path& dir() const { return dir_; }
 
