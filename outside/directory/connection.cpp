@@ -64,8 +64,14 @@ std::string serverError(LDAP* ld, int code) {
         diagnostic) {
         // libldap leaves "(unknown error code)" where it has nothing to say.
         const std::string_view said = diagnostic;
-        if (!said.empty() && said != "(unknown error code)")
-            text += said.front() == '(' ? " " + std::string(said) : " (" + std::string(said) + ")";
+        // Appended piece by piece: GCC 12's optimiser takes one expression of
+        // temporaries for an overlapping copy and fails -Werror=restrict.
+        if (!said.empty() && said != "(unknown error code)") {
+            const bool parenthesised = said.front() == '(';
+            text += parenthesised ? " " : " (";
+            text += said;
+            if (!parenthesised) text += ')';
+        }
         ldap_memfree(diagnostic);
     }
     return text;
