@@ -14,6 +14,8 @@ namespace outside::directory {
 
 using platform::text::appendFolded;
 using platform::text::foldCase;
+using platform::text::isUtf8;
+using platform::text::utf8Length;
 
 namespace {
 
@@ -26,44 +28,6 @@ struct DnFree {
 
 std::string_view view(const berval& bv) {
     return {bv.bv_val, bv.bv_len};
-}
-
-// The length of the UTF-8 sequence at text[at], or 0 when none starts
-// there (stray continuation bytes, overlong forms, surrogates, values past
-// U+10FFFF, sequences cut short).
-std::size_t utf8Length(std::string_view text, std::size_t at) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(at);
-    if (lead < 0x80) return 1;
-    std::size_t length = 0;
-    unsigned char low = 0x80, high = 0xBF;  // bounds of the second byte
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        if (lead == 0xE0) low = 0xA0;
-        if (lead == 0xED) high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        if (lead == 0xF0) low = 0x90;
-        if (lead == 0xF4) high = 0x8F;
-    } else {
-        return 0;
-    }
-    if (at + length > text.size()) return 0;
-    if (byte(at + 1) < low || byte(at + 1) > high) return 0;
-    for (std::size_t i = 2; i < length; ++i)
-        if ((byte(at + i) & 0xC0) != 0x80) return 0;
-    return length;
-}
-
-bool isUtf8(std::string_view text) {
-    for (std::size_t at = 0; at < text.size();) {
-        const std::size_t length = utf8Length(text, at);
-        if (length == 0) return false;
-        at += length;
-    }
-    return true;
 }
 
 // Quoted for a message: control characters and bytes that are not UTF-8

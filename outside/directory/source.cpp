@@ -1,7 +1,9 @@
 // Opening a source by its location: a file path or an LDAP URL.
 #include "outside/directory/source.h"
 
+#include <algorithm>
 #include <cstdint>
+
 #include "outside/directory/sources.h"
 
 #include "platform/text/casefold.h"
@@ -10,29 +12,12 @@ namespace outside::directory {
 
 namespace {
 
+// Text a list can show: UTF-8 without control characters other than white space.
 bool printableUtf8(std::string_view text) {
-    for (std::size_t i = 0; i < text.size();) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c < 0x80) {
-            if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') return false;
-            if (c == 0x7f) return false;
-            ++i;
-            continue;
-        }
-        std::size_t length = c >= 0xf0 ? 4 : c >= 0xe0 ? 3 : c >= 0xc2 ? 2 : 0;
-        if (length == 0 || c > 0xf4 || i + length > text.size()) return false;
-        std::uint32_t code = c & (0xff >> (length + 1));
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xc0) != 0x80) return false;
-            code = (code << 6) | (next & 0x3f);
-        }
-        if ((length == 3 && code < 0x800) || (length == 4 && (code < 0x10000 || code > 0x10ffff)) ||
-            (code >= 0xd800 && code <= 0xdfff))
-            return false;
-        i += length;
-    }
-    return true;
+    return platform::text::isUtf8(text) && std::none_of(text.begin(), text.end(), [](char c) {
+               const auto byte = static_cast<unsigned char>(c);
+               return (byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r') || byte == 0x7f;
+           });
 }
 
 }  // namespace

@@ -19,4 +19,10 @@ bool startsWithIgnoringCase(std::string_view text, std::string_view prefix);
 // Byte offset of the first case-insensitive occurrence of needle in text, or npos.
 std::size_t findIgnoringCase(std::string_view text, std::string_view needle);
 
+// The length of the UTF-8 sequence at text[at], or 0 when none starts
+// there (stray continuation bytes, overlong forms, surrogates, values past
+// U+10FFFF, sequences cut short).
+std::size_t utf8Length(std::string_view text, std::size_t at);
+bool isUtf8(std::string_view text);
+
 }  // namespace platform::text
