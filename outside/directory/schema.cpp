@@ -707,9 +707,7 @@ const Derivation* Schema::derivation(AttributeId attribute, ClassId cls) const {
 std::vector<std::string> Schema::ldapNamesOf(ClassId cls) const {
     std::vector<std::string> names;
     for (ClassId c = 0; c < classes_.size(); ++c) {
-        if (directoryClass(c) != cls ||
-            (c == cls && mapped() && !classes_[c].declared && classes_[c].ldapNames.empty()))
-            continue;
+        if (directoryClass(c) != cls) continue;  // a mapping's own class has no LDAP name
         if (!classes_[c].ldapNames.empty()) {
             names.push_back(classes_[c].ldapNames.front());
         } else if (!classes_[c].oid.empty()) {
