@@ -10,8 +10,10 @@ namespace {
 using e2e::onDriveZ;
 namespace fs = std::filesystem;
 
-class TvnOnLdap : public e2e::TvnProcess {
+// tvn pointed at a server and bound with its account.
+class TvnOnAServer : public e2e::TvnProcess {
 protected:
+    explicit TvnOnAServer(const testsupport::Slapd& server) : server(server) {}
     void SetUp() override {
         TvnProcess::SetUp();
         environmentOverrides["KDDIR_SOURCE"] = QString::fromStdString(server.url());
@@ -19,12 +21,17 @@ protected:
     }
     void TearDown() override { testsupport::forgetCredentials(); }
 
+    const testsupport::Slapd& server;
+};
+
+class TvnOnLdap : public TvnOnAServer {
+protected:
+    TvnOnLdap() : TvnOnAServer(testsupport::Slapd::shared()) {}
+
     e2e::Ended build(const fs::path& folder) {
         return runTvn({"/tree=KTR:\\\\LabTree", "/dbbuild=KTR:\\\\LabTree", "/autoclose",
                        "/dbpath=" + onDriveZ(folder)});
     }
-
-    const testsupport::Slapd& server = testsupport::Slapd::shared();
 };
 
 }  // namespace
@@ -55,16 +62,12 @@ namespace {
 
 // A private server that hands out four entries per search; the demo's
 // LabTree holds six workstations.
-class TvnOnALimitedServer : public e2e::TvnProcess {
+class TvnOnALimitedServer : public TvnOnAServer {
 protected:
-    void SetUp() override {
-        TvnProcess::SetUp();
-        environmentOverrides["KDDIR_SOURCE"] = QString::fromStdString(server.url());
-        testsupport::storeCredentials(server);
-    }
-    void TearDown() override { testsupport::forgetCredentials(); }
-
-    testsupport::Slapd server{{.ldif = {}, .sizeLimit = 4}};
+    // The base keeps the reference and reads the server only in SetUp, when
+    // the member is made.
+    TvnOnALimitedServer() : TvnOnAServer(limited) {}
+    testsupport::Slapd limited{{.ldif = {}, .sizeLimit = 4}};
 };
 
 }  // namespace
