@@ -16,6 +16,7 @@
 #include "platform/forms/keyedlistview.h"
 #include "testsupport/slapd.h"
 #include "testsupport/testsupport.h"
+#include "windowsearch.h"
 
 namespace fs = std::filesystem;
 using testsupport::ScopedEnv;
@@ -63,14 +64,7 @@ protected:
         ASSERT_EQ(testsupport::readFile(dir / "log").find("nothing changed"), std::string::npos)
             << testsupport::readFile(dir / "log");
     }
-    QStringList listed(const QString& typed) {
-        form->resultListFlag = false;
-        form->ImageCombo1->setEditText(typed);
-        form->cmdRC_Click();
-        QStringList texts;
-        for (int i = 0; i < form->lstMultiple->count(); ++i) texts << form->lstMultiple->textAt(i);
-        return texts;
-    }
+    QStringList listed(const QString& typed) { return searchAndList(*form, typed); }
 
     testsupport::Slapd server{options()};
     const fs::path dir = testsupport::freshDir("workstation");

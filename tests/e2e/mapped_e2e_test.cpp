@@ -24,6 +24,7 @@
 #include "testsupport/samba_ad.h"
 #include "testsupport/slapd.h"
 #include "testsupport/testsupport.h"
+#include "windowsearch.h"
 
 namespace fs = std::filesystem;
 using testsupport::ScopedEnv;
@@ -89,14 +90,7 @@ protected:
         form->currentContext = "KTR:\\\\CorpTree";
         form->cmbServerlist->setCurrentText("FS1");
     }
-    QStringList listed(const QString& typed) {
-        form->resultListFlag = false;
-        form->ImageCombo1->setEditText(typed);
-        form->cmdRC_Click();
-        QStringList texts;
-        for (int i = 0; i < form->lstMultiple->count(); ++i) texts << form->lstMultiple->textAt(i);
-        return texts;
-    }
+    QStringList listed(const QString& typed) { return searchAndList(*form, typed); }
     QStringList consoleLog() const {
         if (!fs::exists(log)) return {};
         return QString::fromStdString(testsupport::readFile(log)).split('\n', Qt::SkipEmptyParts);
