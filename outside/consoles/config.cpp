@@ -261,6 +261,27 @@ void readOne(Config& config, const std::string& path) {
 
 }  // namespace
 
+std::vector<Builtin> builtins(const std::string& action) {
+    const std::string inventory =
+        "ssh -p %s -o BatchMode=yes -o ConnectTimeout=10 %a \"hostnamectl; lshw -short\"";
+    const std::string diagnostics =
+        "ssh -p %s -o BatchMode=yes -o ConnectTimeout=10 %a "
+        "\"uptime; free -h; df -h; systemctl --failed --no-pager\"";
+    if (action == "Remote Control")
+        return {{{"xtigervncviewer"}, "xtigervncviewer %a::%v", false},
+                {{"xtightvncviewer"}, "xtightvncviewer %a::%v", false},
+                {{"remmina"}, "remmina -c vnc://%a:%v", false}};
+    if (action == "Remote View")
+        return {{{"xtigervncviewer"}, "xtigervncviewer -ViewOnly %a::%v", false},
+                {{"xtightvncviewer"}, "xtightvncviewer -viewonly %a::%v", false}};
+    if (action == "Remote Execute")
+        return {{{"x-terminal-emulator", "ssh"}, "x-terminal-emulator -e ssh -p %s %a", false}};
+    if (action == "File Transfer") return {{{"xdg-open"}, "xdg-open sftp://%a:%s/", false}};
+    if (action == "Inventory") return {{{"ssh"}, inventory, true}};
+    if (action == "Diagnostics") return {{{"ssh"}, diagnostics, true}};
+    return {};
+}
+
 std::vector<std::string> configFiles() {
     std::vector<std::string> files;
     if (const char* list = std::getenv("CONSOLES_CONF")) {

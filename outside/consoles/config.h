@@ -97,6 +97,16 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A built-in command of an action and the programs it needs.
+struct Builtin {
+    std::vector<std::string> needs;
+    std::string command;
+    bool outputWindow = false;
+};
+// The built-in commands of an action; the first whose programs are
+// installed is used.
+std::vector<Builtin> builtins(const std::string& action);
+
 // The files read by default: CONSOLES_CONF's, or the system's and the user's.
 std::vector<std::string> configFiles();
 

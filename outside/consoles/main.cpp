@@ -307,34 +307,6 @@ bool installed(const std::string& program) {
     return !QStandardPaths::findExecutable(QString::fromStdString(program)).isEmpty();
 }
 
-struct Builtin {
-    std::vector<std::string> needs;  // programs that must be installed
-    std::string command;
-    bool outputWindow = false;
-};
-
-// The built-in commands of an action, the first one installed wins.
-std::vector<Builtin> builtins(const std::string& action) {
-    const std::string inventory =
-        "ssh -p %s -o BatchMode=yes -o ConnectTimeout=10 %a 'hostnamectl; lshw -short'";
-    const std::string diagnostics =
-        "ssh -p %s -o BatchMode=yes -o ConnectTimeout=10 %a "
-        "'uptime; free -h; df -h; systemctl --failed --no-pager'";
-    if (action == "Remote Control")
-        return {{{"xtigervncviewer"}, "xtigervncviewer %a::%v", false},
-                {{"xtightvncviewer"}, "xtightvncviewer %a::%v", false},
-                {{"remmina"}, "remmina -c vnc://%a:%v", false}};
-    if (action == "Remote View")
-        return {{{"xtigervncviewer"}, "xtigervncviewer -ViewOnly %a::%v", false},
-                {{"xtightvncviewer"}, "xtightvncviewer -viewonly %a::%v", false}};
-    if (action == "Remote Execute")
-        return {{{"x-terminal-emulator", "ssh"}, "x-terminal-emulator -e ssh -p %s %a", false}};
-    if (action == "File Transfer") return {{{"xdg-open"}, "xdg-open sftp://%a:%s/", false}};
-    if (action == "Inventory") return {{{"ssh"}, inventory, true}};
-    if (action == "Diagnostics") return {{{"ssh"}, diagnostics, true}};
-    return {};
-}
-
 // What to install when no built-in command is, and how to choose another.
 std::string missingBuiltin(const std::string& action, const std::string& files) {
     std::string needs;
@@ -409,7 +381,7 @@ int Console::run(const std::string& dotted, const std::string& tree, const std::
         command = *setting.command;
         origin = setting.origin;
     } else {
-        for (const Builtin& b : builtins(action_)) {
+        for (const oc::Builtin& b : oc::builtins(action_)) {
             if (!std::all_of(b.needs.begin(), b.needs.end(), installed)) continue;
             command = oc::parseCommand(b.command);
             outputWindow = b.outputWindow;

@@ -3,6 +3,8 @@
 // line.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "outside/consoles/config.h"
 #include "outside/consoles/workstation.h"
 #include "testsupport/testsupport.h"
@@ -164,4 +166,45 @@ TEST(ConsoleNames, EverySplitThatTheDirectoryHoldsIsFoundDeepestFirst) {
     EXPECT_TRUE(oc::fullNamesOf("a.b.c.d.e.f.g.h.NoSuchOrg", "CorpTree", exists).empty());
     EXPECT_LE(asked.size(), 9u);
     EXPECT_TRUE(oc::fullNamesOf("", "CorpTree", exists).empty());
+}
+
+// The installed consoles.conf reads as it stands (all commented out), and
+// with every setting put back in: then it says what the built-in values are.
+TEST(ConsoleConfig, TheInstalledFileDocumentsTheDefaults) {
+    const auto installed = testsupport::sourceDir() / "packaging" / "consoles.conf";
+    EXPECT_TRUE(oc::loadConfig({installed.string()}).actions.empty());
+
+    std::istringstream in(testsupport::readFile(installed));
+    std::string text;
+    for (std::string line; std::getline(in, line);) {
+        // "#[section]" and "#name = value" are settings; "# ..." is prose.
+        if (line.size() > 1 && line[0] == '#' && line[1] != ' ') line.erase(0, 1);
+        text += line + "\n";
+    }
+    const auto uncommented = testsupport::freshDir("conf") / "consoles.conf";
+    testsupport::writeFile(uncommented, text);
+    const oc::Config documented = oc::loadConfig({uncommented.string()});
+    const oc::Config builtin;
+    EXPECT_EQ(documented.vncPort, builtin.vncPort);
+    EXPECT_EQ(documented.sshPort, builtin.sshPort);
+    EXPECT_EQ(documented.connectTimeout, builtin.connectTimeout);
+    EXPECT_EQ(documented.pingPorts, builtin.pingPorts);
+    EXPECT_EQ(documented.pingTries, builtin.pingTries);
+    EXPECT_EQ(documented.pingTimeout, builtin.pingTimeout);
+    for (const char* action : {"Remote Control", "Remote View", "Remote Execute", "File Transfer",
+                               "Chat", "Diagnostics", "Inventory"})
+        EXPECT_TRUE(documented.actions.count(action) && documented.actions.at(action).command)
+            << action;
+}
+
+TEST(ConsoleConfig, TheInstalledFileShowsTheFirstBuiltInCommands) {
+    const std::string text =
+        testsupport::readFile(testsupport::sourceDir() / "packaging" / "consoles.conf");
+    for (const std::string& action : oc::actionNames())
+        for (const oc::Builtin& builtin : oc::builtins(action)) {
+            EXPECT_NE(text.find(builtin.command), std::string::npos) << action;
+            EXPECT_NO_THROW(oc::parseCommand(builtin.command)) << builtin.command;
+        }
+    EXPECT_TRUE(oc::builtins("Chat").empty());
+    EXPECT_TRUE(oc::builtins("Ping").empty());
 }
