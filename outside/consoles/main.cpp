@@ -266,6 +266,14 @@ int Console::runCommand(const std::vector<std::string>& arguments, bool outputWi
     process.setProcessChannelMode(outputWindow ? QProcess::SeparateChannels
                                                : QProcess::ForwardedOutputChannel);
     process.setInputChannelMode(QProcess::ForwardedInputChannel);
+    if (!display_) {
+        // Run without a display (offscreen too), a command gets none either,
+        // so that a viewer never opens on a display the console did not use.
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("DISPLAY");
+        env.remove("WAYLAND_DISPLAY");
+        process.setProcessEnvironment(env);
+    }
     std::string errors;
     QObject::connect(&process, &QProcess::readyReadStandardError, [&] {
         const QByteArray chunk = process.readAllStandardError();

@@ -356,6 +356,27 @@ TEST_F(ConsoleReachTest, PingAnswersOnAnOpenPortAndNotOnAClosedOne) {
     EXPECT_EQ(none.err.count('\n'), 1) << none.err.toStdString();
 }
 
+// With a display the answers are a window (and the same lines on stdout).
+TEST_F(ConsoleReachTest, PingWithADisplayShowsTheAnswersInAWindow) {
+    display_ = localDisplay_;
+    QProcess process;
+    startConsole(process, {kLocalhost, "-nCorpTree", "-cPing"});
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DISPLAY", display_);
+    QProcess xdotool;
+    xdotool.setProcessEnvironment(env);
+    xdotool.start("xdotool", {"search", "--sync", "--name", "Tolvane console - Ping"});
+    EXPECT_TRUE(xdotool.waitForFinished(20000));
+    EXPECT_FALSE(xdotool.readAllStandardOutput().trimmed().isEmpty()) << "no Ping window";
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitCode(), 0);
+    const QString out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    EXPECT_TRUE(out.contains("port " + QString::number(port("ssh-port")) + ": answers ("))
+        << out.toStdString();
+    EXPECT_TRUE(out.contains("port " + QString::number(port("vnc-port")) + ": answers ("))
+        << out.toStdString();
+}
+
 TEST_F(ConsoleReachTest, RemoteExecuteRunsACommandOverSsh) {
     const fs::path marker = work_ / "ran over ssh";
     testsupport::writeFile(conf_, "[Remote Execute]\ncommand = ssh -F \"" + sshConfig() +
