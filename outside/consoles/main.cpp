@@ -118,8 +118,12 @@ void Console::showText(const QString& heading, const QString& text, bool monospa
     layout->addWidget(new QLabel(heading));
     auto* view = new QPlainTextEdit(text);
     view->setReadOnly(true);
-    if (monospace) view->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    view->setMinimumSize(560, 240);
+    if (monospace) {
+        // Tables of a command's output read only with their columns kept.
+        view->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+        view->setLineWrapMode(QPlainTextEdit::NoWrap);
+    }
+    view->setMinimumSize(640, 320);
     layout->addWidget(view);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &window, &QDialog::reject);
