@@ -190,13 +190,17 @@ int Console::ping(const oc::Config& config, const oc::Workstation& ws) {
     auto work = std::async(std::launch::async, [&] {
         return oc::pingPorts(ws.address, config.pingPorts, config.pingTries, timeout);
     });
+    std::string portList;
+    for (const int port : config.pingPorts) {
+        if (!portList.empty()) portList += ", ";
+        portList += std::to_string(port);
+    }
     int answering = 0;
     if (!display_) {
         const std::string report = pingReport(config.pingPorts, work.get(), answering);
         std::printf("%s\n%s", heading.c_str(), report.c_str());
         std::fflush(stdout);
-        if (answering == 0)
-            fail(std::string("the workstation answers on none of the ports it was tried on"));
+        if (answering == 0) fail(heading + " answers on none of the ports " + portList);
         return 0;
     }
     QDialog window;
@@ -229,8 +233,17 @@ int Console::ping(const oc::Config& config, const oc::Workstation& ws) {
     });
     poll.start(50);
     window.exec();
-    if (poll.isActive()) work.wait();
-    return answering > 0 ? 0 : 1;
+    if (poll.isActive()) {
+        // Closed before the answers came: they are still said on stdout.
+        poll.stop();
+        const std::string report = pingReport(config.pingPorts, work.get(), answering);
+        std::printf("%s\n%s", heading.c_str(), report.c_str());
+    }
+    if (answering > 0) return 0;
+    // The window has said it; the line is for a log.
+    std::fprintf(stderr, "tolvane-console: Ping: %s answers on none of the ports %s\n",
+                 heading.c_str(), portList.c_str());
+    return 1;
 }
 
 // The last message a program wrote to stderr, on one line: its last line that

@@ -61,7 +61,8 @@ TEST(ConsoleCommand, ValuesStayInTheirWord) {
     v.tree = "Corp Tree";
     v.inventoryServer = "";
     EXPECT_EQ(words("printf [%w] %d %t %i", v),
-              (std::vector<std::string>{"printf", "[" + v.name + "]", v.dotted, "Corp Tree", ""}));
+              (std::vector<std::string>{"printf", std::string("[") + v.name + "]", v.dotted,
+                                        "Corp Tree", ""}));
 }
 
 TEST(ConsoleCommand, RefusesWhatCannotBeAnArgumentList) {
