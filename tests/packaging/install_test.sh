@@ -131,6 +131,16 @@ export UNC_ROOT="$work/network"
 export KDDIR_SOURCE="$share/demo/directory.ldif"
 export KDCLIENT_NETWORK="$share/demo/network.json"
 export KDCLIENT_STATE="$work/run/session.json"
+# The installed console finds a workstation through the installed directory
+# control, and says why it cannot reach it.
+status=0
+CONSOLES_CONF="$work/none.conf" traced console env -u DISPLAY -u WAYLAND_DISPLAY \
+    "$root/bin/tolvane-console" -wHH-WS001.Hamburg.Nordwerk.DE -nCorpTree -cPing || status=$?
+[ "$status" = 1 ] && grep -q "HH-WS001 has no TCP address in the directory" "$work/console.err" || {
+    cat "$work/console.err" >&2
+    fail "the installed tolvane-console ended with $status"
+}
+
 mkdir -p "$work/db"
 dbpath="Z:$(printf '%s' "$work/db" | tr / '\\')"
 traced tvn "$root/bin/tvn" '/dbbuild=KTR:\\CorpTree\Acme' /autoclose "/dbpath=$dbpath" || {
