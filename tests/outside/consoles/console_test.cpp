@@ -119,6 +119,11 @@ protected:
         env.insert("CONSOLE_LOG", QString::fromStdString((work_ / "console.log").string()));
         env.remove("DISPLAY");
         env.remove("WAYLAND_DISPLAY");
+        // Read by sanitizer builds only: Qt's detached threads, as for tvn.
+        std::string lsan = "suppressions=";
+        lsan += (testsupport::sourceDir() / "tests/e2e/lsan.supp").string();
+        lsan += ":print_suppressions=0";
+        env.insert("LSAN_OPTIONS", QString::fromStdString(lsan));
         if (!display_.isEmpty()) {
             env.insert("DISPLAY", display_);
             env.remove("QT_QPA_PLATFORM");
