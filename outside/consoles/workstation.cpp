@@ -53,6 +53,48 @@ std::string text(const QString& s) {
 
 }  // namespace
 
+std::string aliasTarget(const std::string& value) {
+    if (value.rfind("KTR:\\\\", 0) == 0) return value;
+    // A DN: its values top down are the full name's levels, the tree first.
+    std::vector<std::string> levels;
+    std::string level;
+    bool inValue = false;
+    bool skipping = false;  // the further values of a multi-valued RDN
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        const char c = value[i];
+        if (c == '\\' && i + 1 < value.size()) {
+            if (inValue && !skipping)
+                level += value[++i];
+            else
+                ++i;
+        } else if (c == ',') {
+            if (!inValue) return {};
+            levels.push_back(level);
+            level.clear();
+            inValue = skipping = false;
+        } else if (c == '+') {
+            skipping = true;
+        } else if (c == '=' && !inValue) {
+            inValue = true;
+        } else if (inValue && !skipping) {
+            level += c;
+        }
+    }
+    if (!inValue || level.empty()) return {};
+    levels.push_back(level);
+    for (std::string& l : levels) {
+        l.erase(0, l.find_first_not_of(' '));
+        l.erase(l.find_last_not_of(' ') + 1);
+        if (l.empty()) return {};
+    }
+    std::string out = "KTR:\\\\";
+    for (auto it = levels.rbegin(); it != levels.rend(); ++it) {
+        if (it != levels.rbegin()) out += '\\';
+        out += *it;
+    }
+    return out;
+}
+
 std::vector<std::string> fullNamesOf(const std::string& dotted, const std::string& tree,
                                      const EntryExists& exists) {
     std::vector<std::string> found;
@@ -118,10 +160,26 @@ Workstation findWorkstation(const std::string& dotted, const std::string& tree) 
     }
     Workstation out;
     out.fullName = names.front();
-    out.name = out.fullName.substr(out.fullName.rfind('\\') + 1);
     std::vector<std::string> values;
     try {
-        const tvn::KDDirEntry entry = control->OpenEntry(QString::fromStdString(out.fullName));
+        tvn::KDDirEntry entry = control->OpenEntry(QString::fromStdString(out.fullName));
+        // tvn starts a console on an alias of a workstation as on the
+        // workstation itself.
+        if (entry.LayoutName() == "Alias") {
+            const std::string target =
+                aliasTarget(text(entry.GetFieldValue("Aliased Object Name").value(0)));
+            if (target.empty())
+                throw LookupError(std::string("The alias ") + out.fullName +
+                                  " names no entry that can be read.");
+            try {
+                entry = control->OpenEntry(QString::fromStdString(target));
+            } catch (const pa::AutomationError& e) {
+                if (e.code() != kNoSuchObject) throw;
+                throw LookupError(std::string("The alias ") + out.fullName + " names " + target +
+                                  ", which is not in the directory.");
+            }
+            out.fullName = target;
+        }
         for (const QString& value : entry.GetFieldValue("RJ:Network Address"))
             values.push_back(text(value));
         out.address = tcpAddress(values);
@@ -140,6 +198,7 @@ Workstation findWorkstation(const std::string& dotted, const std::string& tree) 
     } catch (const pa::AutomationError& e) {
         throw LookupError(std::string("The directory cannot be read: ") + e.what());
     }
+    out.name = out.fullName.substr(out.fullName.rfind('\\') + 1);
     if (out.address.empty()) {
         std::string held;
         for (const std::string& value : values)

@@ -33,6 +33,12 @@ std::string tcpAddress(const std::vector<std::string>& values);
 // option.
 bool isHostName(const std::string& host);
 
+// The full name an alias's "Aliased Object Name" names: the value itself
+// when it is a full name, else the levels of a DN ("cn=WS042,ou=Sales,
+// o=Acme,dc=CorpTree" is KTR:\\CorpTree\Acme\Sales\WS042). Empty when it
+// is neither.
+std::string aliasTarget(const std::string& value);
+
 // A workstation as the console uses it.
 struct Workstation {
     std::string fullName;

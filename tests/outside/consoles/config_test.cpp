@@ -209,3 +209,14 @@ TEST(ConsoleConfig, TheInstalledFileShowsTheFirstBuiltInCommands) {
     EXPECT_TRUE(oc::builtins("Chat").empty());
     EXPECT_TRUE(oc::builtins("Ping").empty());
 }
+
+TEST(ConsoleNames, AnAliasNamesItsEntryByFullNameOrDn) {
+    EXPECT_EQ(oc::aliasTarget("cn=WS042,ou=Sales,o=Acme,dc=CorpTree"),
+              "KTR:\\\\CorpTree\\Acme\\Sales\\WS042");
+    EXPECT_EQ(oc::aliasTarget("cn=PC\\,1+uid=x, ou=IT ,dc=CorpTree"), "KTR:\\\\CorpTree\\IT\\PC,1");
+    EXPECT_EQ(oc::aliasTarget("KTR:\\\\CorpTree\\Acme\\Sales\\WS042"),
+              "KTR:\\\\CorpTree\\Acme\\Sales\\WS042");
+    EXPECT_EQ(oc::aliasTarget(""), "");
+    EXPECT_EQ(oc::aliasTarget("not a name"), "");
+    EXPECT_EQ(oc::aliasTarget("cn=,dc=CorpTree"), "");
+}

@@ -184,6 +184,14 @@ TEST_F(ConsoleTest, FindsTheWorkstationOfADottedNameWhoseNameHoldsDots) {
               "tolvane-console\t-wweb.example.IT.Acme\t-nCorpTree\t-cChat\n");
 }
 
+// tvn starts a console on an alias of a workstation as on the workstation.
+TEST_F(ConsoleTest, AnAliasReachesTheWorkstationItNames) {
+    testsupport::writeFile(conf_, kShowArguments);
+    const Outcome run = action("SalesDemoPC.Acme", "Chat");
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out.toStdString(), "<10.101.110.140>\n<WS042>\n<SalesDemoPC.Acme>\n<CorpTree>\n");
+}
+
 TEST_F(ConsoleTest, RefusesADottedNameThatFitsTwoEntries) {
     testsupport::writeFile(conf_, kShowArguments);
     const Outcome run = action("PC.Lab.IT.Acme", "Chat");
