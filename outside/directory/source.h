@@ -18,6 +18,7 @@
 #include <string_view>
 #include <vector>
 
+#include "outside/directory/bindmethod.h"
 #include "outside/directory/directory.h"
 #include "outside/directory/load.h"
 
@@ -103,8 +104,10 @@ public:
     virtual SearchHits search(const SourceEntry& context, const SourceQuery& query) = 0;
 };
 
-// Simple-bind credentials; both empty for an anonymous bind.
+// How a server is bound: simple with a DN and password (both empty for an
+// anonymous bind), or SASL GSSAPI or EXTERNAL, which use neither.
 struct Credentials {
+    BindMethod method = BindMethod::Simple;
     std::string bindDn;
     std::string password;
 };
@@ -116,6 +119,10 @@ struct SourceOptions {
     // A CA certificate (PEM) that the server's certificate may chain to, in
     // addition to the system's trusted ones.
     std::string caCertificateFile;
+    // A TLS client certificate and its key (PEM), for SASL EXTERNAL; empty:
+    // libldap's own configuration (TLS_CERT, TLS_KEY) decides.
+    std::string certificateFile;
+    std::string keyFile;
     std::chrono::seconds timeout{10};
     // The name of a server's one tree, when the first value of its DN is not
     // the name to use (a tree rooted at DC=corp,DC=example).
@@ -140,7 +147,9 @@ std::shared_ptr<Source> openSource(const std::string& location, const SourceOpti
 // Reads every entry of an LDAP server into one Directory, by the rules of
 // an LDIF file (for kddir-check). limited tells that a size limit of the
 // server cut the read short.
+// boundAs, when given, receives the identity the server saw (whoAmI in
+// connection.h; "" for anonymous, unchanged when the server does not say).
 LoadResult loadLdapDirectory(const std::string& location, const SourceOptions& options,
-                             bool& limited);
+                             bool& limited, std::string* boundAs = nullptr);
 
 }  // namespace outside::directory

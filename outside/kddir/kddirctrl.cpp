@@ -82,10 +82,7 @@ void KDDirCtrl::describe(MapBuilder<KDDirCtrl>& b) {
 
 KDDirCtrl::KDDirCtrl() : events_({kEventsIid, "_DKDDirCtrlEvents"}) {
     const std::string location = configuredSource();
-    if (location.empty())
-        raise(code::NoClient,
-              "No directory client is configured: set KDDIR_SOURCE or the registry value " +
-                  std::string(kSourceKey) + "\\" + kSourceValue);
+    if (location.empty()) raise(code::NoClient, noSourceReason());
     try {
         source_ = readingSource([&] { return dir::openSource(location, configuredOptions()); });
     } catch (const std::invalid_argument& refused) {
