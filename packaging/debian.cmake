@@ -56,6 +56,9 @@ The package holds the programs tvn, quillon-host, kddir-check, regsrv,
 regvalue and kdclient, the directory control, the Quillon session control
 and the login libraries. The controls are registered in the machine's class
 store /var/lib/tolvane/classes.db for all users.")
+# Kerberos binds (BindMethod gssapi) go through Cyrus SASL's GSSAPI module,
+# which libldap loads at run time: no shared-library dependency names it.
+set(CPACK_DEBIAN_TOLVANE_PACKAGE_DEPENDS "libsasl2-modules-gssapi-mit")
 set(CPACK_DEBIAN_TOLVANE_PACKAGE_CONTROL_EXTRA
     ${CMAKE_CURRENT_BINARY_DIR}/debian/postinst
     ${CMAKE_CURRENT_BINARY_DIR}/debian/prerm
@@ -87,6 +90,7 @@ The PAM profile stays disabled until the administrator enables it with
 pam-auth-update --enable tolvane. The systemd unit tolvane-logon-sweep
 removes at boot what sessions ended by a crash left published.")
 set(CPACK_DEBIAN_LOGON_PACKAGE_RECOMMENDS "libpam-runtime")
+set(CPACK_DEBIAN_LOGON_PACKAGE_DEPENDS "libsasl2-modules-gssapi-mit")
 set(CPACK_DEBIAN_LOGON_PACKAGE_CONTROL_EXTRA
     ${CMAKE_CURRENT_SOURCE_DIR}/logon/conffiles
     ${CMAKE_CURRENT_SOURCE_DIR}/logon/prerm)

@@ -125,6 +125,23 @@ std::optional<std::string> whoAmI(LDAP* ld) {
     return out;
 }
 
+std::string boundIdentity(LDAP* ld, BindMethod method, const std::string& dn) {
+    if (auto seen = whoAmI(ld)) return seen->empty() ? "anonymous" : *seen;
+    std::string mine;
+    if (method == BindMethod::Simple) {
+        mine = dn.empty() ? "anonymous" : "dn:" + dn;
+    } else {
+        char* user = nullptr;
+        if (ldap_get_option(ld, LDAP_OPT_X_SASL_USERNAME, &user) == LDAP_OPT_SUCCESS && user) {
+            mine = user;
+            ldap_memfree(user);
+        }
+        if (mine.empty()) mine = "the identity of the TLS client certificate";
+    }
+    mine += " (as this client authenticated; the server does not answer WhoAmI)";
+    return mine;
+}
+
 int simpleBind(LDAP* ld, const std::string& dn, const std::string& password) {
     PipeGuard quiet;
     berval secret{static_cast<ber_len_t>(password.size()), const_cast<char*>(password.data())};

@@ -82,6 +82,12 @@ bool lacksKerberosTicket(LDAP* ld, int code);
 // for an anonymous bind. nullopt when the server does not answer it.
 std::optional<std::string> whoAmI(LDAP* ld);
 
+// Who a bound connection is, for a person: the server's answer to WhoAmI
+// when it gives one; else (Active Directory does not answer it) the identity
+// the client authenticated as, the Kerberos principal or the DN, marked as
+// the client's. dn is the simple bind's.
+std::string boundIdentity(LDAP* ld, BindMethod method, const std::string& dn);
+
 // libldap's text for a result code, with the server's diagnostic message
 // when it sent one (not libldap's own "(unknown error code)").
 std::string serverError(LDAP* ld, int code);

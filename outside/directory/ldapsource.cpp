@@ -613,7 +613,7 @@ private:
                          "BindPassword (" +
                          std::string(ldap_err2string(rc)) + ")"));
         if (rc != LDAP_SUCCESS) throw SourceLost(describe(bindFailure(ld.get(), rc)));
-        if (auto seen = whoAmI(ld.get())) boundAs_ = std::move(*seen);
+        boundAs_ = boundIdentity(ld.get(), credentials.method, credentials.bindDn);
         if (!schema_) readServer(ld.get());
         ld_ = std::move(ld);
     }

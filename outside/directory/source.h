@@ -107,9 +107,9 @@ public:
 // How a server is bound: simple with a DN and password (both empty for an
 // anonymous bind), or SASL GSSAPI or EXTERNAL, which use neither.
 struct Credentials {
-    BindMethod method = BindMethod::Simple;
     std::string bindDn;
     std::string password;
+    BindMethod method = BindMethod::Simple;
 };
 
 struct SourceOptions {

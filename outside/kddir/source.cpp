@@ -160,7 +160,18 @@ std::string noSourceReason() {
 ConfiguredBind configuredBind() {
     ConfiguredBind out;
     const std::string stored = registryValue(kBindMethodValue);
-    if (stored.empty()) return out;
+    if (stored.empty()) {
+        // SASL_MECH of libldap's configuration, as ldapsearch without -x
+        // would use it; mechanisms we do not bind with leave the simple bind.
+        char* mechanism = nullptr;
+        if (ldap_get_option(nullptr, LDAP_OPT_X_SASL_MECH, &mechanism) == LDAP_OPT_SUCCESS &&
+            mechanism) {
+            const auto method = outside::directory::parseBindMethod(mechanism);
+            ldap_memfree(mechanism);
+            if (method && *method != outside::directory::BindMethod::Simple) out.method = *method;
+        }
+        return out;
+    }
     if (auto method = outside::directory::parseBindMethod(stored))
         out.method = *method;
     else

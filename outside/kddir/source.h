@@ -69,8 +69,9 @@ std::string configuredSource();
 // Why there is no source, naming every place one may be set.
 std::string noSourceReason();
 
-// The configured bind method; a value that names none is reported in
-// ignoredValue and the simple bind applies.
+// The configured bind method: the registry's BindMethod, else SASL_MECH of
+// libldap's configuration (GSSAPI or EXTERNAL), else simple. A stored value
+// that names no method is reported in ignoredValue and the simple bind applies.
 struct ConfiguredBind {
     outside::directory::BindMethod method = outside::directory::BindMethod::Simple;
     std::string ignoredValue;
