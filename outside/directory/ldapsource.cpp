@@ -600,6 +600,17 @@ private:
         if (credentials.method == BindMethod::Gssapi && lacksKerberosTicket(ld.get(), rc))
             throw SourceLost(describe("No Kerberos ticket for the directory server: run kinit (" +
                                       serverError(ld.get(), rc) + ")"));
+        // A certificate the server does not take shows as no mechanism
+        // (libldap has no TLS identity to offer), or, when the server ends
+        // the TLS session over it, as a local error or a lost connection
+        // after StartTLS had succeeded.
+        if (credentials.method == BindMethod::External &&
+            (rc == LDAP_AUTH_UNKNOWN || rc == LDAP_LOCAL_ERROR || rc == LDAP_INAPPROPRIATE_AUTH ||
+             rc == LDAP_INVALID_CREDENTIALS || (url_.startTls && rc == LDAP_SERVER_DOWN)))
+            throw SourceLost(describe(
+                "no TLS client certificate that the server accepts: name one with the registry "
+                "values CertificateFile and KeyFile, or TLS_CERT and TLS_KEY of ~/.ldaprc (" +
+                serverError(ld.get(), rc) + ")"));
         if (credentials.method != BindMethod::Simple && rc != LDAP_SUCCESS &&
             rc != LDAP_SERVER_DOWN && rc != LDAP_CONNECT_ERROR)
             throw SourceLost(describe(std::string("the server refused the ") +

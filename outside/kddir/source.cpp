@@ -163,12 +163,19 @@ ConfiguredBind configuredBind() {
     if (stored.empty()) {
         // SASL_MECH of libldap's configuration, as ldapsearch without -x
         // would use it; mechanisms we do not bind with leave the simple bind.
-        char* mechanism = nullptr;
-        if (ldap_get_option(nullptr, LDAP_OPT_X_SASL_MECH, &mechanism) == LDAP_OPT_SUCCESS &&
-            mechanism) {
-            const auto method = outside::directory::parseBindMethod(mechanism);
-            ldap_memfree(mechanism);
-            if (method && *method != outside::directory::BindMethod::Simple) out.method = *method;
+        // libldap answers SASL options for a handle only; one that is never
+        // connected is enough.
+        LDAP* ld = nullptr;
+        if (ldap_initialize(&ld, nullptr) == LDAP_SUCCESS && ld) {
+            char* mechanism = nullptr;
+            if (ldap_get_option(ld, LDAP_OPT_X_SASL_MECH, &mechanism) == LDAP_OPT_SUCCESS &&
+                mechanism) {
+                const auto method = outside::directory::parseBindMethod(mechanism);
+                ldap_memfree(mechanism);
+                if (method && *method != outside::directory::BindMethod::Simple)
+                    out.method = *method;
+            }
+            ldap_unbind_ext_s(ld, nullptr, nullptr);
         }
         return out;
     }

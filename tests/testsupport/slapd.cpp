@@ -250,9 +250,8 @@ void storeCredentials(const Slapd& server) {
 
 void forgetCredentials() {
     platform::registry::Store store;
-    for (const char* name :
-         {"BindDN", "BindPassword", "StartTLS", "CACertificateFile", "TimeoutSeconds", "BindMethod",
-          "CertificateFile", "KeyFile"})
+    for (const char* name : {"BindDN", "BindPassword", "StartTLS", "CACertificateFile",
+                             "TimeoutSeconds", "BindMethod", "CertificateFile", "KeyFile"})
         store.deleteValue(kControlKey, name);
 }
 

@@ -163,17 +163,20 @@ TEST(LogonActiveDirectory, AComputerBindsWithItsKeytab) {
     ComputerAccount computer(ad, dir / "secret");
     ASSERT_TRUE(computer.ready());
     const fs::path keytab = dir / "krb5.keytab";
-    const ProgramRun exported = runProgram(
-        "/usr/bin/samba-tool",
-        {"domain", "exportkeytab", keytab.string(), "--principal=TVNLOGONTEST$", "-s",
-         (ad.dir() / "samba" / "etc" / "smb.conf").string()});
+    const ProgramRun exported =
+        runProgram("/usr/bin/samba-tool",
+                   {"domain", "exportkeytab", keytab.string(), "--principal=TVNLOGONTEST$", "-s",
+                    (ad.dir() / "samba" / "etc" / "smb.conf").string()});
     ASSERT_EQ(exported.status, 0) << exported.err;
     fs::remove(dir / "secret");
-    writeFile(dir / "logon.conf",
-              "[directory]\nurl = " + ad.url() + "\nmapping = activedirectory\n[bind]\n"
-              "method = gssapi\nkeytab = " + keytab.string() + "\n[logon]\ntimeout = 5\n"
-              "log_file = " + (dir / "log").string() + "\nrun_dir = " + (dir / "run").string() +
-              "\n");
+    writeFile(dir / "logon.conf", "[directory]\nurl = " + ad.url() +
+                                      "\nmapping = activedirectory\n[bind]\n"
+                                      "method = gssapi\nkeytab = " +
+                                      keytab.string() +
+                                      "\n[logon]\ntimeout = 5\n"
+                                      "log_file = " +
+                                      (dir / "log").string() +
+                                      "\nrun_dir = " + (dir / "run").string() + "\n");
     // pam_exec passes on PAM's environment only: the private Kerberos
     // configuration is given on the command line. The domain knows the
     // server as ldap/127.0.0.1, the name as written (SASL_NOCANON).

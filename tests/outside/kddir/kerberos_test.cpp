@@ -44,7 +44,8 @@ protected:
     }
     void SetUp() override {
         cache_ = testsupport::freshDir("krb5") / "cc";
-        env_.push_back(std::make_unique<ScopedEnv>("KRB5_CONFIG", (ad.dir() / "krb5.conf").string()));
+        env_.push_back(
+            std::make_unique<ScopedEnv>("KRB5_CONFIG", (ad.dir() / "krb5.conf").string()));
         env_.push_back(std::make_unique<ScopedEnv>("KRB5CCNAME", "FILE:" + cache_.string()));
         env_.push_back(std::make_unique<ScopedEnv>("LDAPSASL_NOCANON", "on"));
         env_.push_back(std::make_unique<ScopedEnv>("KDDIR_SOURCE", nullptr));
