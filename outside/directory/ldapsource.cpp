@@ -288,8 +288,7 @@ public:
         withServer([](LDAP*) { return 0; });
     }
 
-    // The identity the server saw at the last bind, when it said.
-    std::optional<std::string> boundAs() {
+    std::optional<std::string> boundAs() override {
         std::lock_guard lock(mutex_);
         return boundAs_;
     }

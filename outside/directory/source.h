@@ -102,6 +102,9 @@ public:
     virtual EntryPtr find(std::string_view fullName) = 0;
     // The entries below context whose names fit the pattern.
     virtual SearchHits search(const SourceEntry& context, const SourceQuery& query) = 0;
+    // Who a server saw at the bind, for a person (boundIdentity in
+    // connection.h); nullopt for a file.
+    virtual std::optional<std::string> boundAs() { return std::nullopt; }
 };
 
 // How a server is bound: simple with a DN and password (both empty for an

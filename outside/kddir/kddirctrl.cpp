@@ -78,6 +78,10 @@ void KDDirCtrl::describe(MapBuilder<KDDirCtrl>& b) {
         .help(
             "The entries the last list or search returned when a server limit cut it short; "
             "0 when nothing was cut.");
+    b.property(12, "BoundAs", &KDDirCtrl::boundAs)
+        .help(
+            "Who the directory server sees this client as: its WhoAmI answer, or the identity "
+            "the client authenticated as; empty for a file.");
 }
 
 KDDirCtrl::KDDirCtrl() : events_({kEventsIid, "_DKDDirCtrlEvents"}) {
@@ -88,6 +92,10 @@ KDDirCtrl::KDDirCtrl() : events_({kEventsIid, "_DKDDirCtrlEvents"}) {
     } catch (const std::invalid_argument& refused) {
         raise(code::SourceLost, refused.what());
     }
+}
+
+std::string KDDirCtrl::boundAs() {
+    return readingSource([&] { return source_->boundAs(); }).value_or("");
 }
 
 std::vector<dir::ClassId> KDDirCtrl::filterIds() {

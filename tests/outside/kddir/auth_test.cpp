@@ -102,6 +102,7 @@ TEST_F(Authentication, AClientCertificateBindsAsItsAccountAndOneOfAnotherCaIsRef
         auto ctrl = createObject("KDDirLib.KDDirCtrl.1");
         EXPECT_EQ(ctrl->call("OpenEntry", {kSales + "\\WS042"}).toObject()->get("EntryName"),
                   Variant("WS042"));
+        EXPECT_EQ(lower(ctrl->get("BoundAs").toString()), "dn:" + lower(server.bindDn()));
     }
     const ProgramRun bound = check({server.url()});
     EXPECT_EQ(bound.status, 0) << bound.err;

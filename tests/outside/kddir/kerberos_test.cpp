@@ -86,6 +86,8 @@ TEST_F(Kerberos, ATicketFromKinitBindsTheControlAndKddirCheckWithNoStoredPasswor
         auto ctrl = createObject("KDDirLib.KDDirCtrl.1");
         EXPECT_EQ(ctrl->call("OpenEntry", {kSales + "\\WS042"}).toObject()->get("EntryName"),
                   Variant("WS042"));
+        EXPECT_TRUE(ctrl->get("BoundAs").toString().starts_with("Administrator@CORPTREE.TEST"))
+            << ctrl->get("BoundAs").toString();
     }
     const ProgramRun run = check();
     EXPECT_EQ(run.status, 0) << run.err;
