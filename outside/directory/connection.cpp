@@ -129,7 +129,11 @@ std::string boundIdentity(LDAP* ld, BindMethod method, const std::string& dn) {
     if (auto seen = whoAmI(ld)) return seen->empty() ? "anonymous" : *seen;
     std::string mine;
     if (method == BindMethod::Simple) {
-        mine = dn.empty() ? "anonymous" : "dn:" + dn;
+        mine = "anonymous";
+        if (!dn.empty()) {
+            mine = "dn:";
+            mine += dn;
+        }
     } else {
         char* user = nullptr;
         if (ldap_get_option(ld, LDAP_OPT_X_SASL_USERNAME, &user) == LDAP_OPT_SUCCESS && user) {

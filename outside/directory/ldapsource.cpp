@@ -597,7 +597,8 @@ private:
         const int rc = bind(ld.get(), credentials.method, credentials.bindDn, credentials.password);
         if (rc == LDAP_TIMEOUT || watch_.timedOut()) throw SourceLost(describe(notAnswered()));
         if (credentials.method == BindMethod::Gssapi && lacksKerberosTicket(ld.get(), rc))
-            throw SourceLost(describe("No Kerberos ticket for the directory server: run kinit (" +
+            throw SourceLost(describe(std::string("No Kerberos ticket for the directory server: "
+                                                  "run kinit (") +
                                       serverError(ld.get(), rc) + ")"));
         // A certificate the server does not take shows as no mechanism
         // (libldap has no TLS identity to offer), or, when the server ends
@@ -607,8 +608,9 @@ private:
             (rc == LDAP_AUTH_UNKNOWN || rc == LDAP_LOCAL_ERROR || rc == LDAP_INAPPROPRIATE_AUTH ||
              rc == LDAP_INVALID_CREDENTIALS || (url_.startTls && rc == LDAP_SERVER_DOWN)))
             throw SourceLost(describe(
-                "no TLS client certificate that the server accepts: name one with the registry "
-                "values CertificateFile and KeyFile, or TLS_CERT and TLS_KEY of ~/.ldaprc (" +
+                std::string("no TLS client certificate that the server accepts: name one with the "
+                            "registry values CertificateFile and KeyFile, or TLS_CERT and TLS_KEY "
+                            "of ~/.ldaprc (") +
                 serverError(ld.get(), rc) + ")"));
         if (credentials.method != BindMethod::Simple && rc != LDAP_SUCCESS &&
             rc != LDAP_SERVER_DOWN && rc != LDAP_CONNECT_ERROR)

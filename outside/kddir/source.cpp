@@ -111,7 +111,10 @@ ConfiguredSource ldapConfSource() {
         baseDn = base;
         ldap_memfree(base);
     }
-    if (!baseDn.empty()) uri += "/" + urlPath(baseDn);
+    if (!baseDn.empty()) {
+        uri += '/';
+        uri += urlPath(baseDn);
+    }
     const char* file = std::getenv("LDAPCONF");
     std::string origin = "URI";
     if (!baseDn.empty()) origin += " and BASE";

@@ -218,16 +218,18 @@ Store Store::openMachineForWriting() {
     const fs::path path = machinePath();
     const char* chosen = std::getenv("MACHINE_REGISTRY_DB");
     if (::geteuid() != 0 && !(chosen && *chosen))
-        throw RegistryError(RegistryError::Kind::ReadOnly,
-                            "Only root may write the machine's store " + path.string());
+        throw RegistryError(
+            RegistryError::Kind::ReadOnly,
+            std::string("Only root may write the machine's store ") + path.string());
     const fs::path folder = path.parent_path();
     std::error_code ec;
     const bool hadFolder = folder.empty() || fs::exists(folder, ec);
     const bool hadFile = fs::exists(path, ec);
     Store store(path);
     if (!store.writable())
-        throw RegistryError(RegistryError::Kind::ReadOnly,
-                            "The machine's store " + path.string() + " may not be written by you");
+        throw RegistryError(
+            RegistryError::Kind::ReadOnly,
+            std::string("The machine's store ") + path.string() + " may not be written by you");
     constexpr auto readable = fs::perms::owner_read | fs::perms::owner_write |
                               fs::perms::group_read | fs::perms::others_read;
     if (!hadFolder)

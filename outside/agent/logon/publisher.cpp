@@ -70,9 +70,13 @@ Publisher::Publisher(const Config& config, Deadline deadline)
             ::setenv("KRB5_CLIENT_KTNAME", keytab.c_str(), 1);
             ::setenv("KRB5CCNAME", "MEMORY:tolvane-logon", 1);
             rc = outside::directory::saslBind(ld_.get(), BindMethod::Gssapi);
-            if (outside::directory::lacksKerberosTicket(ld_.get(), rc))
-                throw PublishError(describe("no Kerberos key for this workstation in " + keytab +
-                                            ": " + outside::directory::serverError(ld_.get(), rc)));
+            if (outside::directory::lacksKerberosTicket(ld_.get(), rc)) {
+                std::string why = "no Kerberos key for this workstation in ";
+                why += keytab;
+                why += ": ";
+                why += outside::directory::serverError(ld_.get(), rc);
+                throw PublishError(describe(why));
+            }
             break;
         }
     }
