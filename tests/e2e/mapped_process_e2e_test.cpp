@@ -142,3 +142,20 @@ TEST_P(TvnWithAKerberosTicket, WithoutATicketTheUnattendedRunSaysRunKinit) {
         << built.standardError.toStdString();
     EXPECT_LT(built.milliseconds, 15000);
 }
+
+TEST_P(TvnWithAKerberosTicket, NoSecretIsInTheArgumentsOfARunningTvn) {
+    QProcess process;
+    process.setProcessEnvironment(environment());
+    process.start(TVN_PROGRAM, {"/tree=KTR:\\\\corptree"});
+    ASSERT_TRUE(process.waitForStarted());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return e2e::catchesTerm(process.processId()); }, 10000));
+    const std::string pid = std::to_string(process.processId());
+    const std::string arguments = testsupport::readFile("/proc/" + pid + "/cmdline");
+    const std::string environment = testsupport::readFile("/proc/" + pid + "/environ");
+    EXPECT_FALSE(arguments.empty());
+    EXPECT_EQ(arguments.find(password_), std::string::npos);
+    EXPECT_EQ(environment.find(password_), std::string::npos);
+    ASSERT_EQ(::kill(static_cast<pid_t>(process.processId()), SIGTERM), 0);
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.readAllStandardError().toStdString().find(password_), std::string::npos);
+}
