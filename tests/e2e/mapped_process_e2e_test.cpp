@@ -2,7 +2,10 @@
 // Debian's standard schemas and Samba's Active Directory. An unattended run
 // builds the workstation database from the server; a window run types the
 // login name, lists the workstation the user is at and starts its console
-// with Enter, as an administrator would.
+// with Enter, as an administrator would; and a login published through PAM
+// is found the same way.
+#include "ad_computer.h"
+#include "pam_session.h"
 #include "testsupport/samba_ad.h"
 #include "testsupport/slapd.h"
 #include "tvnprocess.h"
@@ -63,6 +66,78 @@ TEST_P(TvnOnAMappedServer, ALoginNameLeadsToTheConsoleOfTheWorkstationTheUserIsA
     ASSERT_TRUE(QTest::qWaitFor([&] { return !consoles().isEmpty(); }, 10000))
         << "no console was started";
     EXPECT_EQ(consoles().front(), "vorplin.exe\t-wWS042.Sales.Acme\t-nCorpTree\t-cRemote Control");
+}
+
+// The whole journey on a real network: a login on the demo's own workstation
+// LOCALHOST goes through PAM (pam_exec running tolvane-logon, bound as the
+// workstation), tvn then finds the user there by the login name, and after
+// the logout the user is not logged in anywhere.
+TEST_P(TvnOnAMappedServer, ALoginThroughPamIsFoundByTvnUntilTheLogout) {
+    const fs::path site = testsupport::freshDir("site");
+    std::string directory;
+    std::unique_ptr<testsupport::Slapd> slapd;
+    std::unique_ptr<logontest::ComputerAccount> computer;
+    if (GetParam() == Server::Standard) {
+        // A server of its own: this one grants the workstations their rights.
+        testsupport::Slapd::Options o;
+        o.schema = "standard";
+        o.logon = true;
+        slapd = std::make_unique<testsupport::Slapd>(o);
+        environmentOverrides["KDDIR_SOURCE"] = QString::fromStdString(slapd->url());
+        testsupport::storeCredentials(*slapd);
+        testsupport::writeFile(site / "secret", slapd->logonPassword());
+        fs::permissions(site / "secret", fs::perms::owner_read | fs::perms::owner_write);
+        directory = "url = " + slapd->url() +
+                    "\nmapping = standard\n[bind]\ndn = " + slapd->logonDn() + "\n";
+    } else {
+        auto& ad = testsupport::SambaAd::shared();
+        computer = std::make_unique<logontest::ComputerAccount>(ad, site / "secret");
+        ASSERT_TRUE(computer->ready());
+        directory = "url = " + ad.url() + "\nstart_tls = yes\nca_file = " + ad.caFile().string() +
+                    "\nmapping = activedirectory\n[bind]\ndn = " + logontest::ComputerAccount::kDn +
+                    "\n";
+    }
+    testsupport::writeFile(site / "logon.conf",
+                           "[directory]\n" + directory +
+                               "secret_file = " + (site / "secret").string() +
+                               "\n[logon]\ntimeout = 5\nlog_file = " + (site / "log").string() +
+                               "\nrun_dir = " + (site / "run").string() + "\n");
+    fs::create_directories(site / "pam.d");
+    testsupport::writeFile(site / "pam.d" / "login", "session required pam_exec.so quiet " +
+                                                         std::string(LOGON_PROGRAM) + " --config " +
+                                                         (site / "logon.conf").string() + "\n");
+
+    save("Settings\\CorpTree", "HB Server", "FS1");
+    const fs::path folder = testsupport::freshDir("database");
+    const e2e::Ended built = runTvn({"/tree=KTR:\\\\CorpTree", "/dbbuild=KTR:\\\\CorpTree",
+                                     "/autoclose", "/dbpath=" + onDriveZ(folder)});
+    ASSERT_EQ(built.exitCode, 0) << built.standardError.toStdString();
+    const auto search = [&](const char* step) {
+        const fs::path window = folder / (std::string(step) + ".txt");
+        runToEnd(TVN_DRIVER, {"/tree=KTR:\\\\CorpTree", "/dbpath=" + onDriveZ(folder)},
+                 "search=KaiserU;window=" + QString::fromStdString(window.string()));
+        return testsupport::readFile(window);
+    };
+
+    // On Active Directory the demo's Uwe Kaiser is logged in at HH-WS001
+    // too; that stays as it is.
+    const std::string others =
+        GetParam() == Server::Standard ? "" : "result=HH-WS001.Hamburg.Nordwerk.DE\n";
+    const std::string count = GetParam() == Server::Standard ? "1" : "2";
+    logontest::Driver pam(site / "pam.d");
+    ASSERT_EQ(pam.open("1", "KaiserU").status, 0);
+    const std::string during = search("during");
+    EXPECT_NE(during.find("results=Workstation(s) currently in use ... | " + count + "\n" + others +
+                          "result=LOCALHOST.IT.Acme\n"),
+              std::string::npos)
+        << during << testsupport::readFile(site / "log");
+
+    ASSERT_EQ(pam.close("1").status, 0);
+    const std::string after = search("after");
+    EXPECT_EQ(after.find("LOCALHOST"), std::string::npos) << after;
+    EXPECT_NE(after.find(others.empty() ? "result=User not logged in!\n" : others),
+              std::string::npos)
+        << after << testsupport::readFile(site / "log");
 }
 
 namespace {

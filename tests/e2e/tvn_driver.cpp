@@ -6,7 +6,7 @@
 //   report=<file>   writes what the window shows (tree, console generation,
 //                   default action, visible actions, history) to a file
 //   window=<file>   writes the caption, status panel 2 and the result list's
-//                   header and length to a file
+//                   header, length and texts to a file
 //   await=<file>    waits (serving events, up to a minute) until the file exists
 //   stay            leaves the window open instead: the run ends as a session
 //                   end or the user ends it
@@ -84,6 +84,8 @@ void window(tvn::frmMain& form, const QString& file) {
     text << "status=" << form.statusText() << "\n";
     text << "results=" << form.lstMultiple->columnHeader(1) << " | " << form.lstMultiple->count()
          << "\n";
+    for (int i = 0; i < form.lstMultiple->count(); ++i)
+        text << "result=" << form.lstMultiple->textAt(i) << "\n";
     text.flush();
     out.close();
     QFile::rename(file + ".part", file);
