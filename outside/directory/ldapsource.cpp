@@ -834,23 +834,37 @@ private:
             const bool pagedRequest = pageControl != nullptr;
             LDAPControl* controls[] = {pageControl, nullptr};
             timeval timeout{static_cast<time_t>(options_.timeout.count()), 0};
-            LDAPMessage* raw = nullptr;
-            const int rc = ldap_search_ext_s(ld, base.c_str(), scope, filter.c_str(),
-                                             const_cast<char**>(attributes), 0, controls, nullptr,
-                                             &timeout, sizeLimit, &raw);
+            // Each entry is taken as it arrives, while the server sends the
+            // rest of the page: the reading and the sending overlap.
+            int msgid = 0;
+            int rc = ldap_search_ext(ld, base.c_str(), scope, filter.c_str(),
+                                     const_cast<char**>(attributes), 0, controls, nullptr, &timeout,
+                                     sizeLimit, &msgid);
             if (pageControl) ldap_control_free(pageControl);
-            MessagePtr result(raw);
             cookie.clear();
+            MessagePtr result;
+            int entries = 0;
+            while (rc == LDAP_SUCCESS) {
+                LDAPMessage* raw = nullptr;
+                const int type = ldap_result(ld, msgid, LDAP_MSG_ONE, &timeout, &raw);
+                MessagePtr message(raw);
+                if (type == 0) {
+                    rc = LDAP_TIMEOUT;
+                } else if (type < 0) {
+                    ldap_get_option(ld, LDAP_OPT_RESULT_CODE, &rc);
+                    if (rc == LDAP_SUCCESS) rc = LDAP_SERVER_DOWN;
+                } else if (type == LDAP_RES_SEARCH_ENTRY) {
+                    onEntry(ld, message.get());
+                    ++entries;
+                } else if (type == LDAP_RES_SEARCH_RESULT) {
+                    result = std::move(message);
+                    break;
+                }
+            }
             if (dropped(rc)) throw Dropped{rc};
             if (rc == LDAP_TIMEOUT) {
                 holder.reset();
                 throw SourceLost(describe(notAnswered()));
-            }
-            int entries = 0;
-            for (LDAPMessage* e = ldap_first_entry(ld, result.get()); e;
-                 e = ldap_next_entry(ld, e)) {
-                onEntry(ld, e);
-                ++entries;
             }
             int code = rc;
             LDAPControl** serverControls = nullptr;
