@@ -1079,20 +1079,26 @@ public:
         std::lock_guard lock(mutex_);
         if (done_) return;
         PipeGuard quiet;
-        try {
-            readPage();
-        } catch (const Dropped& drop) {
-            done_ = true;
-            ld_.reset();
-            // The server's paging is bound to the connection: what is left
-            // cannot be asked for on another one.
-            throw SourceLost(source_->describe(
-                "the connection to the server was lost while reading the search's hits (" +
-                std::string(ldap_err2string(drop.code)) + ")"));
-        } catch (...) {
-            done_ = true;
-            ld_.reset();
-            throw;
+        for (int attempt = 0;; ++attempt) {
+            try {
+                readPage();
+                return;
+            } catch (const Dropped& drop) {
+                ld_.reset();
+                // A connection kept from an earlier search may have gone
+                // meanwhile: the first page is asked for once more on a new one.
+                if (first_ && attempt == 0) continue;
+                done_ = true;
+                // The server's paging is bound to the connection: what is
+                // left cannot be asked for on another one.
+                throw SourceLost(source_->describe(
+                    "the connection to the server was lost while reading the search's hits (" +
+                    std::string(ldap_err2string(drop.code)) + ")"));
+            } catch (...) {
+                done_ = true;
+                ld_.reset();
+                throw;
+            }
         }
     }
 
