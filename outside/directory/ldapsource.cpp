@@ -802,8 +802,8 @@ private:
                              OnEntry&& onEntry, int sizeLimit = 0, bool page = true) {
         PageCookie cookie;
         for (bool first = true;; first = false) {
-            switch (readPage(ld, ld_, base, scope, filter, attributes, onEntry, cookie, first,
-                             sizeLimit, page)) {
+            switch (readPage(ld, ld_, pageSize_, base, scope, filter, attributes, onEntry, cookie,
+                             first, sizeLimit, page)) {
                 case PageEnd::More:
                     continue;
                 case PageEnd::Last:
@@ -817,18 +817,18 @@ private:
     }
 
     // One request of a search: its first page (first, with an empty cookie)
-    // or the page after the one whose cookie is given; the cookie then holds
-    // the server's for the next page. On a wait that runs out, holder (the
+    // or the page after the one whose cookie is given, of pageSize entries;
+    // the cookie then holds the server's for the next page. On a wait that runs out, holder (the
     // connection's owner) lets the connection go: an answer may still come
     // on it, and it must not be taken for the next one. Throws as read().
     template <class OnEntry>
-    PageEnd readPage(LDAP* ld, LdapPtr& holder, const std::string& base, int scope,
+    PageEnd readPage(LDAP* ld, LdapPtr& holder, int& pageSize, const std::string& base, int scope,
                      const std::string& filter, const char* const* attributes, OnEntry&& onEntry,
                      PageCookie& cookie, bool first, int sizeLimit = 0, bool page = true) {
         while (true) {
             LDAPControl* pageControl = nullptr;
             if (page && paged_ && sizeLimit == 0 &&
-                ldap_create_page_control(ld, pageSize_, cookie.more() ? &cookie.value : nullptr, 0,
+                ldap_create_page_control(ld, pageSize, cookie.more() ? &cookie.value : nullptr, 0,
                                          &pageControl) != LDAP_SUCCESS)
                 pageControl = nullptr;
             const bool pagedRequest = pageControl != nullptr;
@@ -886,11 +886,11 @@ private:
             // references within a result are.
             if (code == LDAP_REFERRAL) return PageEnd::Last;
             if (code == LDAP_ADMINLIMIT_EXCEEDED && pagedRequest && first && entries == 0 &&
-                pageSize_ > 1) {
+                pageSize > 1) {
                 // A server that refuses pages larger than its own limit
                 // (slapd's size.pr) is asked again for smaller ones; the
                 // size that works is kept for the connection.
-                pageSize_ = std::max(1, pageSize_ / 4);
+                pageSize = std::max(1, pageSize / 4);
                 continue;
             }
             // Asked for a sizeLimit of our own, the limit is ours.
@@ -1115,8 +1115,9 @@ private:
         page.first = count_;
         const auto attributes = query_.attributes();
         std::lock_guard lock(source_->mutex_);  // the page size and the schema it reads by
+        if (first_) pageSize_ = std::min(source_->pageSize_, kHitPageSize);
         const PageEnd end = source_->readPage(
-            ld_.get(), ld_, query_.base, query_.scope, query_.filter, attributes.data(),
+            ld_.get(), ld_, pageSize_, query_.base, query_.scope, query_.filter, attributes.data(),
             [&](LDAP* l, LDAPMessage* e) {
                 if (auto name = source_->hitName(l, e, query_)) {
                     page.text += *name;
@@ -1139,6 +1140,10 @@ private:
     LdapSource::HitQuery query_;
     mutable LdapPtr ld_;
     mutable PageCookie cookie_;
+    // A page is read while the window waits: smaller than a level's, so
+    // that scrolling never stalls for long.
+    static constexpr int kHitPageSize = 500;
+    mutable int pageSize_ = kHitPageSize;
     mutable bool first_ = true;
     mutable bool done_ = false;
     mutable bool limited_ = false;
