@@ -267,7 +267,7 @@ void slapdStar(const fs::path& folder, std::size_t entries) {
     std::printf("\n== \"*\" on slapd of %zu entries\n", entries);
     const fs::path ldif = folder / ("star-" + std::to_string(entries) + ".ldif");
     const fs::path serverDir = folder / ("slapd-star-" + std::to_string(entries));
-    if (!fs::exists(serverDir / "slapadd-ms")) {
+    if (!fs::exists(ldif)) {
         const auto shape = benchdir::writeDirectory(ldif, entries, benchdir::Flavour::Ktr);
         std::printf("%zu entries: %zu users, %zu workstations\n", shape.entries, shape.users,
                     shape.workstations);
@@ -277,7 +277,6 @@ void slapdStar(const fs::path& folder, std::size_t entries) {
     if (!server) std::exit(1);
     std::printf("slapd ready in %.0f ms (slapadd -q took %s ms when made)\n", msSince(start),
                 firstLine(serverDir / "slapadd-ms").c_str());
-    fs::remove(ldif);  // the server holds it now
     const Target target = slapdTarget(*server);
 
     double first = 0, longest = 0, all = 0;

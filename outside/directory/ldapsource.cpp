@@ -844,22 +844,32 @@ private:
             cookie.clear();
             MessagePtr result;
             int entries = 0;
-            while (rc == LDAP_SUCCESS) {
+            while (rc == LDAP_SUCCESS && !result) {
+                // What has arrived so far, in one chain.
                 LDAPMessage* raw = nullptr;
-                const int type = ldap_result(ld, msgid, LDAP_MSG_ONE, &timeout, &raw);
-                MessagePtr message(raw);
+                const int type = ldap_result(ld, msgid, LDAP_MSG_RECEIVED, &timeout, &raw);
+                MessagePtr chain(raw);
                 if (type == 0) {
                     rc = LDAP_TIMEOUT;
-                } else if (type < 0) {
-                    ldap_get_option(ld, LDAP_OPT_RESULT_CODE, &rc);
-                    if (rc == LDAP_SUCCESS) rc = LDAP_SERVER_DOWN;
-                } else if (type == LDAP_RES_SEARCH_ENTRY) {
-                    onEntry(ld, message.get());
-                    ++entries;
-                } else if (type == LDAP_RES_SEARCH_RESULT) {
-                    result = std::move(message);
                     break;
                 }
+                if (type < 0) {
+                    ldap_get_option(ld, LDAP_OPT_RESULT_CODE, &rc);
+                    if (rc == LDAP_SUCCESS) rc = LDAP_SERVER_DOWN;
+                    break;
+                }
+                bool last = false;
+                for (LDAPMessage* m = ldap_first_message(ld, chain.get()); m;
+                     m = ldap_next_message(ld, m)) {
+                    const int kind = ldap_msgtype(m);
+                    if (kind == LDAP_RES_SEARCH_ENTRY) {
+                        onEntry(ld, m);
+                        ++entries;
+                    } else if (kind == LDAP_RES_SEARCH_RESULT) {
+                        last = true;
+                    }
+                }
+                if (last) result = std::move(chain);  // ldap_parse_result finds it in the chain
             }
             if (dropped(rc)) throw Dropped{rc};
             if (rc == LDAP_TIMEOUT) {
