@@ -67,9 +67,9 @@ struct SourceQuery {
 // directory. `at` is called with 0 <= index < size().
 //
 // A server's hits may come page by page: size() then counts the names read
-// so far, and readMore() reads the next page (a few hundred milliseconds at
-// most), so that a list shows its first rows at once and reads on as it is
-// scrolled. Names read stay where they are; a page only adds.
+// so far, and readMore() reads the next page, so that a list shows its first
+// rows at once and reads on as it is scrolled. Names read stay where they
+// are; a page only adds.
 class HitNames {
 public:
     virtual ~HitNames() = default;
