@@ -33,9 +33,31 @@ namespace {
 // The hits of a search as rows of the result list: the key is the hit's full
 // name, the text its dotted name, both worked out only for the rows shown
 // (a short prefix may match every entry of a large directory).
+// A server's hits come page by page: the next page is read when the list is
+// scrolled to its end, and the status bar tells when a later page met the
+// server's limit or the server was lost on the way.
 class SearchHitRows final : public platform::forms::RowSource {
 public:
-    explicit SearchHitRows(pa::Variant results) : results_(std::move(results)) {}
+    SearchHitRows(pa::Variant results, frmMain& form) : results_(std::move(results)), form_(form) {}
+    bool canReadMore() const override {
+        bool more = false;
+        resumeNext([&] { more = !results_.arrayComplete(); });
+        return more;
+    }
+    void readMore() const override {
+        try {
+            results_.arrayReadMore();
+        } catch (...) {
+            form_.setStatusText(QString("The search's further hits could not be read: ") +
+                                QString::fromStdString(errorDescription(std::current_exception())));
+            return;
+        }
+        if (!canReadMore()) {
+            QString notice;
+            resumeNext([&] { notice = need(form_.KDDirUser.get())->limitNotice(); });
+            if (!notice.isEmpty()) form_.setStatusText(notice);
+        }
+    }
     qsizetype size() const override { return static_cast<qsizetype>(results_.arraySize()); }
     QString keyAt(qsizetype row) const override {
         QString fullName;
@@ -53,6 +75,7 @@ public:
 
 private:
     pa::Variant results_;
+    frmMain& form_;
 };
 
 }  // namespace
@@ -113,7 +136,7 @@ void frmMain::KDDirUser_SearchCompleted(const platform::automation::Variant& Res
         lstMultiple->clearItems();
         // The results are the control's copy; the rows keep their own.
         resumeNext([&] {
-            lstMultiple->addRows(std::make_shared<SearchHitRows>(Results.deref()), "User");
+            lstMultiple->addRows(std::make_shared<SearchHitRows>(Results.deref(), *this), "User");
         });
         resumeNext([&] { lstMultiple->setColumnHeader(1, "Multiple users found ..."); });
         // A list the server cut short is shown as what it is.

@@ -192,9 +192,29 @@ struct EntryRecord {
     ClassId cls = 0;
     std::vector<std::pair<AttributeId, std::string>> values;
     std::optional<bool> hasSubordinates;
+    // Read with the few attribute types a tree node needs: the values are
+    // read in full when they are first asked for.
+    bool partial = false;
 };
 
 class LdapSource;
+
+// The paged-results cookie of a search, the server's token for its next page.
+struct PageCookie {
+    berval value{0, nullptr};
+    PageCookie() = default;
+    PageCookie(const PageCookie&) = delete;
+    PageCookie& operator=(const PageCookie&) = delete;
+    ~PageCookie() { clear(); }
+    void clear() {
+        if (value.bv_val) ber_memfree(value.bv_val);
+        value = {0, nullptr};
+    }
+    bool more() const { return value.bv_val && value.bv_len > 0; }
+};
+
+// How a search stands after one of its pages.
+enum class PageEnd { More, Last, Limited, NoBase };
 
 struct WholeRead {
     std::shared_ptr<const Directory> directory;
@@ -217,7 +237,7 @@ public:
         if (d && d->form == ValueForm::Owner) return ownedAddresses(d->backing);
         std::vector<std::string> out;
         const AttributeId read = d ? d->backing : attribute;
-        for (const auto& [type, text] : record_.values)
+        for (const auto& [type, text] : allValues())
             if (type == read)
                 out.push_back(d && d->form == ValueForm::Tcp ? "TCP " + text : displayValue(text));
         if (d && d->form == ValueForm::HostName) return tcpAddressesOf(out);
@@ -229,11 +249,18 @@ public:
     const std::string& dn() const { return record_.dn; }
 
 private:
+    using Values = std::vector<std::pair<AttributeId, std::string>>;
     std::vector<std::string> ownedAddresses(AttributeId backing) const;
+    // Every value of the entry: those read with it, or for an entry read
+    // with a level's few attribute types, those of one read of the entry
+    // alone, made on first use and kept.
+    const Values& allValues() const;
 
     std::shared_ptr<LdapSource> source_;
     std::shared_ptr<const Schema> schema_;
     EntryRecord record_;
+    mutable std::mutex fullMutex_;
+    mutable std::optional<Values> full_;
 };
 
 struct Url {
@@ -314,47 +341,111 @@ public:
         return std::make_shared<LdapEntry>(shared_from_this(), schema_, std::move(*record));
     }
 
-    SearchHits search(const SourceEntry& context, const SourceQuery& query) override {
-        const auto& base = dynamic_cast<const LdapEntry&>(context);
+    SearchHits search(const SourceEntry& context, const SourceQuery& query) override;
+
+    // What one search asks the server and which of its answers are hits.
+    struct HitQuery {
+        std::string base;
+        int scope = LDAP_SCOPE_SUBTREE;
+        std::string filter;
+        std::vector<std::string> types;  // the attribute types to read
+        std::string pattern;             // folded
+        std::string self;                // the context's folded full name
+        std::vector<ClassId> classes;
+        std::vector<AttributeId> alsoIds;  // the mapping's search types
+
+        std::vector<const char*> attributes() const {
+            std::vector<const char*> out;
+            for (const std::string& type : types) out.push_back(type.c_str());
+            out.push_back(nullptr);
+            return out;
+        }
+    };
+
+    HitQuery hitQuery(const LdapEntry& base, const SourceQuery& query) {
+        std::lock_guard lock(mutex_);
+        withServer([](LDAP*) { return 0; });
+        HitQuery q;
+        q.base = base.dn();
+        q.scope = query.scope == Scope::OneLevel ? LDAP_SCOPE_ONELEVEL : LDAP_SCOPE_SUBTREE;
+        q.pattern = foldCase(query.pattern);
+        q.self = foldCase(base.fullName());
+        q.classes = query.classes;
+        const std::vector<std::string> alsoTypes = schema_->searchTypes(query.classes);
+        q.filter =
+            allOf(nameFilter(query.pattern, alsoTypes), classFilter(*schema_, query.classes));
+        q.types.push_back("objectClass");
+        for (const std::string& type : alsoTypes) {
+            q.types.push_back(type);
+            if (const auto id = schema_->attributeByLdapName(type)) q.alsoIds.push_back(*id);
+        }
+        return q;
+    }
+
+    // The full name of a search result that is a hit of the query.
+    std::optional<std::string> hitName(LDAP* ld, LDAPMessage* e, const HitQuery& q) const {
+        auto record = recordOf(ld, e);
+        if (!record) return std::nullopt;
+        if (foldCase(record->fullName) == q.self) return std::nullopt;  // the context itself
+        if (!q.classes.empty() &&
+            std::find(q.classes.begin(), q.classes.end(), record->cls) == q.classes.end())
+            return std::nullopt;
+        const bool alsoMatches =
+            std::any_of(record->values.begin(), record->values.end(), [&](const auto& v) {
+                return std::find(q.alsoIds.begin(), q.alsoIds.end(), v.first) != q.alsoIds.end() &&
+                       matchesPattern(q.pattern, foldCase(v.second));
+            });
+        if (!alsoMatches && !matchesPattern(q.pattern, foldCase(record->name))) return std::nullopt;
+        return std::move(record->fullName);
+    }
+
+    // The hits of a server without paging, read whole.
+    SearchHits listedHits(const HitQuery& q) {
         std::lock_guard lock(mutex_);
         return withServer([&](LDAP* ld) {
             std::vector<std::string> names;
-            const std::string pattern = foldCase(query.pattern);
-            const std::string self = foldCase(base.fullName());
-            const std::vector<std::string> alsoTypes = schema_->searchTypes(query.classes);
-            const std::string filter =
-                allOf(nameFilter(query.pattern, alsoTypes), classFilter(*schema_, query.classes));
-            std::vector<const char*> attributes{"objectClass"};
-            for (const std::string& type : alsoTypes) attributes.push_back(type.c_str());
-            attributes.push_back(nullptr);
-            std::vector<AttributeId> alsoIds;
-            for (const std::string& type : alsoTypes)
-                if (const auto id = schema_->attributeByLdapName(type)) alsoIds.push_back(*id);
-            const auto found =
-                read(ld, base.dn(),
-                     query.scope == Scope::OneLevel ? LDAP_SCOPE_ONELEVEL : LDAP_SCOPE_SUBTREE,
-                     filter, attributes.data(), [&](LDAP* l, LDAPMessage* e) {
-                         auto record = recordOf(l, e);
-                         if (!record) return;
-                         if (foldCase(record->fullName) == self) return;  // the context itself
-                         if (!query.classes.empty() &&
-                             std::find(query.classes.begin(), query.classes.end(), record->cls) ==
-                                 query.classes.end())
-                             return;
-                         const bool alsoMatches = std::any_of(
-                             record->values.begin(), record->values.end(), [&](const auto& v) {
-                                 return std::find(alsoIds.begin(), alsoIds.end(), v.first) !=
-                                            alsoIds.end() &&
-                                        matchesPattern(pattern, foldCase(v.second));
-                             });
-                         if (!alsoMatches && !matchesPattern(pattern, foldCase(record->name)))
-                             return;
-                         names.push_back(std::move(record->fullName));
-                     });
+            const auto attributes = q.attributes();
+            const auto found = read(ld, q.base, q.scope, q.filter, attributes.data(),
+                                    [&](LDAP* l, LDAPMessage* e) {
+                                        if (auto name = hitName(l, e, q))
+                                            names.push_back(std::move(*name));
+                                    });
             // nullopt: the context went away meanwhile
             return SearchHits{std::make_shared<ListedHitNames>(std::move(names)),
                               found.value_or(false)};
         });
+    }
+
+    bool paged() {
+        std::lock_guard lock(mutex_);
+        withServer([](LDAP*) { return 0; });
+        return paged_;
+    }
+
+    // A connection of its own, bound as the shared one, for a search read
+    // page by page while its list is scrolled: a server keeps one paged
+    // search per connection (slapd), and the reads of the tree on the shared
+    // connection would end it. A connection that read its search to the end
+    // is kept for the next one.
+    LdapPtr searchConnection() {
+        std::lock_guard lock(mutex_);
+        PipeGuard quiet;
+        if (spare_) return std::move(spare_);
+        LdapPtr shared = std::move(ld_);
+        try {
+            connect();
+        } catch (...) {
+            ld_ = std::move(shared);
+            throw;
+        }
+        LdapPtr own = std::move(ld_);
+        ld_ = std::move(shared);
+        return own;
+    }
+
+    void returnSearchConnection(LdapPtr ld) {
+        std::lock_guard lock(mutex_);
+        if (!spare_) spare_ = std::move(ld);
     }
 
     // Every entry of every tree, built into a Directory by the same rules as
@@ -430,9 +521,10 @@ public:
             std::vector<EntryRecord> records;
             const auto found =
                 read(ld, dn, LDAP_SCOPE_ONELEVEL, allOf({}, classFilter(*schema_, filter)),
-                     kEntryAttributes, [&](LDAP* l, LDAPMessage* e) {
+                     kNodeAttributes, [&](LDAP* l, LDAPMessage* e) {
                          auto record = recordOf(l, e);
                          if (!record) return;
+                         record->partial = true;
                          if (!filter.empty() &&
                              std::find(filter.begin(), filter.end(), record->cls) == filter.end())
                              return;
@@ -490,9 +582,25 @@ public:
         });
     }
 
+    // The values of the entry at dn, read anew in full; nullopt when it is
+    // gone.
+    std::optional<std::vector<std::pair<AttributeId, std::string>>> valuesOf(
+        const std::string& dn) {
+        std::lock_guard lock(mutex_);
+        auto record = withServer([&](LDAP* ld) { return readEntry(ld, dn); });
+        if (!record) return std::nullopt;
+        return std::move(record->values);
+    }
+
 private:
+    friend class PagedHitNames;
+
     static constexpr const char* kEntryAttributes[] = {LDAP_ALL_USER_ATTRIBUTES, "hasSubordinates",
                                                        nullptr};
+    // What a tree node shows: its class and whether anything lies below
+    // (its name is its DN's). A level of 100,000 children is read in a
+    // fraction of the time and memory that every attribute would take.
+    static constexpr const char* kNodeAttributes[] = {"objectClass", "hasSubordinates", nullptr};
 
     std::string describe(const std::string& what) const { return url_.server + ": " + what; }
 
@@ -725,99 +833,115 @@ private:
     std::optional<bool> read(LDAP* ld, const std::string& base, int scope,
                              const std::string& filter, const char* const* attributes,
                              OnEntry&& onEntry, int sizeLimit = 0, bool page = true) {
-        struct Cookie {
-            berval value{0, nullptr};
-            ~Cookie() { clear(); }
-            void clear() {
-                if (value.bv_val) ber_memfree(value.bv_val);
-                value = {0, nullptr};
+        PageCookie cookie;
+        for (bool first = true;; first = false) {
+            switch (readPage(ld, ld_, pageSize_, base, scope, filter, attributes, onEntry, cookie,
+                             first, sizeLimit, page)) {
+                case PageEnd::More:
+                    continue;
+                case PageEnd::Last:
+                    return false;
+                case PageEnd::Limited:
+                    return true;
+                case PageEnd::NoBase:
+                    return std::nullopt;
             }
-        } page_;
-        berval& cookie = page_.value;
-        const auto freeCookie = [&] { page_.clear(); };
-        bool limited = false;
-        bool retry = false;
-        bool firstPage = true;
-        do {
-            retry = false;
+        }
+    }
+
+    // One request of a search: its first page (first, with an empty cookie)
+    // or the page after the one whose cookie is given, of pageSize entries;
+    // the cookie then holds the server's for the next page. On a wait that runs out, holder (the
+    // connection's owner) lets the connection go: an answer may still come
+    // on it, and it must not be taken for the next one. Throws as read().
+    template <class OnEntry>
+    PageEnd readPage(LDAP* ld, LdapPtr& holder, int& pageSize, const std::string& base, int scope,
+                     const std::string& filter, const char* const* attributes, OnEntry&& onEntry,
+                     PageCookie& cookie, bool first, int sizeLimit = 0, bool page = true) {
+        while (true) {
             LDAPControl* pageControl = nullptr;
             if (page && paged_ && sizeLimit == 0 &&
-                ldap_create_page_control(ld, pageSize_, cookie.bv_val ? &cookie : nullptr, 0,
+                ldap_create_page_control(ld, pageSize, cookie.more() ? &cookie.value : nullptr, 0,
                                          &pageControl) != LDAP_SUCCESS)
                 pageControl = nullptr;
             const bool pagedRequest = pageControl != nullptr;
             LDAPControl* controls[] = {pageControl, nullptr};
             timeval timeout{static_cast<time_t>(options_.timeout.count()), 0};
-            LDAPMessage* raw = nullptr;
-            const int rc = ldap_search_ext_s(ld, base.c_str(), scope, filter.c_str(),
-                                             const_cast<char**>(attributes), 0, controls, nullptr,
-                                             &timeout, sizeLimit, &raw);
+            // Each entry is taken as it arrives, while the server sends the
+            // rest of the page: the reading and the sending overlap.
+            int msgid = 0;
+            int rc = ldap_search_ext(ld, base.c_str(), scope, filter.c_str(),
+                                     const_cast<char**>(attributes), 0, controls, nullptr, &timeout,
+                                     sizeLimit, &msgid);
             if (pageControl) ldap_control_free(pageControl);
-            MessagePtr result(raw);
-            if (dropped(rc)) {
-                freeCookie();
-                throw Dropped{rc};
-            }
-            if (rc == LDAP_TIMEOUT) {
-                freeCookie();
-                ld_.reset();  // an answer may still come; it must not be taken for the next one
-                throw SourceLost(describe(notAnswered()));
-            }
+            cookie.clear();
+            MessagePtr result;
             int entries = 0;
-            for (LDAPMessage* e = ldap_first_entry(ld, result.get()); e;
-                 e = ldap_next_entry(ld, e)) {
-                onEntry(ld, e);
-                ++entries;
+            while (rc == LDAP_SUCCESS && !result) {
+                // What has arrived so far, in one chain.
+                LDAPMessage* raw = nullptr;
+                const int type = ldap_result(ld, msgid, LDAP_MSG_RECEIVED, &timeout, &raw);
+                MessagePtr chain(raw);
+                if (type == 0) {
+                    rc = LDAP_TIMEOUT;
+                    break;
+                }
+                if (type < 0) {
+                    ldap_get_option(ld, LDAP_OPT_RESULT_CODE, &rc);
+                    if (rc == LDAP_SUCCESS) rc = LDAP_SERVER_DOWN;
+                    break;
+                }
+                bool last = false;
+                for (LDAPMessage* m = ldap_first_message(ld, chain.get()); m;
+                     m = ldap_next_message(ld, m)) {
+                    const int kind = ldap_msgtype(m);
+                    if (kind == LDAP_RES_SEARCH_ENTRY) {
+                        onEntry(ld, m);
+                        ++entries;
+                    } else if (kind == LDAP_RES_SEARCH_RESULT) {
+                        last = true;
+                    }
+                }
+                if (last) result = std::move(chain);  // ldap_parse_result finds it in the chain
+            }
+            if (dropped(rc)) throw Dropped{rc};
+            if (rc == LDAP_TIMEOUT) {
+                holder.reset();
+                throw SourceLost(describe(notAnswered()));
             }
             int code = rc;
             LDAPControl** serverControls = nullptr;
             if (result && ldap_parse_result(ld, result.get(), &code, nullptr, nullptr, nullptr,
                                             &serverControls, 0) != LDAP_SUCCESS)
                 code = rc;
-            freeCookie();
             if (serverControls) {
                 if (LDAPControl* response =
                         ldap_control_find(LDAP_CONTROL_PAGEDRESULTS, serverControls, nullptr)) {
                     ber_int_t estimate = 0;
-                    ldap_parse_pageresponse_control(ld, response, &estimate, &cookie);
+                    ldap_parse_pageresponse_control(ld, response, &estimate, &cookie.value);
                 }
                 ldap_controls_free(serverControls);
             }
-            if (code == LDAP_NO_SUCH_OBJECT) {
-                freeCookie();
-                return std::nullopt;
-            }
-            if (code == LDAP_REFERRAL) {
-                // The rest lies on another server: passed over, as the
-                // search references within a result are.
-                freeCookie();
-                break;
-            }
-            if (code == LDAP_ADMINLIMIT_EXCEEDED && pagedRequest && firstPage && entries == 0 &&
-                pageSize_ > 1) {
+            if (code == LDAP_SUCCESS) return cookie.more() ? PageEnd::More : PageEnd::Last;
+            cookie.clear();
+            if (code == LDAP_NO_SUCH_OBJECT) return PageEnd::NoBase;
+            // The rest lies on another server: passed over, as the search
+            // references within a result are.
+            if (code == LDAP_REFERRAL) return PageEnd::Last;
+            if (code == LDAP_ADMINLIMIT_EXCEEDED && pagedRequest && first && entries == 0 &&
+                pageSize > 1) {
                 // A server that refuses pages larger than its own limit
                 // (slapd's size.pr) is asked again for smaller ones; the
                 // size that works is kept for the connection.
-                pageSize_ = std::max(1, pageSize_ / 4);
-                freeCookie();
-                retry = true;
+                pageSize = std::max(1, pageSize / 4);
                 continue;
             }
-            firstPage = false;
-            if (code == LDAP_SIZELIMIT_EXCEEDED || code == LDAP_ADMINLIMIT_EXCEEDED) {
-                // Asked for a sizeLimit of our own, the limit is ours.
-                limited = sizeLimit == 0;
-                freeCookie();
-                break;
-            }
-            if (code != LDAP_SUCCESS) {
-                freeCookie();
-                throw SourceLost(describe("the server refused a search below \"" + base +
-                                          "\": " + serverError(ld, code)));
-            }
-        } while (retry || (cookie.bv_val && cookie.bv_len > 0));
-        freeCookie();
-        return limited;
+            // Asked for a sizeLimit of our own, the limit is ours.
+            if (code == LDAP_SIZELIMIT_EXCEEDED || code == LDAP_ADMINLIMIT_EXCEEDED)
+                return sizeLimit == 0 ? PageEnd::Limited : PageEnd::Last;
+            throw SourceLost(describe("the server refused a search below \"" + base +
+                                      "\": " + serverError(ld, code)));
+        }
     }
 
     // The entry of one search result, or nullopt when it lies in no tree of
@@ -958,7 +1082,128 @@ private:
     bool paged_ = false;
     int pageSize_ = kPageSize;
     std::unordered_map<std::string, std::string> dnCache_;  // folded full name to DN
+    LdapPtr spare_;                                         // a search connection no search uses
 };
+
+// The hits of a search as the server pages them, each page read when the
+// list wants more, on a connection of the search's own. The names are kept
+// one after the other in the text of their page: a million hits cost their
+// names and four bytes each.
+class PagedHitNames final : public HitNames {
+public:
+    PagedHitNames(std::shared_ptr<LdapSource> source, LdapSource::HitQuery query)
+        : source_(std::move(source)), query_(std::move(query)) {}
+    ~PagedHitNames() override {
+        // A server may hold a search left unread; its connection closes with it.
+        if (ld_ && done_) source_->returnSearchConnection(std::move(ld_));
+    }
+
+    std::size_t size() const override {
+        std::lock_guard lock(mutex_);
+        return count_;
+    }
+    std::string at(std::size_t index) const override {
+        std::lock_guard lock(mutex_);
+        const auto page =
+            std::prev(std::upper_bound(pages_.begin(), pages_.end(), index,
+                                       [](std::size_t i, const Page& p) { return i < p.first; }));
+        const std::size_t i = index - page->first;
+        const std::size_t begin = i == 0 ? 0 : page->ends[i - 1];
+        return page->text.substr(begin, page->ends[i] - begin);
+    }
+    bool complete() const override {
+        std::lock_guard lock(mutex_);
+        return done_;
+    }
+    bool limited() const override {
+        std::lock_guard lock(mutex_);
+        return limited_;
+    }
+    void readMore() const override {
+        std::lock_guard lock(mutex_);
+        if (done_) return;
+        PipeGuard quiet;
+        for (int attempt = 0;; ++attempt) {
+            try {
+                readPage();
+                return;
+            } catch (const Dropped& drop) {
+                ld_.reset();
+                // A connection kept from an earlier search may have gone
+                // meanwhile: the first page is asked for once more on a new one.
+                if (first_ && attempt == 0) continue;
+                done_ = true;
+                // The server's paging is bound to the connection: what is
+                // left cannot be asked for on another one.
+                throw SourceLost(source_->describe(
+                    "the connection to the server was lost while reading the search's hits (" +
+                    std::string(ldap_err2string(drop.code)) + ")"));
+            } catch (...) {
+                done_ = true;
+                ld_.reset();
+                throw;
+            }
+        }
+    }
+
+private:
+    struct Page {
+        std::size_t first = 0;            // the index of its first name
+        std::string text;                 // its names, one after the other
+        std::vector<std::uint32_t> ends;  // where each name ends in text
+    };
+
+    void readPage() const {
+        if (!ld_) ld_ = source_->searchConnection();
+        Page page;
+        page.first = count_;
+        const auto attributes = query_.attributes();
+        std::lock_guard lock(source_->mutex_);  // the page size and the schema it reads by
+        if (first_) pageSize_ = std::min(source_->pageSize_, kHitPageSize);
+        const PageEnd end = source_->readPage(
+            ld_.get(), ld_, pageSize_, query_.base, query_.scope, query_.filter, attributes.data(),
+            [&](LDAP* l, LDAPMessage* e) {
+                if (auto name = source_->hitName(l, e, query_)) {
+                    page.text += *name;
+                    page.ends.push_back(static_cast<std::uint32_t>(page.text.size()));
+                }
+            },
+            cookie_, first_);
+        first_ = false;
+        limited_ = end == PageEnd::Limited;
+        done_ = end != PageEnd::More;
+        if (!page.ends.empty()) {
+            count_ += page.ends.size();
+            page.text.shrink_to_fit();
+            pages_.push_back(std::move(page));
+        }
+    }
+
+    mutable std::mutex mutex_;
+    std::shared_ptr<LdapSource> source_;
+    LdapSource::HitQuery query_;
+    mutable LdapPtr ld_;
+    mutable PageCookie cookie_;
+    // A page is read while the window waits: smaller than a level's, so
+    // that scrolling never stalls for long.
+    static constexpr int kHitPageSize = 500;
+    mutable int pageSize_ = kHitPageSize;
+    mutable bool first_ = true;
+    mutable bool done_ = false;
+    mutable bool limited_ = false;
+    mutable std::vector<Page> pages_;
+    mutable std::size_t count_ = 0;
+};
+
+SearchHits LdapSource::search(const SourceEntry& context, const SourceQuery& query) {
+    HitQuery q = hitQuery(dynamic_cast<const LdapEntry&>(context), query);
+    if (!paged()) return listedHits(q);
+    auto hits = std::make_shared<PagedHitNames>(shared_from_this(), std::move(q));
+    // Enough pages to tell no hit, one and several apart, which is what a
+    // caller decides on at once.
+    while (!hits->complete() && hits->size() < 2) hits->readMore();
+    return {hits, hits->limited()};
+}
 
 bool LdapEntry::hasChildren() const {
     if (record_.hasSubordinates) return *record_.hasSubordinates;
@@ -979,6 +1224,21 @@ std::vector<std::string> LdapEntry::ownedAddresses(AttributeId backing) const {
 
 Level LdapEntry::children(std::span<const ClassId> filter) const {
     return source_->level(record_.dn, filter);
+}
+
+const LdapEntry::Values& LdapEntry::allValues() const {
+    if (!record_.partial) return record_.values;
+    std::lock_guard lock(fullMutex_);
+    if (!full_) {
+        auto values = source_->valuesOf(record_.dn);
+        // What was read for the tree is no whole entry: shown as one, it
+        // would say the entry has no values.
+        if (!values)
+            throw SourceLost("\"" + record_.fullName +
+                             "\" is no longer on the server; its values cannot be read");
+        full_ = std::move(*values);
+    }
+    return *full_;
 }
 
 }  // namespace

@@ -66,11 +66,24 @@ struct SourceQuery {
 // The full names of a search's hits. A source may build each name only when
 // it is read: a prefix as short as "*" may match every entry of a large
 // directory. `at` is called with 0 <= index < size().
+//
+// A server's hits may come page by page: size() then counts the names read
+// so far, and readMore() reads the next page, so that a list shows its first
+// rows at once and reads on as it is scrolled. Names read stay where they
+// are; a page only adds.
 class HitNames {
 public:
     virtual ~HitNames() = default;
     virtual std::size_t size() const = 0;
     virtual std::string at(std::size_t index) const = 0;
+    // True when every hit has been read.
+    virtual bool complete() const { return true; }
+    // Reads the next page, if any. Throws SourceLost when the source cannot
+    // be read any more; the names read until then stay, and the list is then
+    // complete (nothing more will come).
+    virtual void readMore() const {}
+    // A server limit cut the hits short (known once the last page is read).
+    virtual bool limited() const { return false; }
 };
 
 // Hit names that were read whole, as a server sends them.
@@ -86,7 +99,9 @@ private:
 
 struct SearchHits {
     std::shared_ptr<const HitNames> names;  // never null
-    bool limited = false;                   // a server limit cut the hits short
+    // A server limit cut the hits short; for hits read page by page, as far
+    // as the pages read so far tell (names->limited() tells later).
+    bool limited = false;
 };
 
 class Source {

@@ -27,15 +27,23 @@ std::string trim(std::string_view text) {
 }
 
 // A search's answer: each hit's full name is read from the source's hits
-// when it is asked for.
+// when it is asked for, and a server's further pages when the caller reads
+// on. A limit met on a later page is noted as on the first.
 class HitArray final : public LazyArray {
 public:
-    explicit HitArray(std::shared_ptr<const dir::HitNames> names) : names_(std::move(names)) {}
+    HitArray(std::shared_ptr<const dir::HitNames> names, std::shared_ptr<LimitNote> note)
+        : names_(std::move(names)), note_(std::move(note)) {}
     std::size_t size() const override { return names_->size(); }
     Variant at(std::size_t index) const override { return Variant(names_->at(index)); }
+    bool complete() const override { return names_->complete(); }
+    void readMore() const override {
+        readingSource([&] { names_->readMore(); });
+        if (names_->limited()) note_->record(true, names_->size());
+    }
 
 private:
     std::shared_ptr<const dir::HitNames> names_;
+    std::shared_ptr<LimitNote> note_;
 };
 
 }  // namespace
@@ -182,7 +190,7 @@ void KDDirCtrl::startSearch(std::string pattern, std::string classes, std::int32
         const dir::SearchHits hits = readingSource([&] { return source_->search(*start, query); });
         note_->record(hits.limited, hits.names->size());
         if (hits.names->size() > 0)
-            results = Variant::lazyArray(std::make_shared<HitArray>(hits.names));
+            results = Variant::lazyArray(std::make_shared<HitArray>(hits.names, note_));
     }
     events_.fire(kEventsIid, kSearchCompleted, {results});
 }

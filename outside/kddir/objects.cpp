@@ -120,7 +120,9 @@ Variant Entry::getFieldValue(std::string field, Variant defaultValue,
         throw AutomationError(code::NoSuchFieldType, "No field type is named '" + field + "'", 0,
                               "KDDirLib");
     const auto& layout = schema.objectClass(entry_->classId());
-    const auto values = entry_->values(*attribute);
+    // An entry of a server's level is read in full here, and an owner's
+    // addresses are searched for: both reach the server.
+    const auto values = readingSource([&] { return entry_->values(*attribute); });
     if (values.empty() &&
         std::find(layout.fields.begin(), layout.fields.end(), *attribute) == layout.fields.end())
         throw AutomationError(code::NoSuchFieldType,

@@ -136,9 +136,14 @@ public:
 
     std::size_t size() const { return lazy_ ? lazy_->size() : items_.size(); }
     Variant at(std::size_t index) const { return lazy_ ? lazy_->at(index) : items_[index]; }
+    bool complete() const { return !lazy_ || lazy_->complete(); }
+    void readMore() const {
+        if (lazy_) lazy_->readMore();
+    }
     const Array& all() const {
         std::call_once(once_, [this] {
             if (built_) return;
+            while (!lazy_->complete()) lazy_->readMore();
             const std::size_t n = lazy_->size();
             items_.reserve(n);
             for (std::size_t i = 0; i < n; ++i) items_.push_back(lazy_->at(i));
@@ -329,6 +334,19 @@ std::size_t Variant::arraySize() const {
     const Variant& v = deref();
     if (const auto* items = std::get_if<ArrayPtr>(&v.value_)) return (*items)->size();
     mismatch(v.kind(), "Array");
+}
+
+bool Variant::arrayComplete() const {
+    const Variant& v = deref();
+    if (const auto* items = std::get_if<ArrayPtr>(&v.value_)) return (*items)->complete();
+    mismatch(v.kind(), "Array");
+}
+
+void Variant::arrayReadMore() const {
+    const Variant& v = deref();
+    const auto* items = std::get_if<ArrayPtr>(&v.value_);
+    if (!items) mismatch(v.kind(), "Array");
+    (*items)->readMore();
 }
 
 Variant Variant::arrayItem(std::size_t index) const {

@@ -22,11 +22,16 @@ class Object;
 class Variant;
 
 // The elements of a lazy array. `at` is called with 0 <= index < size().
+// An array may still be growing (a server's answer read page by page):
+// size() counts the elements there so far, and readMore() adds the next
+// ones, never changing those already there.
 class LazyArray {
 public:
     virtual ~LazyArray() = default;
     virtual std::size_t size() const = 0;
     virtual Variant at(std::size_t index) const = 0;
+    virtual bool complete() const { return true; }
+    virtual void readMore() const {}
 };
 
 class Variant {
@@ -106,6 +111,11 @@ public:
     // range for an index past the end.
     std::size_t arraySize() const;
     Variant arrayItem(std::size_t index) const;
+    // For an array still growing: whether every element is there, and
+    // reading more of them (what the lazy source raises passes through).
+    // Any other array is complete.
+    bool arrayComplete() const;
+    void arrayReadMore() const;
     std::vector<std::string> toStrings() const;
 
     // Direct access without conversion; only valid for the matching kind.

@@ -73,6 +73,24 @@ public:
         return QAbstractTableModel::headerData(section, orientation, role);
     }
 
+    // The last run may still grow (a run added after it ends its growth):
+    // the view asks for its rows when its last row comes into sight.
+    bool canFetchMore(const QModelIndex& parent) const override {
+        return !parent.isValid() && !runs_.empty() && runs_.back().source->canReadMore();
+    }
+    void fetchMore(const QModelIndex& parent) override {
+        if (!canFetchMore(parent)) return;
+        const Run& run = runs_.back();
+        run.source->readMore();
+        const qsizetype total = run.first + run.source->size();
+        if (total <= rows_) return;
+        if (total > std::numeric_limits<int>::max())
+            throw FormsError(errors::kInvalidPropertyValue, "Invalid property value");
+        beginInsertRows({}, static_cast<int>(rows_), static_cast<int>(total - 1));
+        rows_ = total;
+        endInsertRows();
+    }
+
     QString header(int section) const { return headers_[section]; }
     void setHeader(int section, const QString& text) {
         headers_[section] = text;

@@ -33,6 +33,11 @@ public:
     virtual qsizetype size() const = 0;
     virtual QString keyAt(qsizetype row) const = 0;
     virtual QString textAt(qsizetype row) const = 0;
+    // Rows still coming (a server's answer read page by page): the list asks
+    // for more when its last row comes into sight, of the source it holds
+    // last only. readMore() adds rows at the end of size() and must not throw.
+    virtual bool canReadMore() const { return false; }
+    virtual void readMore() const {}
 };
 
 class KeyedListView : public QTreeView {

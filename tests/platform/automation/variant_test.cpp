@@ -185,3 +185,43 @@ TEST(Variant, ALazyArrayIsReadElementByElementUntilItIsAskedForWhole) {
     EXPECT_EQ(codeOf([] { Variant("text").arraySize(); }), error::TypeMismatch);
     EXPECT_EQ(codeOf([] { Variant().arrayItem(0); }), error::TypeMismatch);
 }
+
+namespace {
+
+// "n0", "n1", ... in pages of three up to a total; more() adds one page.
+class Paged : public platform::automation::LazyArray {
+public:
+    explicit Paged(std::size_t total) : total_(total) {}
+    std::size_t size() const override { return read_; }
+    platform::automation::Variant at(std::size_t index) const override {
+        return platform::automation::Variant(std::string("n").append(std::to_string(index)));
+    }
+    bool complete() const override { return read_ == total_; }
+    void readMore() const override { read_ = std::min(total_, read_ + 3); }
+
+private:
+    std::size_t total_;
+    mutable std::size_t read_ = 3;
+};
+
+}  // namespace
+
+TEST(Variant, AGrowingArrayIsReadOnOnlyWhenAskedOrWhenWantedWhole) {
+    using namespace platform::automation;
+    const Variant lazy = Variant::lazyArray(std::make_shared<Paged>(8));
+    EXPECT_EQ(lazy.arraySize(), 3u);
+    EXPECT_FALSE(lazy.arrayComplete());
+    lazy.arrayReadMore();
+    EXPECT_EQ(lazy.arraySize(), 6u);
+    EXPECT_EQ(lazy.arrayItem(5).toString(), "n5");
+    // Asked for whole, it reads to its end first.
+    ASSERT_EQ(lazy.array().size(), 8u);
+    EXPECT_EQ(lazy.array().back().toString(), "n7");
+    EXPECT_TRUE(lazy.arrayComplete());
+
+    const Variant held = Variant::fromStrings({"a"});
+    EXPECT_TRUE(held.arrayComplete());
+    held.arrayReadMore();
+    EXPECT_EQ(held.arraySize(), 1u);
+    EXPECT_EQ(codeOf([] { Variant("text").arrayComplete(); }), error::TypeMismatch);
+}

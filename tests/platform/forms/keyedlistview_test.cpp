@@ -176,3 +176,56 @@ TEST(KeyedListView, ReportsPressesItemClicksClicksDoubleClicksAndKeys) {
     EXPECT_EQ(keys[0][0].toInt(), 13);
     EXPECT_EQ(keys[1][0].toInt(), 'x');
 }
+
+namespace {
+
+// Rows that come ten at a time up to a total, as a server's pages do.
+class GrowingRows : public RowSource {
+public:
+    explicit GrowingRows(qsizetype total) : total_(total) {}
+    qsizetype size() const override { return read_; }
+    QString keyAt(qsizetype row) const override { return "K" + QString::number(row); }
+    QString textAt(qsizetype row) const override { return "R" + QString::number(row); }
+    bool canReadMore() const override { return read_ < total_; }
+    void readMore() const override {
+        ++pages;
+        read_ = std::min(total_, read_ + 10);
+    }
+    mutable int pages = 0;
+
+private:
+    qsizetype total_;
+    mutable qsizetype read_ = 10;
+};
+
+}  // namespace
+
+TEST(KeyedListView, RowsStillComingAreReadAsTheListIsScrolledToItsEnd) {
+    KeyedListView list({"Search Results"});
+    list.resize(300, 200);
+    auto rows = std::make_shared<GrowingRows>(95);
+    list.addRows(rows, {});
+    list.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
+    // The view fills itself, then waits until it is scrolled.
+    QTest::qWait(50);
+    const int pagesShown = rows->pages;
+    EXPECT_LT(list.count(), 95);
+    for (int i = 0; i < 20 && list.model()->canFetchMore({}); ++i) {
+        list.scrollToBottom();
+        QTest::qWait(10);
+    }
+    EXPECT_EQ(list.count(), 95);
+    EXPECT_GT(rows->pages, pagesShown);
+    EXPECT_EQ(list.textAt(94), "R94");
+    EXPECT_EQ(list.row("k93"), 93);  // rows that came later are found by key
+
+    // A run added after a growing one ends its growth: its rows keep their places.
+    KeyedListView other({"Search Results"});
+    auto more = std::make_shared<GrowingRows>(50);
+    other.addRows(more, {});
+    other.addItem("last", "Last");
+    EXPECT_FALSE(other.model()->canFetchMore({}));
+    EXPECT_EQ(other.count(), 11);
+    EXPECT_EQ(other.textAt(10), "Last");
+}
