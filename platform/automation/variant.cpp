@@ -137,8 +137,10 @@ public:
     std::size_t size() const { return lazy_ ? lazy_->size() : items_.size(); }
     Variant at(std::size_t index) const { return lazy_ ? lazy_->at(index) : items_[index]; }
     const Array& all() const {
+        // A held array never changes: no once to pass (passing one costs a
+        // system call, and every value list of an entry is such an array).
+        if (built_) return items_;
         std::call_once(once_, [this] {
-            if (built_) return;
             const std::size_t n = lazy_->size();
             items_.reserve(n);
             for (std::size_t i = 0; i < n; ++i) items_.push_back(lazy_->at(i));
