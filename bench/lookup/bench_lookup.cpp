@@ -17,8 +17,8 @@
 // Prints one line per figure: name, value, unit, target, "ok" or "over"; the
 // rest goes to standard error. The slapd part runs where slapd, slapadd and
 // ldapsearch are installed; its server stops when this process ends.
-// Usage: bench_lookup [--only file|server] [workstations] [database lines] [runs]
-//   (default: both parts, 100000 1000000 5; run a Release build)
+// Usage: bench_lookup [--only file|server] [runs] [workstations] [database lines]
+//   (default: both parts, 5 100000 1000000; run a Release build)
 #include <unistd.h>
 
 #include <QApplication>
@@ -352,16 +352,16 @@ int main(int argc, char** argv) {
             numbers.push_back(n);
         } else {
             std::fprintf(stderr,
-                         "usage: bench_lookup [--only file|server] [workstations] [database "
-                         "lines] [runs]\n");
+                         "usage: bench_lookup [--only file|server] [runs] [workstations] "
+                         "[database lines]\n");
             return 2;
         }
     }
+    const int runs = numbers.size() > 0 ? static_cast<int>(numbers[0]) : 5;
     const std::size_t workstations =
-        numbers.size() > 0 ? static_cast<std::size_t>(std::max(1000L, numbers[0])) : 100000;
+        numbers.size() > 1 ? static_cast<std::size_t>(std::max(1000L, numbers[1])) : 100000;
     const std::size_t lines =
-        numbers.size() > 1 ? static_cast<std::size_t>(std::max(1000L, numbers[1])) : 1000000;
-    const int runs = numbers.size() > 2 ? static_cast<int>(numbers[2]) : 5;
+        numbers.size() > 2 ? static_cast<std::size_t>(std::max(1000L, numbers[2])) : 1000000;
 
     const TempFolder temp;
     const fs::path folder = temp.path();
