@@ -377,11 +377,6 @@ void frmMain::KDDirWSdb_SearchCompleted(const platform::automation::Variant& Res
     build->hits = Results;
     build->total = Results.isArray() ? Results.arraySize() : 0;
     resumeNext([&] { build->limitNotice = need(KDDirWSdb.get())->limitNotice(); });
-    // The levels the hits are read from list every class: a server asked
-    // for one class in one level (slapd) weighs every entry of that class in
-    // the directory against the level, where every child is only the level.
-    // The next search sets its own classes.
-    resumeNext([&] { need(KDDirWSdb.get())->setClassFilter(QString()); });
     continueBuild(*this);
 }
 
