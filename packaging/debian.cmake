@@ -64,6 +64,9 @@ check of the workstation's ports.")
 # The consoles' default tools; a site may choose others.
 set(CPACK_DEBIAN_TOLVANE_PACKAGE_SUGGESTS
     "tigervnc-viewer | xtightvncviewer | remmina, openssh-client, xterm | x-terminal-emulator, xdg-utils")
+# Kerberos binds (BindMethod gssapi) go through Cyrus SASL's GSSAPI module,
+# which libldap loads at run time: no shared-library dependency names it.
+set(CPACK_DEBIAN_TOLVANE_PACKAGE_DEPENDS "libsasl2-modules-gssapi-mit")
 set(CPACK_DEBIAN_TOLVANE_PACKAGE_CONTROL_EXTRA
     ${CMAKE_CURRENT_SOURCE_DIR}/conffiles
     ${CMAKE_CURRENT_BINARY_DIR}/debian/postinst
@@ -96,6 +99,7 @@ The PAM profile stays disabled until the administrator enables it with
 pam-auth-update --enable tolvane. The systemd unit tolvane-logon-sweep
 removes at boot what sessions ended by a crash left published.")
 set(CPACK_DEBIAN_LOGON_PACKAGE_RECOMMENDS "libpam-runtime")
+set(CPACK_DEBIAN_LOGON_PACKAGE_DEPENDS "libsasl2-modules-gssapi-mit")
 set(CPACK_DEBIAN_LOGON_PACKAGE_CONTROL_EXTRA
     ${CMAKE_CURRENT_SOURCE_DIR}/logon/conffiles
     ${CMAKE_CURRENT_SOURCE_DIR}/logon/prerm)

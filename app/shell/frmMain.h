@@ -78,8 +78,9 @@ QString startupFailureReason(std::exception_ptr failure);
 QString noClientReason(std::exception_ptr failure);
 inline const QString kNoDirectorySource =
     "no directory source: set KDDIR_SOURCE or the registry value "
-    "Software\\KDDirLib\\KDDirCtrl\\Source to an LDIF file or an ldap:// URL (see tvn(1)); "
-    "tolvane-demo runs tvn on a demo directory";
+    "Software\\KDDirLib\\KDDirCtrl\\Source (in your store, or for every user in the "
+    "machine's: regvalue --machine) to an LDIF file or an ldap:// URL, or URI in ldap.conf (see "
+    "tvn(1)); tolvane-demo runs tvn on a demo directory";
 
 // The command-line options of the run.
 struct CommandLineOptions {

@@ -1,8 +1,11 @@
 // Opening a connection to a directory server, the one way every client of
 // ours does it: LDAPv3, no referrals chased, aliases never dereferenced, a
 // bound wait for the network and for every answer, the site's CA and
-// StartTLS; and the simple bind. The directory control's reads and the login
-// publisher's writes share it.
+// StartTLS; and the bind, simple or SASL (Kerberos, a client certificate).
+// The directory control's reads, kddir-check and the login publisher's
+// writes share it. What libldap's own configuration (ldap.conf, .ldaprc,
+// LDAP* variables) sets for TLS and SASL stays in force unless a setting
+// here names it.
 #pragma once
 
 #include <pthread.h>
@@ -10,8 +13,12 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+
+#include "outside/directory/bindmethod.h"
 
 typedef struct ldap LDAP;
 
@@ -56,6 +63,30 @@ Connection openConnection(const ConnectionSettings& settings);
 
 // A simple bind (an empty DN and password: anonymous); libldap's result code.
 int simpleBind(LDAP* ld, const std::string& dn, const std::string& password);
+
+// A SASL bind with GSSAPI or EXTERNAL, asking nothing of anyone (the
+// identity to act as is the one authenticated); libldap's result code.
+int saslBind(LDAP* ld, BindMethod method);
+
+// Binds by the method; dn and password are used by the simple bind only.
+int bind(LDAP* ld, BindMethod method, const std::string& dn, const std::string& password);
+
+// For a GSSAPI bind that failed: true when the reason is that the process
+// holds no usable Kerberos ticket (none, or an expired one), which kinit
+// mends; false for every other reason (a server the KDC does not know, a
+// clock too far off, the server's refusal).
+bool lacksKerberosTicket(LDAP* ld, int code);
+
+// The identity the server sees on a bound connection, as the server writes
+// it (WhoAmI, RFC 4532): "dn:cn=reader,o=example", "u:CORP\\admin", or ""
+// for an anonymous bind. nullopt when the server does not answer it.
+std::optional<std::string> whoAmI(LDAP* ld);
+
+// Who a bound connection is, for a person: the server's answer to WhoAmI
+// when it gives one; else (Active Directory does not answer it) the identity
+// the client authenticated as, the Kerberos principal or the DN, marked as
+// the client's. dn is the simple bind's.
+std::string boundIdentity(LDAP* ld, BindMethod method, const std::string& dn);
 
 // libldap's text for a result code, with the server's diagnostic message
 // when it sent one (not libldap's own "(unknown error code)").

@@ -288,6 +288,11 @@ public:
         withServer([](LDAP*) { return 0; });
     }
 
+    std::optional<std::string> boundAs() override {
+        std::lock_guard lock(mutex_);
+        return boundAs_;
+    }
+
     std::shared_ptr<const Schema> schema() override {
         std::lock_guard lock(mutex_);
         withServer([](LDAP*) { return 0; });
@@ -570,11 +575,16 @@ private:
 
     void connect() {
         LdapPtr ld;
+        const Credentials& credentials = options_.credentials;
         try {
             ConnectionSettings settings;
             settings.server = url_.server;
             settings.startTls = url_.startTls;
             settings.caCertificateFile = options_.caCertificateFile;
+            if (credentials.method == BindMethod::External) {
+                settings.certificateFile = options_.certificateFile;
+                settings.keyFile = options_.keyFile;
+            }
             settings.timeout = options_.timeout;
             settings.watch = &watch_;
             ld = openConnection(settings);
@@ -583,16 +593,39 @@ private:
                 describe(e.startTlsCode ? startTlsFailure(e.startTlsCode, e.what()) : e.what()));
         }
         // Without an account, an anonymous bind makes the server be reached now.
-        const Credentials& credentials = options_.credentials;
         const bool account = !credentials.bindDn.empty() || !credentials.password.empty();
-        const int rc = simpleBind(ld.get(), credentials.bindDn, credentials.password);
+        const int rc = bind(ld.get(), credentials.method, credentials.bindDn, credentials.password);
         if (rc == LDAP_TIMEOUT || watch_.timedOut()) throw SourceLost(describe(notAnswered()));
+        if (credentials.method == BindMethod::Gssapi && lacksKerberosTicket(ld.get(), rc))
+            throw SourceLost(describe(std::string("No Kerberos ticket for the directory server: "
+                                                  "run kinit (") +
+                                      serverError(ld.get(), rc) + ")"));
+        // A certificate the server does not take shows as no mechanism
+        // (libldap has no TLS identity to offer), or, when the server ends
+        // the TLS session over it, as a local error or a lost connection
+        // after StartTLS had succeeded.
+        if (credentials.method == BindMethod::External &&
+            (rc == LDAP_AUTH_UNKNOWN || rc == LDAP_LOCAL_ERROR || rc == LDAP_INAPPROPRIATE_AUTH ||
+             rc == LDAP_INVALID_CREDENTIALS || (url_.startTls && rc == LDAP_SERVER_DOWN)))
+            throw SourceLost(describe(
+                std::string("no TLS client certificate that the server accepts: name one with the "
+                            "registry values CertificateFile and KeyFile, or TLS_CERT and TLS_KEY "
+                            "of ~/.ldaprc (") +
+                serverError(ld.get(), rc) + ")"));
+        if (credentials.method != BindMethod::Simple && rc != LDAP_SUCCESS &&
+            rc != LDAP_SERVER_DOWN && rc != LDAP_CONNECT_ERROR)
+            throw SourceLost(describe(std::string("the server refused the ") +
+                                      (credentials.method == BindMethod::Gssapi
+                                           ? "Kerberos (GSSAPI) bind: "
+                                           : "bind with the TLS client certificate (EXTERNAL): ") +
+                                      serverError(ld.get(), rc)));
         if (rc == LDAP_INVALID_CREDENTIALS && account)
             throw SourceLost(
                 describe("the server refused the bind with the registry values BindDN and "
                          "BindPassword (" +
                          std::string(ldap_err2string(rc)) + ")"));
         if (rc != LDAP_SUCCESS) throw SourceLost(describe(bindFailure(ld.get(), rc)));
+        boundAs_ = boundIdentity(ld.get(), credentials.method, credentials.bindDn);
         if (!schema_) readServer(ld.get());
         ld_ = std::move(ld);
     }
@@ -919,6 +952,7 @@ private:
     ConnectionWatch watch_{std::chrono::duration_cast<std::chrono::milliseconds>(options_.timeout)};
     LdapPtr ld_;
     bool lostWhileReading_ = false;
+    std::optional<std::string> boundAs_;
     std::shared_ptr<const Schema> schema_;
     std::vector<Tree> trees_;
     bool paged_ = false;
@@ -950,10 +984,11 @@ Level LdapEntry::children(std::span<const ClassId> filter) const {
 }  // namespace
 
 LoadResult loadLdapDirectory(const std::string& location, const SourceOptions& options,
-                             bool& limited) {
+                             bool& limited, std::string* boundAs) {
     try {
         auto source = std::make_shared<LdapSource>(parseUrl(location, options.startTls), options);
         source->open();
+        if (boundAs && source->boundAs()) *boundAs = *source->boundAs();
         WholeRead whole = source->readWhole();
         limited = whole.limited;
         return {std::move(whole.directory), {}};
@@ -976,11 +1011,12 @@ std::shared_ptr<Source> openLdapSource(const std::string& location, const Source
     // One source per server, base, bind and settings, shared while anyone
     // holds it; the last one opened stays open, for callers (the client) that
     // open their source anew for every call. The key stays in memory only.
-    const std::string key = url.server + '\n' + url.baseDn + '\n' + (url.startTls ? "1" : "0") +
-                            '\n' + options.credentials.bindDn + '\n' +
-                            options.credentials.password + '\n' + options.caCertificateFile + '\n' +
-                            std::to_string(options.timeout.count()) + '\n' +
-                            options.limits.mapping.value + '\n' + options.treeName;
+    const std::string key =
+        url.server + '\n' + url.baseDn + '\n' + (url.startTls ? "1" : "0") + '\n' +
+        bindMethodName(options.credentials.method) + '\n' + options.credentials.bindDn + '\n' +
+        options.certificateFile + '\n' + options.keyFile + '\n' + options.credentials.password +
+        '\n' + options.caCertificateFile + '\n' + std::to_string(options.timeout.count()) + '\n' +
+        options.limits.mapping.value + '\n' + options.treeName;
     static std::mutex mutex;
     static std::map<std::string, std::weak_ptr<LdapSource>> open;
     static std::shared_ptr<LdapSource> last;

@@ -18,6 +18,7 @@
 #include <string_view>
 #include <vector>
 
+#include "outside/directory/bindmethod.h"
 #include "outside/directory/directory.h"
 #include "outside/directory/load.h"
 
@@ -101,12 +102,17 @@ public:
     virtual EntryPtr find(std::string_view fullName) = 0;
     // The entries below context whose names fit the pattern.
     virtual SearchHits search(const SourceEntry& context, const SourceQuery& query) = 0;
+    // Who a server saw at the bind, for a person (boundIdentity in
+    // connection.h); nullopt for a file.
+    virtual std::optional<std::string> boundAs() { return std::nullopt; }
 };
 
-// Simple-bind credentials; both empty for an anonymous bind.
+// How a server is bound: simple with a DN and password (both empty for an
+// anonymous bind), or SASL GSSAPI or EXTERNAL, which use neither.
 struct Credentials {
     std::string bindDn;
     std::string password;
+    BindMethod method = BindMethod::Simple;
 };
 
 struct SourceOptions {
@@ -116,6 +122,10 @@ struct SourceOptions {
     // A CA certificate (PEM) that the server's certificate may chain to, in
     // addition to the system's trusted ones.
     std::string caCertificateFile;
+    // A TLS client certificate and its key (PEM), for SASL EXTERNAL; empty:
+    // libldap's own configuration (TLS_CERT, TLS_KEY) decides.
+    std::string certificateFile;
+    std::string keyFile;
     std::chrono::seconds timeout{10};
     // The name of a server's one tree, when the first value of its DN is not
     // the name to use (a tree rooted at DC=corp,DC=example).
@@ -140,7 +150,9 @@ std::shared_ptr<Source> openSource(const std::string& location, const SourceOpti
 // Reads every entry of an LDAP server into one Directory, by the rules of
 // an LDIF file (for kddir-check). limited tells that a size limit of the
 // server cut the read short.
+// boundAs, when given, receives the identity the server saw (whoAmI in
+// connection.h; "" for anonymous, unchanged when the server does not say).
 LoadResult loadLdapDirectory(const std::string& location, const SourceOptions& options,
-                             bool& limited);
+                             bool& limited, std::string* boundAs = nullptr);
 
 }  // namespace outside::directory

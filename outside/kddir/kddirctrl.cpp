@@ -78,19 +78,24 @@ void KDDirCtrl::describe(MapBuilder<KDDirCtrl>& b) {
         .help(
             "The entries the last list or search returned when a server limit cut it short; "
             "0 when nothing was cut.");
+    b.property(12, "BoundAs", &KDDirCtrl::boundAs)
+        .help(
+            "Who the directory server sees this client as: its WhoAmI answer, or the identity "
+            "the client authenticated as; empty for a file.");
 }
 
 KDDirCtrl::KDDirCtrl() : events_({kEventsIid, "_DKDDirCtrlEvents"}) {
     const std::string location = configuredSource();
-    if (location.empty())
-        raise(code::NoClient,
-              "No directory client is configured: set KDDIR_SOURCE or the registry value " +
-                  std::string(kSourceKey) + "\\" + kSourceValue);
+    if (location.empty()) raise(code::NoClient, noSourceReason());
     try {
         source_ = readingSource([&] { return dir::openSource(location, configuredOptions()); });
     } catch (const std::invalid_argument& refused) {
         raise(code::SourceLost, refused.what());
     }
+}
+
+std::string KDDirCtrl::boundAs() {
+    return readingSource([&] { return source_->boundAs(); }).value_or("");
 }
 
 std::vector<dir::ClassId> KDDirCtrl::filterIds() {

@@ -90,6 +90,7 @@ public:
     platform::automation::Variant layouts();
     platform::automation::Variant fieldTypes();
     std::int32_t limitedTo() const { return note_->limitedTo; }
+    std::string boundAs();
 
 private:
     std::vector<outside::directory::ClassId> filterIds();

@@ -1,10 +1,14 @@
-// Where the directory control finds its data and what a source may cost: the
-// source named by KDDIR_SOURCE or the registry, and the size limit from the
-// registry. Shared by the control and by kddir-check, which loads a source
-// as the control would.
+// Where the directory control finds its data, how it binds and what a source
+// may cost. Each setting is looked up, in this order, in the environment
+// (KDDIR_SOURCE, KDDIR_MAPPING), the user's registry store, the machine's
+// store (set by an administrator for every user; never a password), and for
+// the source alone libldap's configuration (URI and BASE of ldap.conf,
+// ~/.ldaprc, LDAPURI, LDAPBASE). Shared by the control and by kddir-check,
+// which loads a source as the control would.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "outside/directory/source.h"
@@ -16,13 +20,19 @@ namespace outside::kddir {
 inline constexpr const char* kSourceKey = "Software\\KDDirLib\\KDDirCtrl";
 inline constexpr const char* kSourceValue = "Source";
 inline constexpr const char* kMaxSourceBytesValue = "MaxSourceBytes";
-// For LDAP sources: the simple-bind credentials (only ever from the store),
-// StartTLS ("1", "true" or "yes") and the timeout of each request.
+// For LDAP sources: how to bind (simple, gssapi or external), the
+// simple-bind credentials (the password only ever from the user's own
+// store), StartTLS ("1", "true" or "yes") and the timeout of each request.
+inline constexpr const char* kBindMethodValue = "BindMethod";
 inline constexpr const char* kBindDnValue = "BindDN";
 inline constexpr const char* kBindPasswordValue = "BindPassword";
 inline constexpr const char* kStartTlsValue = "StartTLS";
 inline constexpr const char* kTimeoutValue = "TimeoutSeconds";
 inline constexpr const char* kCaCertificateValue = "CACertificateFile";
+// The TLS client certificate and key of a bind with method external; when
+// absent, TLS_CERT and TLS_KEY of libldap's configuration apply.
+inline constexpr const char* kCertificateValue = "CertificateFile";
+inline constexpr const char* kKeyValue = "KeyFile";
 // How the site's schema is read: auto (the default), ktr, standard,
 // activedirectory or a mapping file's path; KDDIR_MAPPING comes first.
 inline constexpr const char* kMappingValue = "Mapping";
@@ -37,9 +47,36 @@ struct ConfiguredMapping {
 };
 ConfiguredMapping configuredMapping();
 
-// The configured source: KDDIR_SOURCE, else the registry value; empty when
-// neither names one.
+// A registry value of the control's key: the user's own, else the machine's
+// (except the password, which is only ever the user's). nullopt when neither
+// store holds it or no store can be read.
+struct StoredValue {
+    std::string data;
+    bool machine = false;  // from the machine's store
+};
+std::optional<StoredValue> storedValue(const char* name);
+
+// The configured source and where it came from, in words for a person
+// ("KDDIR_SOURCE", "the registry value ...\Source of your store ...", "URI
+// and BASE of libldap's configuration"); both empty when nothing names one.
+struct ConfiguredSource {
+    std::string value;
+    std::string origin;
+};
+ConfiguredSource configuredSourceAndOrigin();
 std::string configuredSource();
+
+// Why there is no source, naming every place one may be set.
+std::string noSourceReason();
+
+// The configured bind method: the registry's BindMethod, else SASL_MECH of
+// libldap's configuration (GSSAPI or EXTERNAL), else simple. A stored value
+// that names no method is reported in ignoredValue and the simple bind applies.
+struct ConfiguredBind {
+    outside::directory::BindMethod method = outside::directory::BindMethod::Simple;
+    std::string ignoredValue;
+};
+ConfiguredBind configuredBind();
 
 // The limits a source is loaded under. MaxSourceBytes holds a whole number
 // of bytes; when it is absent, 0 or no number, the default applies and

@@ -214,6 +214,32 @@ fs::path Store::machinePath() {
     return "/var/lib/tolvane/classes.db";
 }
 
+Store Store::openMachineForWriting() {
+    const fs::path path = machinePath();
+    const char* chosen = std::getenv("MACHINE_REGISTRY_DB");
+    if (::geteuid() != 0 && !(chosen && *chosen))
+        throw RegistryError(
+            RegistryError::Kind::ReadOnly,
+            std::string("Only root may write the machine's store ") + path.string());
+    const fs::path folder = path.parent_path();
+    std::error_code ec;
+    const bool hadFolder = folder.empty() || fs::exists(folder, ec);
+    const bool hadFile = fs::exists(path, ec);
+    Store store(path);
+    if (!store.writable())
+        throw RegistryError(
+            RegistryError::Kind::ReadOnly,
+            std::string("The machine's store ") + path.string() + " may not be written by you");
+    constexpr auto readable = fs::perms::owner_read | fs::perms::owner_write |
+                              fs::perms::group_read | fs::perms::others_read;
+    if (!hadFolder)
+        fs::permissions(
+            folder,
+            readable | fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec, ec);
+    if (!hadFile) fs::permissions(path, readable, ec);
+    return store;
+}
+
 Store::Store(const fs::path& file, std::chrono::milliseconds lockWait, Access access)
     : d(std::make_unique<Impl>()) {
     d->path = file;

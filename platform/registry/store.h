@@ -52,9 +52,17 @@ public:
     // $XDG_CONFIG_HOME/tolvane/registry.db (~/.config when XDG_CONFIG_HOME is
     // not set).
     static std::filesystem::path defaultPath();
-    // The machine's class store: $MACHINE_REGISTRY_DB when set, else
-    // /var/lib/tolvane/classes.db.
+    // The machine's store: $MACHINE_REGISTRY_DB when set, else
+    // /var/lib/tolvane/classes.db. It holds the class registrations and the
+    // settings an administrator makes for every user; users only read it.
     static std::filesystem::path machinePath();
+
+    // The machine's store (machinePath() unless named) opened for an
+    // administrator's writes: only root may write /var/lib/tolvane's; a store
+    // named by MACHINE_REGISTRY_DB (a staging folder, a test) is left to its
+    // file's permissions. Its folder and file are made readable by every user,
+    // whatever the umask. Raises RegistryError (ReadOnly) for anyone else.
+    static Store openMachineForWriting();
 
     // Opens the store. A file that is not a store raises Corrupt and is left
     // untouched; a missing file opened ReadOnly raises Io. lockWait bounds how

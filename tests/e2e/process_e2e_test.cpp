@@ -156,6 +156,9 @@ TEST_F(TvnProcess, AnUnattendedBuildThatFailsEndsAtOnceWithItsReason) {
         "tvn: no directory source: set KDDIR_SOURCE or the registry value "
         "Software\\KDDirLib\\KDDirCtrl\\Source"))
         << run.standardError.toStdString();
+    // All four places: the environment, the user's store, the machine's, ldap.conf.
+    EXPECT_TRUE(run.standardError.contains("regvalue --machine")) << run.standardError.toStdString();
+    EXPECT_TRUE(run.standardError.contains("URI in ldap.conf")) << run.standardError.toStdString();
 }
 
 TEST_F(TvnProcess, ABuildKilledMidwayLeavesTheOldDatabaseAndTheNextCleansUp) {

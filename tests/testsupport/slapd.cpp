@@ -153,7 +153,8 @@ Slapd::Slapd(const Options& options) : Slapd(freshDir("slapd") / "server", true)
                  {"LDAP_DEMO_PAGESIZE",
                   options.pageSize > 0 ? std::to_string(options.pageSize) : "unlimited"},
                  {"LDAP_DEMO_TLS", options.tls ? "1" : "0"},
-                 {"LDAP_DEMO_LOGON", options.logon ? "1" : "0"}};
+                 {"LDAP_DEMO_LOGON", options.logon ? "1" : "0"},
+                 {"LDAP_DEMO_CLIENTCERT", options.clientCertificates ? "1" : "0"}};
     start();
 }
 
@@ -249,8 +250,8 @@ void storeCredentials(const Slapd& server) {
 
 void forgetCredentials() {
     platform::registry::Store store;
-    for (const char* name :
-         {"BindDN", "BindPassword", "StartTLS", "CACertificateFile", "TimeoutSeconds"})
+    for (const char* name : {"BindDN", "BindPassword", "StartTLS", "CACertificateFile",
+                             "TimeoutSeconds", "BindMethod", "CertificateFile", "KeyFile"})
         store.deleteValue(kControlKey, name);
 }
 

@@ -27,6 +27,10 @@ public:
         int pageSize = 0;
         // The login publisher's write rights and account (LDAP_DEMO_LOGON).
         bool logon = false;
+        // TLS that demands a client certificate of the server's CA; the
+        // reader's (and the publisher's) certificates bind with SASL
+        // EXTERNAL (LDAP_DEMO_CLIENTCERT; see clientCertificate).
+        bool clientCertificates = false;
     };
 
     // A private server in a fresh folder below the private home, started
@@ -55,6 +59,15 @@ public:
     std::string logonPassword() const;
     std::filesystem::path caFile() const { return dir_ / "tls" / "ca.pem"; }
     const std::filesystem::path& dir() const { return dir_; }
+    // With Options::clientCertificates: the certificate (name.pem) and key
+    // (name.key) of "reader" (the reader's account), "logon" (the publisher's)
+    // or "stranger" (the reader's name from another CA).
+    std::filesystem::path clientCertificate(const std::string& name) const {
+        return dir_ / "tls" / (name + ".pem");
+    }
+    std::filesystem::path clientKey(const std::string& name) const {
+        return dir_ / "tls" / (name + ".key");
+    }
 
     // Stops the server, keeping its data; start() brings it back on the same port.
     void stop();

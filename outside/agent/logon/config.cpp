@@ -193,7 +193,9 @@ Config check(Reader& r, const std::string& path) {
     if (c.url.empty()) throw ConfigError(path + ": [directory] url is missing");
     if (c.bind == BindMethod::Simple && c.bindDn.empty())
         throw ConfigError(path + ": [bind] dn is missing (the simple bind needs an account)");
-    if (c.bind == BindMethod::External && (c.certificateFile.empty() || c.keyFile.empty()))
+    // Over ldapi:// the server sees the workstation's account without a certificate.
+    if (c.bind == BindMethod::External && !c.url.starts_with("ldapi://") &&
+        (c.certificateFile.empty() || c.keyFile.empty()))
         throw ConfigError(path + ": [bind] certificate and key are needed for method external");
     applyMapping(r);
     if (c.model == Model::Owner && c.workstationDn.empty()) {

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "outside/directory/connection.h"
+
 namespace outside::agent::logon {
 
 // Where a login is published.
@@ -22,7 +24,8 @@ enum class Model {
     Owner,
 };
 
-enum class BindMethod { Simple, External, Gssapi };
+// The bind methods are the shared connection code's.
+using BindMethod = outside::directory::BindMethod;
 
 struct Config {
     std::string path;  // the file read

@@ -23,11 +23,6 @@ struct MessageFree {
 };
 using MessagePtr = std::unique_ptr<LDAPMessage, MessageFree>;
 
-// GSSAPI asks nothing when the credentials come from a keytab.
-int noInteraction(LDAP*, unsigned, void*, void*) {
-    return LDAP_SUCCESS;
-}
-
 std::string dotted(const in_addr& address) {
     char text[INET_ADDRSTRLEN] = {};
     inet_ntop(AF_INET, &address, text, sizeof text);
@@ -64,16 +59,26 @@ Publisher::Publisher(const Config& config, Deadline deadline)
                                             " with the secret in " + config.secretFile));
             break;
         }
-        case BindMethod::External: {
-            berval none{0, nullptr};
-            rc = ldap_sasl_bind_s(ld_.get(), nullptr, "EXTERNAL", &none, nullptr, nullptr, nullptr);
+        case BindMethod::External:
+            rc = outside::directory::saslBind(ld_.get(), BindMethod::External);
+            break;
+        case BindMethod::Gssapi: {
+            // The workstation's own key: Kerberos takes it from the keytab
+            // named here (the host's default otherwise) into a cache of this
+            // process alone, never the ticket of the user logging in.
+            const std::string keytab = config.keytab.empty() ? "/etc/krb5.keytab" : config.keytab;
+            ::setenv("KRB5_CLIENT_KTNAME", keytab.c_str(), 1);
+            ::setenv("KRB5CCNAME", "MEMORY:tolvane-logon", 1);
+            rc = outside::directory::saslBind(ld_.get(), BindMethod::Gssapi);
+            if (outside::directory::lacksKerberosTicket(ld_.get(), rc)) {
+                std::string why = "no Kerberos key for this workstation in ";
+                why += keytab;
+                why += ": ";
+                why += outside::directory::serverError(ld_.get(), rc);
+                throw PublishError(describe(why));
+            }
             break;
         }
-        case BindMethod::Gssapi:
-            if (!config.keytab.empty()) ::setenv("KRB5_CLIENT_KTNAME", config.keytab.c_str(), 1);
-            rc = ldap_sasl_interactive_bind_s(ld_.get(), nullptr, "GSSAPI", nullptr, nullptr,
-                                              LDAP_SASL_QUIET, noInteraction, nullptr);
-            break;
     }
     if (rc == LDAP_TIMEOUT || rc == LDAP_SERVER_DOWN)
         throw PublishError(describe("the server did not answer the bind in time"));

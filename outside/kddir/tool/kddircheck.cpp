@@ -1,6 +1,8 @@
-// kddir-check SOURCE: loads a directory source as the directory control would
-// (the same reader, rules and size limit) and prints what it holds: trees,
-// entries per class, layouts, load time and memory. A source that the
+// kddir-check [SOURCE]: loads a directory source as the directory control
+// would (the same reader, rules, bind and size limit) and prints what it
+// holds: trees, entries per class, layouts, load time and memory, and for a
+// server the identity it saw. Without SOURCE it checks the source the
+// control would take, and says where that came from. A source that the
 // control could not use gives the reason, with file and line, on stderr.
 // Exit status: 0 the source is usable, 1 it is not, 2 wrong usage.
 #include <sys/resource.h>
@@ -10,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,12 +27,14 @@ namespace dir = outside::directory;
 
 int usage(std::FILE* to, int status) {
     std::fprintf(to,
-                 "usage: kddir-check SOURCE\n"
+                 "usage: kddir-check [SOURCE]\n"
                  "Loads a directory source (an LDIF file, or an LDAP server as\n"
-                 "ldap[s]://host[:port][/base DN][?starttls], bound with the registry's\n"
-                 "credentials) as the directory control would and\n"
+                 "ldap[s]://host[:port][/base DN][?starttls], bound as the registry's\n"
+                 "BindMethod says) as the directory control would and\n"
                  "prints its trees, entries per class, layouts, load time and memory, or the\n"
-                 "error with file and line. Exit status 0: usable, 1: not usable.\n");
+                 "error with file and line. Without SOURCE: the source the control would\n"
+                 "take (KDDIR_SOURCE, your store, the machine's store, ldap.conf).\n"
+                 "Exit status 0: usable, 1: not usable.\n");
     return status;
 }
 
@@ -148,9 +153,27 @@ bool printSummary(const dir::Directory& d, double milliseconds,
 int main(int argc, char** argv) {
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0))
         return usage(stdout, 0);
-    if (argc != 2 || argv[1][0] == '\0') return usage(stderr, 2);
-    const std::string source = argv[1];
+    if (argc > 2 || (argc == 2 && argv[1][0] == '\0')) return usage(stderr, 2);
+    std::string source;
+    if (argc == 2) {
+        source = argv[1];
+    } else {
+        const auto configured = outside::kddir::configuredSourceAndOrigin();
+        if (configured.value.empty()) {
+            std::fprintf(stderr, "kddir-check: %s\n", outside::kddir::noSourceReason().c_str());
+            return 1;
+        }
+        source = configured.value;
+        std::printf("Source: %s (from %s)\n", source.c_str(), configured.origin.c_str());
+    }
     const bool server = dir::isLdapLocation(source);
+    const outside::kddir::ConfiguredBind bindMethod = outside::kddir::configuredBind();
+    if (server && !bindMethod.ignoredValue.empty())
+        std::fprintf(stderr,
+                     "kddir-check: the registry value %s\\%s holds \"%s\", which is no bind "
+                     "method (simple, gssapi, external); the simple bind is used\n",
+                     outside::kddir::kSourceKey, outside::kddir::kBindMethodValue,
+                     bindMethod.ignoredValue.c_str());
     const outside::kddir::SourceLimits limits = outside::kddir::configuredLimits();
     const auto start = std::chrono::steady_clock::now();
     dir::LoadResult result;
@@ -159,14 +182,23 @@ int main(int argc, char** argv) {
     // printed below says with file and line; everything else that reaches
     // stderr while loading (an abort, a sanitizer's report) is kept.
     dir::dropLibldapRecordMessages(true);
-    result = server ? dir::loadLdapDirectory(source, outside::kddir::configuredOptions(), limited)
-                    : dir::DirectoryCache::instance().get(source, limits.limits);
+    std::optional<std::string> boundAs;
+    std::string seen;
+    if (server) {
+        const auto options = outside::kddir::configuredOptions();
+        seen = "\x01";  // no answer yet
+        result = dir::loadLdapDirectory(source, options, limited, &seen);
+        if (seen != "\x01") boundAs = seen;
+    } else {
+        result = dir::DirectoryCache::instance().get(source, limits.limits);
+    }
     const double milliseconds =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     if (!result.ok()) {
         std::fprintf(stderr, "kddir-check: %s\n", result.error.describe().c_str());
         const auto options = outside::kddir::configuredOptions();
-        if (server && options.credentials.bindDn.empty() &&
+        if (server && options.credentials.method == dir::BindMethod::Simple &&
+            options.credentials.bindDn.empty() &&
             result.error.message.find("no directory tree") != std::string::npos)
             std::fprintf(stderr,
                          "kddir-check: an anonymous bind may not read this server; set the "
@@ -184,6 +216,12 @@ int main(int argc, char** argv) {
         return 1;
     }
     const bool complete = printSummary(*result.directory, milliseconds, server ? nullptr : &limits);
+    if (server) {
+        std::printf("Bound: %s, as %s\n", dir::bindMethodName(bindMethod.method),
+                    !boundAs           ? "(the server does not say who it sees)"
+                    : boundAs->empty() ? "anonymous"
+                                       : boundAs->c_str());
+    }
     if (std::fflush(stdout) != 0) return 1;
     if (!complete) {
         std::fprintf(stderr,

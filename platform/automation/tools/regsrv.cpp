@@ -42,25 +42,6 @@ bool looksLikeOption(const char* arg) {
            std::strlen(arg) <= 3;
 }
 
-// The machine's class store is for every user: its folder and file are
-// readable by all, whatever the umask of the administrator who made them.
-// Raises RegistryError when it cannot be written.
-void openMachineStore(const fs::path& path) {
-    const fs::path folder = path.parent_path();
-    std::error_code ec;
-    const bool hadFolder = folder.empty() || fs::exists(folder, ec);
-    const bool hadFile = fs::exists(path, ec);
-    Store store(path);
-    if (!store.writable()) throw std::runtime_error(path.string() + " may not be written by you");
-    constexpr auto readable = fs::perms::owner_read | fs::perms::owner_write |
-                              fs::perms::group_read | fs::perms::others_read;
-    if (!hadFolder)
-        fs::permissions(
-            folder,
-            readable | fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec, ec);
-    if (!hadFile) fs::permissions(path, readable, ec);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -89,10 +70,8 @@ int main(int argc, char** argv) {
     fs::path store = Store::defaultPath();
     if (machine) {
         store = Store::machinePath();
-        // MACHINE_REGISTRY_DB names a store of the caller's own (a staging
-        // folder, a test); there the file's permissions decide.
-        const char* chosen = std::getenv("MACHINE_REGISTRY_DB");
-        if (geteuid() != 0 && !(chosen && *chosen)) {
+        if (geteuid() != 0 &&
+            !(std::getenv("MACHINE_REGISTRY_DB") && *std::getenv("MACHINE_REGISTRY_DB"))) {
             std::fprintf(stderr,
                          "regsrv: only root may write the machine's class store %s; run regsrv "
                          "without --machine to register for yourself\n",
@@ -100,7 +79,7 @@ int main(int argc, char** argv) {
             return 1;
         }
         try {
-            openMachineStore(store);
+            Store::openMachineForWriting();
         } catch (const std::exception& e) {
             std::fprintf(stderr, "regsrv: cannot write the machine's class store: %s\n", e.what());
             return 1;

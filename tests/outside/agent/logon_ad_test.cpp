@@ -154,3 +154,55 @@ TEST(LogonActiveDirectory, AComputerPublishesIntoTheUsersNetworkAddressAndNothin
 }
 
 }  // namespace
+
+// The same computer bound with its Kerberos key from a keytab (SASL GSSAPI),
+// as a domain member is: no secret file, and no ticket of the user.
+TEST(LogonActiveDirectory, AComputerBindsWithItsKeytab) {
+    SambaAd& ad = SambaAd::shared();
+    const fs::path dir = freshDir("kerberos");
+    ComputerAccount computer(ad, dir / "secret");
+    ASSERT_TRUE(computer.ready());
+    const fs::path keytab = dir / "krb5.keytab";
+    const ProgramRun exported =
+        runProgram("/usr/bin/samba-tool",
+                   {"domain", "exportkeytab", keytab.string(), "--principal=TVNLOGONTEST$", "-s",
+                    (ad.dir() / "samba" / "etc" / "smb.conf").string()});
+    ASSERT_EQ(exported.status, 0) << exported.err;
+    fs::remove(dir / "secret");
+    writeFile(dir / "logon.conf", "[directory]\nurl = " + ad.url() +
+                                      "\nmapping = activedirectory\n[bind]\n"
+                                      "method = gssapi\nkeytab = " +
+                                      keytab.string() +
+                                      "\n[logon]\ntimeout = 5\n"
+                                      "log_file = " +
+                                      (dir / "log").string() +
+                                      "\nrun_dir = " + (dir / "run").string() + "\n");
+    // pam_exec passes on PAM's environment only: the private Kerberos
+    // configuration is given on the command line. The domain knows the
+    // server as ldap/127.0.0.1, the name as written (SASL_NOCANON).
+    fs::create_directories(dir / "pam.d");
+    writeFile(dir / "pam.d" / "login",
+              "session required pam_exec.so quiet /usr/bin/env KRB5_CONFIG=" +
+                  (ad.dir() / "krb5.conf").string() + " LDAPSASL_NOCANON=on " +
+                  (binDir() / "tolvane-logon").string() + " --config " +
+                  (dir / "logon.conf").string() + "\n");
+    const auto before = values(ad, kUserDn, "networkAddress");
+    Driver pam(dir / "pam.d");
+    EXPECT_EQ(pam.open("1", "KaiserU").status, 0);
+    auto expected = before;
+    expected.push_back("TCP 127.0.0.1");
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(values(ad, kUserDn, "networkAddress"), expected)
+        << (fs::exists(dir / "log") ? readFile(dir / "log") : "");
+    EXPECT_EQ(pam.close("1").status, 0);
+    EXPECT_EQ(values(ad, kUserDn, "networkAddress"), before);
+
+    // A keytab that is not there: one line in the log that names it, and
+    // the login goes on.
+    fs::remove(keytab);
+    EXPECT_EQ(pam.open("2", "KaiserU").status, 0);
+    EXPECT_EQ(values(ad, kUserDn, "networkAddress"), before);
+    const auto logged = lines(readFile(dir / "log"));
+    ASSERT_FALSE(logged.empty());
+    EXPECT_NE(logged.back().find(keytab.string()), std::string::npos) << logged.back();
+}

@@ -41,8 +41,10 @@ constexpr const char* kHere = "TCP 127.0.0.1";
 // the publisher's configuration, PAM configuration, run folder and log.
 class Site {
 public:
-    explicit Site(const std::string& schema)
-        : schema_(schema), server_(options(schema)), dir_(freshDir("site")) {
+    // certificates: the server demands a TLS client certificate and maps
+    // the publisher's (CN=tvn-logon) to its account.
+    explicit Site(const std::string& schema, bool certificates = false)
+        : schema_(schema), server_(options(schema, certificates)), dir_(freshDir("site")) {
         writeFile(dir_ / "secret", server_.logonPassword());
         fs::permissions(dir_ / "secret", fs::perms::owner_read | fs::perms::owner_write);
         fs::create_directories(dir_ / "pam.d");
@@ -122,10 +124,11 @@ public:
     }
 
 private:
-    static Slapd::Options options(const std::string& schema) {
+    static Slapd::Options options(const std::string& schema, bool certificates) {
         Slapd::Options options;
         options.schema = schema;
         options.logon = true;
+        options.clientCertificates = certificates;
         return options;
     }
 
@@ -166,6 +169,45 @@ TEST(LogonKtr, OpenPublishesTheAddressAndCloseTakesItAwayAgain) {
     EXPECT_TRUE(fs::is_empty(site.run()) ||
                 (std::distance(fs::directory_iterator(site.run()), {}) == 1 &&
                  fs::exists(site.run() / "lock")));
+}
+
+// Bound with the workstation's TLS client certificate (SASL EXTERNAL): no
+// secret file at all, and the key never shows in the log.
+TEST(LogonKtr, AClientCertificateBindsAsTheWorkstationsAccount) {
+    Site site("ktr", true);
+    const Slapd& server = site.server();
+    site.configure({{"directory", {{"start_tls", "yes"}, {"ca_file", server.caFile().string()}}},
+                    {"bind",
+                     {{"method", "external"},
+                      {"dn", ""},
+                      {"secret_file", "/nonexistent"},
+                      {"certificate", server.clientCertificate("logon").string()},
+                      {"key", server.clientKey("logon").string()}}}});
+    Driver pam(site.confdir());
+    EXPECT_EQ(pam.open("1", kKtrUser).status, 0);
+    EXPECT_EQ(site.values(kKtrDn, "networkAddress"), (std::vector<std::string>{kKtrIpx, kHere}))
+        << readFile(site.log());
+    EXPECT_EQ(pam.close("1").status, 0);
+    EXPECT_EQ(site.values(kKtrDn, "networkAddress"), (std::vector<std::string>{kKtrIpx}));
+
+    // The reader's name from another CA: refused, the login goes on.
+    site.configure({{"directory", {{"start_tls", "yes"}, {"ca_file", server.caFile().string()}}},
+                    {"bind",
+                     {{"method", "external"},
+                      {"dn", ""},
+                      {"certificate", server.clientCertificate("stranger").string()},
+                      {"key", server.clientKey("stranger").string()}}}});
+    EXPECT_EQ(pam.open("2", kKtrUser).status, 0);
+    EXPECT_EQ(site.values(kKtrDn, "networkAddress"), (std::vector<std::string>{kKtrIpx}));
+    const auto logged = site.logLines();
+    ASSERT_FALSE(logged.empty());
+    EXPECT_NE(logged.back().find(server.url()), std::string::npos) << logged.back();
+    std::ifstream key(server.clientKey("logon"));
+    std::string material;
+    std::getline(key, material);
+    std::getline(key, material);
+    ASSERT_GT(material.size(), 40u);
+    EXPECT_EQ(readFile(site.log()).find(material), std::string::npos);
 }
 
 TEST(LogonKtr, SessionsOfOneUserShareOneValueUntilTheLastCloses) {

@@ -154,13 +154,19 @@ TEST(KDDirCheck, AppliesTheControlsSizeLimit) {
 }
 
 TEST(KDDirCheck, WrongUsageShowsHowToCallIt) {
+    // Without a source it checks the configured one; here there is none.
+    testsupport::ScopedEnv noSource("KDDIR_SOURCE", nullptr);
+    testsupport::ScopedEnv noLdapConf("LDAPCONF", "/dev/null");
     const Outcome none = check({});
-    EXPECT_EQ(none.status, 2);
-    EXPECT_TRUE(has(none.err, "usage: kddir-check SOURCE"));
+    EXPECT_EQ(none.status, 1);
+    EXPECT_TRUE(has(none.err, "kddir-check: No directory client is configured")) << none.err;
+    const Outcome empty = check({""});
+    EXPECT_EQ(empty.status, 2);
+    EXPECT_TRUE(has(empty.err, "usage: kddir-check [SOURCE]"));
     EXPECT_EQ(check({"a", "b"}).status, 2);
     const Outcome help = check({"--help"});
     EXPECT_EQ(help.status, 0);
-    EXPECT_TRUE(has(help.out, "usage: kddir-check SOURCE"));
+    EXPECT_TRUE(has(help.out, "usage: kddir-check [SOURCE]"));
 }
 
 TEST(KDDirCheck, NamesAServerThatCannotBeReachedOnce) {
