@@ -14,6 +14,7 @@ add_library(tvn_app STATIC
     browser/TreeEvents.cpp
     browser/treeExp.cpp
     lookup/DatabaseFile.cpp
+    lookup/DatabaseIndex.cpp
     lookup/DatabaseRecords.cpp
     lookup/KDDirCtrl.cpp
     lookup/NameSearch.cpp

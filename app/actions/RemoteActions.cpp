@@ -149,7 +149,7 @@ void StartRemoteAction(frmMain& form, QString TargetPath) {
 
     if (addresses.size() == 1) {
         const auto key = WorkstationDatabase::lookupKey(addresses[0].toStdString());
-        const std::optional<std::string> database = openDatabase(form);
+        const std::shared_ptr<const DatabaseIndex> database = openDatabase(form);
         if (!database) return;
         if (const auto workstation = key ? workstationFor(*database, *key) : std::nullopt)
             launchWorkstation(form, *workstation);
@@ -161,7 +161,7 @@ void StartRemoteAction(frmMain& form, QString TargetPath) {
 
     // Several addresses: the administrator picks the workstation from the list.
     form.lstMultiple->clearItems();
-    const std::optional<std::string> database = openDatabase(form);
+    const std::shared_ptr<const DatabaseIndex> database = openDatabase(form);
     if (!database) return;
     for (const QString& address : addresses) {
         const auto key = WorkstationDatabase::lookupKey(address.toStdString());

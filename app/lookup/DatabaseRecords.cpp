@@ -7,16 +7,7 @@ namespace {
 
 constexpr std::string_view kSeparator = "\",\"";
 
-std::string_view trimBlanks(std::string_view text) {
-    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-    return text;
-}
-
-// Addresses are ASCII; other bytes compare exactly.
-char foldAscii(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
+using detail::trimBlanks;
 
 bool equalIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -86,14 +77,8 @@ std::optional<std::string> lookupKey(std::string_view addressValue) {
 
 bool holdsAddressPart(std::string_view address, std::string_view key) {
     if (key.empty()) return false;
-    std::string_view data = trimBlanks(address);
-    if (const auto afterKind = afterFirstBlank(data)) data = *afterKind;
-    while (true) {
-        const std::size_t colon = data.find(':');
-        if (equalIgnoringCase(trimBlanks(data.substr(0, colon)), key)) return true;
-        if (colon == std::string_view::npos) return false;
-        data.remove_prefix(colon + 1);
-    }
+    return forEachAddressPart(address,
+                              [&](std::string_view part) { return equalIgnoringCase(part, key); });
 }
 
 std::optional<std::string_view> findWorkstation(std::string_view contents, std::string_view key) {

@@ -38,14 +38,47 @@ std::optional<Record> parseRecord(std::string_view line);
 // a value of another kind, or without anything after the blank, has no key.
 std::optional<std::string> lookupKey(std::string_view addressValue);
 
-// Whether the key equals one whole part of a stored address, ignoring case:
-// the parts are the pieces of the text after the kind and its blank,
-// separated by colons ("IPX 0000AC10:00C04F6C8C59:4003" has the parts
-// 0000AC10, 00C04F6C8C59 and 4003). An empty key matches nothing.
+// Addresses are ASCII: their letters compare ignoring case, other bytes
+// exactly.
+inline char foldAscii(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// Calls part(text) for each part of a stored address, in order: the pieces of
+// the text after the kind and its blank, separated by colons and without the
+// blanks around them ("IPX 0000AC10:00C04F6C8C59:4003" has the parts
+// 0000AC10, 00C04F6C8C59 and 4003). Stops when part returns true; answers
+// whether it did.
+template <class Part>
+bool forEachAddressPart(std::string_view address, Part&& part);
+
+// Whether the key equals one whole part of a stored address, ignoring case.
+// An empty key matches nothing.
 bool holdsAddressPart(std::string_view address, std::string_view key);
 
 // The workstation of the first line of the file one of whose addresses holds
 // the key; lines that cannot be read are passed over.
 std::optional<std::string_view> findWorkstation(std::string_view contents, std::string_view key);
+
+namespace detail {
+inline std::string_view trimBlanks(std::string_view text) {
+    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+    return text;
+}
+}  // namespace detail
+
+template <class Part>
+bool forEachAddressPart(std::string_view address, Part&& part) {
+    std::string_view data = detail::trimBlanks(address);
+    if (const std::size_t blank = data.find(' '); blank != std::string_view::npos)
+        data.remove_prefix(blank + 1);
+    while (true) {
+        const std::size_t colon = data.find(':');
+        if (part(detail::trimBlanks(data.substr(0, colon)))) return true;
+        if (colon == std::string_view::npos) return false;
+        data.remove_prefix(colon + 1);
+    }
+}
 
 }  // namespace tvn::WorkstationDatabase

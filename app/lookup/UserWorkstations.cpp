@@ -10,6 +10,7 @@
 
 #include "app/actions/UNCtoDOTConversion.h"
 #include "app/lookup/DatabaseFile.h"
+#include "app/lookup/DatabaseIndex.h"
 #include "app/lookup/DatabaseRecords.h"
 #include "app/lookup/KDDirCtrl.h"
 #include "app/lookup/WorkstationDatabase.h"
@@ -54,7 +55,9 @@ QStringList networkAddresses(const KDDirEntry& user) {
     }
 }
 
-std::string readDatabase(const frmMain& form) {
+// Opens the database file of the run and hands it to read, closing it after.
+template <class Read>
+auto withDatabaseFile(const frmMain& form, Read&& read) {
     const fs::path file = localPath(databaseFileName(form));
     const int fd = openDatabaseFile(file);
     if (fd < 0) {
@@ -65,20 +68,27 @@ std::string readDatabase(const frmMain& form) {
         if (error == ENOENT || error == ENOTDIR) throw readError(err::kPathNotFound, file, error);
         throw readError(err::kPathFileAccess, file, error);
     }
-    std::string contents;
     try {
-        contents = readDatabaseFile(fd, file);
+        auto result = read(fd, file);
+        ::close(fd);
+        return result;
     } catch (...) {
         ::close(fd);
         throw;
     }
-    ::close(fd);
-    return contents;
 }
 
-std::optional<std::string> openDatabase(frmMain& form) {
+std::string readDatabase(const frmMain& form) {
+    return withDatabaseFile(form, readDatabaseFile);
+}
+
+std::shared_ptr<const DatabaseIndex> readIndexedDatabase(const frmMain& form) {
+    return withDatabaseFile(form, indexedDatabase);
+}
+
+std::shared_ptr<const DatabaseIndex> openDatabase(frmMain& form) {
     try {
-        return readDatabase(form);
+        return readIndexedDatabase(form);
     } catch (...) {
         const auto failure = std::current_exception();
         const int number = errorNumber(failure);
@@ -88,17 +98,17 @@ std::optional<std::string> openDatabase(frmMain& form) {
             form.reportFailure("Could not read the Workstation Database File: " +
                                QString::fromStdString(errorDescription(failure)));
         form.setMousePointer(platform::forms::pointer::kDefault);
-        return std::nullopt;
+        return nullptr;
     }
 }
 
-std::optional<QString> workstationFor(std::string_view database, std::string_view key) {
-    const auto found = WorkstationDatabase::findWorkstation(database, key);
+std::optional<QString> workstationFor(const DatabaseIndex& database, std::string_view key) {
+    const auto found = database.findWorkstation(key);
     if (!found) return std::nullopt;
     return QString::fromUtf8(found->data(), static_cast<qsizetype>(found->size()));
 }
 
-void addWorkstationItem(frmMain& form, std::string_view database, std::string_view key,
+void addWorkstationItem(frmMain& form, const DatabaseIndex& database, std::string_view key,
                         const QString& addressValue) {
     platform::forms::KeyedListView& list = *form.lstMultiple;
     if (const std::optional<QString> workstation = workstationFor(database, key)) {

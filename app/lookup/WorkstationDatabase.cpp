@@ -3,9 +3,15 @@
 #include "app/lookup/WorkstationDatabase.h"
 
 #include <QCoreApplication>
+#include <QLayout>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QTreeWidgetItem>
 #include <memory>
+#include <optional>
+#include <unordered_map>
 
 #include "app/browser/treeExp.h"
 #include "app/lookup/DatabaseRecords.h"
@@ -16,11 +22,25 @@
 #include "platform/automation/variant.h"
 #include "platform/forms/keyedtree.h"
 #include "platform/forms/services.h"
+#include "platform/forms/statusbar.h"
 
 namespace tvn {
 
 namespace pointer = platform::forms::pointer;
 namespace msgbox = platform::forms::msgbox;
+using Clock = std::chrono::steady_clock;
+
+// A server answers the workstations of a container in one request, where it
+// answers the opening of each in one of its own: the hits of one container
+// (a search lists them together) are read from the container's level.
+struct DatabaseBuild::Level {
+    QString container;
+    std::unordered_map<QString, KDDirEntry> entries;  // by full name
+};
+
+DatabaseBuild::DatabaseBuild(const std::filesystem::path& target, bool append)
+    : file(target), append(append), level(std::make_unique<Level>()) {}
+DatabaseBuild::~DatabaseBuild() = default;
 
 namespace {
 
@@ -68,6 +88,20 @@ QString buildContext(const frmMain& form) {
     return node ? platform::forms::KeyedTree::tagOf(node) : QString();
 }
 
+// The window shows the build no longer: no progress bar, no Cancel, the
+// button usable again.
+QShortcut* escape(frmMain& form) {
+    return form.findChild<QShortcut*>("cancelBuildShortcut");
+}
+
+void endBuilding(frmMain& form) {
+    if (QShortcut* key = escape(form)) key->setEnabled(false);
+    form.prgBuildWSdb->hide();
+    form.prgBuildWSdb->reset();
+    form.cmdCancelBuildWSdb->hide();
+    form.cmdBuildWSdb->setEnabled(true);
+}
+
 QString describe(std::exception_ptr failure) {
     return QString::fromStdString(errorDescription(failure));
 }
@@ -109,6 +143,155 @@ bool contextIsContainer(frmMain& form, const QString& context) {
     return false;
 }
 
+// The entry of a hit: from the level of its container when it is there (the
+// level is read when the hit is the first of its container), else opened on
+// its own. A level that cannot be read only costs the opening of each; a lost
+// directory raises.
+KDDirEntry hitEntry(frmMain& form, DatabaseBuild::Level& level, const QString& workstation) {
+    const qsizetype cut = workstation.lastIndexOf('\\');
+    if (cut > 0 && workstation.left(cut) != level.container) {
+        level.container = workstation.left(cut);
+        level.entries.clear();
+        try {
+            for (KDDirEntry& entry :
+                 need(form.KDDirWSdb.get())->OpenEntry(level.container).SubEntries())
+                level.entries.emplace(entry.EntryPath(), std::move(entry));
+        } catch (...) {
+            level.entries.clear();
+            if (errorNumber(std::current_exception()) == err::kConnectionLost) throw;
+        }
+    }
+    if (const auto found = level.entries.find(workstation); found != level.entries.end())
+        return found->second;
+    return need(form.KDDirWSAddress.get())->OpenEntry(workstation);
+}
+
+// Reads the next workstations into the new file until the slice is over
+// (at least one is read) or none is left. Answers false when the directory
+// was lost: the build failed and is gone.
+bool readSlice(frmMain& form, std::chrono::milliseconds slice) {
+    DatabaseBuild& build = *form.databaseBuild;
+    const Clock::time_point until = Clock::now() + slice;
+    do {
+        if (build.next == build.total) return true;
+        const std::size_t index = build.next++;
+        try {
+            const QString workstation =
+                QString::fromStdString(build.hits.arrayItem(index).toString());
+            const QStringList addresses =
+                hitEntry(form, *build.level, workstation).GetFieldValue("RJ:Network Address");
+            build.file.write(WorkstationDatabase::formatRecord(workstation.toStdString(),
+                                                               addresses.value(0).toStdString(),
+                                                               addresses.value(1).toStdString()));
+            ++build.written;
+        } catch (...) {
+            const auto failure = std::current_exception();
+            if (errorNumber(failure) == err::kConnectionLost) {
+                // Every entry after this one would be missing: a database
+                // that lacks an unknown part of the tree is no database.
+                const std::size_t total = build.total;
+                form.databaseBuild.reset();
+                endBuilding(form);
+                buildFailed(form, QString("the directory was lost after %1 of %2 workstation(s): ")
+                                          .arg(index)
+                                          .arg(total) +
+                                      describe(failure));
+                return false;
+            }
+            // An entry the directory could not give (gone since the search,
+            // unreadable) gets no line; the build goes on.
+            ++build.skipped;
+        }
+    } while (Clock::now() < until);
+    return true;
+}
+
+// Puts the new file in place once every workstation is read, and says what
+// was found.
+void finishBuild(frmMain& form) {
+    const std::unique_ptr<DatabaseBuild> build = std::move(form.databaseBuild);
+    endBuilding(form);
+    if (!build->inSlices) form.services().errors->progress({});
+    if (build->total > 0 && build->written == 0) {
+        buildFailed(form, QString("none of the %1 workstation(s) below %2 could be read")
+                              .arg(build->total)
+                              .arg(build->context));
+        return;
+    }
+
+    // A new database of nothing: the old one goes, as when a new, empty file
+    // had been written.
+    const bool removes = build->total == 0 && !build->append;
+    bool removed = false;
+    try {
+        if (build->written > 0)
+            build->file.commit();
+        else if (removes)
+            removed = std::filesystem::remove(build->file.target());
+    } catch (...) {
+        buildFailed(form, describe(std::current_exception()));
+        return;
+    }
+    form.setMousePointer(pointer::kDefault);
+    if (removes) {
+        form.reportNotice(
+            "No workstation below " + build->context +
+                (removed ? ": the database was removed" : ": no database was written"),
+            false);
+        return;
+    }
+    QString found = QString("Found: %1 Workstation(s)").arg(build->total);
+    if (build->skipped > 0) found += QString(", %1 skipped").arg(build->skipped);
+    // A database built from a cut list lacks workstations: say so.
+    if (!build->limitNotice.isEmpty()) found += ". " + build->limitNotice;
+    if (build->skipped > 0 || !build->limitNotice.isEmpty())
+        form.reportNotice(found, true);
+    else
+        form.setStatusText(found);
+}
+
+QString progressText(const DatabaseBuild& build) {
+    return QString("Building: %1 workstation(s)").arg(build.next);
+}
+
+// Reads the workstations of a build whose search answered: in slices from
+// the event loop while the window is in use, else all at once.
+void continueBuild(frmMain& form) {
+    DatabaseBuild* build = form.databaseBuild.get();
+    if (!build || !build->answered) return;
+    if (!build->inSlices) {
+        while (build->next < build->total) {
+            if (!readSlice(form, form.databaseBuildSlice)) return;
+            if (build->next < build->total) form.services().errors->progress(progressText(*build));
+        }
+        return finishBuild(form);
+    }
+
+    if (!readSlice(form, form.databaseBuildSlice)) return;
+    if (build->next == build->total) return finishBuild(form);
+    // Shown again after each slice: what ran in between (a name search) may
+    // have put its own text and pointer there.
+    form.setStatusText(progressText(*build));
+    form.prgBuildWSdb->setMaximum(static_cast<int>(build->total));
+    form.prgBuildWSdb->setValue(static_cast<int>(build->next));
+    if (form.MousePointer() != pointer::kArrowHourglass)
+        form.setMousePointer(pointer::kArrowHourglass);
+    if (build->slices) return;
+    // The first slice did not read everything: the window is handed back
+    // between the slices that follow.
+    build->slices.reset(new QTimer(&form));
+    build->slices->setInterval(0);
+    QObject::connect(build->slices.get(), &QTimer::timeout, &form,
+                     [&form] { continueBuild(form); });
+    build->slices->start();
+    form.prgBuildWSdb->show();
+    form.cmdCancelBuildWSdb->show();
+    if (QShortcut* key = escape(form)) key->setEnabled(true);
+    // In their place at once, for a click before the next turn of the loop.
+    form.StatusBar->layout()->activate();
+    form.cmdBuildWSdb->setEnabled(false);
+}
+
 }  // namespace
 
 QString databaseFileName(const frmMain& form) {
@@ -116,12 +299,12 @@ QString databaseFileName(const frmMain& form) {
 }
 
 void makeDB(frmMain& form) {
+    abandonDatabaseBuild(form);
     form.setMousePointer(pointer::kHourglass);
     form.setStatusText("Searching ...");
     const bool newFile = !form.options.buildContext.isEmpty() || !form.optDBfile[0]->isChecked();
     if (form.dbDirectory.isEmpty())
         form.dbDirectory = defaultDatabaseDirectory(QCoreApplication::applicationDirPath());
-    form.databaseBuild.reset();
 
     std::unique_ptr<DatabaseBuild> build;
     try {
@@ -150,6 +333,9 @@ void makeDB(frmMain& form) {
     }
     if (!contextInTree(form, context) || !contextIsContainer(form, context)) return;
     build->context = context;
+    // Nobody can use a window that is not shown (a build of the command
+    // line runs before it is) or that ends with the build.
+    build->inSlices = form.isVisible() && !form.unattended();
     form.databaseBuild = std::move(build);
     std::exception_ptr failure;
     try {
@@ -160,88 +346,38 @@ void makeDB(frmMain& form) {
     }
     // The answer arrives before the search returns; a build still waiting
     // got none.
-    if (form.databaseBuild) {
+    if (form.databaseBuild && !form.databaseBuild->answered) {
         form.databaseBuild.reset();
         buildFailed(form, "the search below " + context + " failed" +
                               (failure ? ": " + describe(failure) : QString()));
     }
 }
 
+void abandonDatabaseBuild(frmMain& form) {
+    if (!form.databaseBuild) return;
+    form.databaseBuild.reset();
+    endBuilding(form);
+    form.setMousePointer(pointer::kDefault);
+}
+
 void frmMain::cmdBuildWSdb_Click() {
     makeDB(*this);
 }
 
+void frmMain::cmdCancelBuildWSdb_Click() {
+    if (!databaseBuild) return;
+    abandonDatabaseBuild(*this);
+    setStatusText("Cancelled: the Workstation Database is as it was");
+}
+
 void frmMain::KDDirWSdb_SearchCompleted(const platform::automation::Variant& Results) {
-    const std::unique_ptr<DatabaseBuild> build = std::move(databaseBuild);
-    if (!build) return;  // a search that no build waits for
-    const auto& hits = Results.isArray() ? Results.array() : platform::automation::Variant::Array{};
-
-    std::size_t written = 0;
-    std::size_t skipped = 0;
-    for (const auto& hit : hits) {
-        try {
-            const QString workstation = QString::fromStdString(hit.toString());
-            const QStringList addresses = need(KDDirWSAddress.get())
-                                              ->OpenEntry(workstation)
-                                              .GetFieldValue("RJ:Network Address");
-            build->file.write(WorkstationDatabase::formatRecord(workstation.toStdString(),
-                                                                addresses.value(0).toStdString(),
-                                                                addresses.value(1).toStdString()));
-            ++written;
-        } catch (...) {
-            const auto failure = std::current_exception();
-            if (errorNumber(failure) == err::kConnectionLost) {
-                // Every entry after this one would be missing: a database
-                // that lacks an unknown part of the tree is no database.
-                build->file.discard();
-                buildFailed(*this, QString("the directory was lost after %1 of %2 workstation(s): ")
-                                           .arg(written + skipped)
-                                           .arg(hits.size()) +
-                                       describe(failure));
-                return;
-            }
-            // An entry the directory could not give (gone since the search,
-            // unreadable) gets no line; the build goes on.
-            ++skipped;
-        }
-    }
-    if (!hits.empty() && written == 0) {
-        buildFailed(*this, QString("none of the %1 workstation(s) below %2 could be read")
-                               .arg(hits.size())
-                               .arg(build->context));
-        return;
-    }
-
-    // A new database of nothing: the old one goes, as when a new, empty file
-    // had been written.
-    const bool removes = hits.empty() && !build->append;
-    bool removed = false;
-    try {
-        if (written > 0)
-            build->file.commit();
-        else if (removes)
-            removed = std::filesystem::remove(build->file.target());
-    } catch (...) {
-        buildFailed(*this, describe(std::current_exception()));
-        return;
-    }
-    setMousePointer(pointer::kDefault);
-    if (removes) {
-        reportNotice("No workstation below " + build->context +
-                         (removed ? ": the database was removed" : ": no database was written"),
-                     false);
-        return;
-    }
-    QString found = QString("Found: %1 Workstation(s)").arg(hits.size());
-    if (skipped > 0) found += QString(", %1 skipped").arg(skipped);
-    // A database built from a cut list lacks workstations: say so.
-    QString notice;
-    resumeNext([&] { notice = need(KDDirWSdb.get())->limitNotice(); });
-    if (!notice.isEmpty()) found += ". " + notice;
-    if (skipped > 0 || !notice.isEmpty())
-        reportNotice(found, true);
-    else
-        setStatusText(found);
+    DatabaseBuild* build = databaseBuild.get();
+    if (!build || build->answered) return;  // a search that no build waits for
+    build->answered = true;
+    build->hits = Results;
+    build->total = Results.isArray() ? Results.arraySize() : 0;
+    resumeNext([&] { build->limitNotice = need(KDDirWSdb.get())->limitNotice(); });
+    continueBuild(*this);
 }
 
 }  // namespace tvn

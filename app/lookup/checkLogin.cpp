@@ -34,7 +34,7 @@ void checkLogin(frmMain& form, const QString& userFullName) {
         form.setMousePointer(platform::forms::pointer::kDefault);
         return;
     }
-    const std::optional<std::string> database = openDatabase(form);
+    const std::shared_ptr<const DatabaseIndex> database = openDatabase(form);
     if (!database) return;
     for (const QString& address : addresses) {
         const auto key = WorkstationDatabase::lookupKey(address.toStdString());

@@ -16,6 +16,7 @@
 #include "app/browser/AttributeView.h"
 #include "app/browser/treeExp.h"
 #include "app/lookup/KDDirCtrl.h"
+#include "app/lookup/WorkstationDatabase.h"
 #include "app/shell/CommandLine.h"
 #include "app/shell/Paths.h"
 #include "app/shell/RegistrySettings.h"
@@ -224,6 +225,9 @@ void frmMain::Form_Unload() {
 }
 
 void frmMain::releaseDirectoryControls() {
+    // A build still running holds the answer of its search, which lives in
+    // the controls' module: it ends first, and its new file goes.
+    abandonDatabaseBuild(*this);
     KDDirRCTree.reset();
     KDDirUser.reset();
     KDDirWSdb.reset();

@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShortcut>
@@ -103,6 +104,16 @@ frmMain::frmMain(forms::Services services, ObjectFactory createObject, QWidget* 
     StatusBar = new forms::StatusBar(2, this);
     StatusBar->setObjectName("StatusBar");
     StatusBar->setBevel(1, forms::StatusBar::Raised);
+    prgBuildWSdb = new QProgressBar;
+    prgBuildWSdb->setObjectName("prgBuildWSdb");
+    prgBuildWSdb->setMaximumWidth(160);
+    cmdCancelBuildWSdb = new QPushButton("Cancel");
+    cmdCancelBuildWSdb->setObjectName("cmdCancelBuildWSdb");
+    cmdCancelBuildWSdb->setFocusPolicy(Qt::NoFocus);
+    for (QWidget* widget : std::initializer_list<QWidget*>{prgBuildWSdb, cmdCancelBuildWSdb}) {
+        StatusBar->addWidget(widget);
+        widget->hide();
+    }
 
     buildRemoteActionPage();
     buildSettingsPage();
@@ -322,6 +333,12 @@ void frmMain::connectHandlers() {
     connect(cmdRC, &QPushButton::clicked, this, &frmMain::cmdRC_Click);
     connect(cmdPurgeH, &QPushButton::clicked, this, &frmMain::cmdPurgeH_Click);
     connect(cmdBuildWSdb, &QPushButton::clicked, this, &frmMain::cmdBuildWSdb_Click);
+    connect(cmdCancelBuildWSdb, &QPushButton::clicked, this, &frmMain::cmdCancelBuildWSdb_Click);
+    // Escape cancels a database build while one runs, and is left alone else.
+    auto* cancelBuild = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    cancelBuild->setObjectName("cancelBuildShortcut");
+    cancelBuild->setEnabled(false);
+    connect(cancelBuild, &QShortcut::activated, this, &frmMain::cmdCancelBuildWSdb_Click);
     connect(ImageCombo1, &QComboBox::activated, this, &frmMain::ImageCombo1_Click);
     ImageCombo1->installEventFilter(this);
 

@@ -11,6 +11,7 @@
 #include <QString>
 #include <QWidget>
 #include <array>
+#include <chrono>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -29,6 +30,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QProgressBar;
 class QPushButton;
 class QRadioButton;
 class QTreeWidgetItem;
@@ -185,6 +187,8 @@ public:
     // ---- workstation database ----
     void cmdBuildWSdb_Click();
     void KDDirWSdb_SearchCompleted(const platform::automation::Variant& Results);
+    // Stops the build that runs while the window is in use (also Escape).
+    void cmdCancelBuildWSdb_Click();
 
     // ---- directory trees and attributes ----
     void TreeViewRC_Expand(QTreeWidgetItem* Node);
@@ -256,6 +260,9 @@ public:
     QGroupBox* frmDBopt = nullptr;
     std::array<QRadioButton*, 2> optDBfile{};
     QPushButton* cmdBuildWSdb = nullptr;
+    // In the status bar while a database build runs with the window in use.
+    QProgressBar* prgBuildWSdb = nullptr;
+    QPushButton* cmdCancelBuildWSdb = nullptr;
 
     QGroupBox* FrameAbout = nullptr;
     QLabel* Image1 = nullptr;
@@ -306,8 +313,12 @@ public:
     int mintCurFrame = 0;
     int mintCurFrameSettings = 0;
     bool settingsLoaded = false;
-    // The database being built while its search runs.
+    // The database being built, from its search until it is in place.
     std::unique_ptr<DatabaseBuild> databaseBuild;
+    // How long a database build reads on before it shows its progress again
+    // and, with the window in use, lets the window handle its events; it
+    // reads at least one workstation each time.
+    std::chrono::milliseconds databaseBuildSlice{30};
 
 protected:
     void showEvent(QShowEvent* e) override;

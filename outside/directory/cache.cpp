@@ -76,6 +76,24 @@ DirectoryCache& DirectoryCache::instance() {
 }
 
 LoadResult DirectoryCache::get(const std::filesystem::path& path, const LoadLimits& limits) {
+    // A source asks for its data at every entry it opens. While the path
+    // leads to a file of the very stamp its slot was loaded from (the same
+    // inode, size and times), the answer is that slot's, without resolving
+    // the path's links again.
+    const std::string asked = path.string() + '\n' + limits.mapping.value;
+    std::shared_ptr<Slot> known;
+    {
+        std::lock_guard lock(mutex_);
+        if (const auto it = byPath_.find(asked); it != byPath_.end()) known = it->second;
+    }
+    if (known) {
+        const std::optional<SourceStamp> stamp = stampOf(path);
+        if (stamp && stamp->size <= limits.maxSourceBytes) {
+            std::lock_guard lock(known->mutex);
+            if (known->stamp && *known->stamp == *stamp) return known->result;
+        }
+    }
+
     std::error_code error;
     const std::filesystem::path canonical = std::filesystem::canonical(path, error);
     if (error) return lost(path, "cannot open: " + error.message());
@@ -86,6 +104,7 @@ LoadResult DirectoryCache::get(const std::filesystem::path& path, const LoadLimi
         auto& entry = slots_[canonical.string() + '\n' + limits.mapping.value];
         if (!entry) entry = std::make_shared<Slot>();
         slot = entry;
+        byPath_[asked] = slot;
     }
     std::lock_guard lock(slot->mutex);
     // Taken before reading: a change while the file is read makes the next
@@ -107,6 +126,7 @@ LoadResult DirectoryCache::get(const std::filesystem::path& path, const LoadLimi
 void DirectoryCache::clear() {
     std::lock_guard lock(mutex_);
     slots_.clear();
+    byPath_.clear();
 }
 
 }  // namespace outside::directory

@@ -36,6 +36,8 @@ private:
     struct Slot;
     std::mutex mutex_;
     std::unordered_map<std::string, std::shared_ptr<Slot>> slots_;
+    // The slot each path (as asked for) led to last.
+    std::unordered_map<std::string, std::shared_ptr<Slot>> byPath_;
 };
 
 }  // namespace outside::directory

@@ -126,7 +126,11 @@ dir::EntryPtr KDDirCtrl::contextEntry() {
 }
 
 Variant KDDirCtrl::entryObject(dir::EntryPtr entry) {
-    return Variant(make<Entry>(std::move(entry), filterIds(), note_));
+    // The filter in the schema of the data the entry came from: asking the
+    // source for its schema again would look at the source once more for
+    // every entry opened.
+    std::vector<dir::ClassId> filter = parseClassList(*entry->schema(), classFilter_);
+    return Variant(make<Entry>(std::move(entry), std::move(filter), note_));
 }
 
 void KDDirCtrl::setClassFilter(std::string filter) {

@@ -141,8 +141,10 @@ public:
         if (lazy_) lazy_->readMore();
     }
     const Array& all() const {
+        // A held array never changes: no once to pass (passing one costs a
+        // system call, and every value list of an entry is such an array).
+        if (built_) return items_;
         std::call_once(once_, [this] {
-            if (built_) return;
             while (!lazy_->complete()) lazy_->readMore();
             const std::size_t n = lazy_->size();
             items_.reserve(n);

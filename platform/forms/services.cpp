@@ -1,6 +1,8 @@
 // The Qt implementations of the form services.
 #include "platform/forms/services.h"
 
+#include <unistd.h>
+
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -71,10 +73,14 @@ public:
 class QtMousePointer : public MousePointer {
 public:
     void set(QWidget&, int shape) override {
-        const bool busy = shape == pointer::kHourglass;
+        const bool busy = shape == pointer::kHourglass || shape == pointer::kArrowHourglass;
+        const Qt::CursorShape cursor =
+            shape == pointer::kHourglass ? Qt::WaitCursor : Qt::BusyCursor;
         if (busy && !overridden_)
-            QApplication::setOverrideCursor(Qt::WaitCursor);
-        else if (!busy && overridden_)
+            QApplication::setOverrideCursor(cursor);
+        else if (busy)
+            QApplication::changeOverrideCursor(cursor);
+        else if (overridden_)
             QApplication::restoreOverrideCursor();
         overridden_ = busy;
     }
@@ -111,12 +117,34 @@ public:
 class StandardErrorLog : public ErrorLog {
 public:
     void write(const QString& line) override {
-        const QByteArray text =
-            (QFileInfo(QCoreApplication::applicationFilePath()).fileName() + ": " + line + "\n")
-                .toLocal8Bit();
+        endProgress();
+        put((programName() + ": " + line + "\n").toLocal8Bit());
+    }
+
+    void progress(const QString& line) override {
+        if (line.isEmpty()) return endProgress();
+        if (!::isatty(STDERR_FILENO)) return;
+        // Back to the line's start, the new text, the rest of the old erased.
+        put("\r" + (programName() + ": " + line).toLocal8Bit() + "\x1b[K");
+        progressShown_ = true;
+    }
+
+private:
+    static QString programName() {
+        return QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+    }
+    static void put(const QByteArray& text) {
         std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), stderr);
         std::fflush(stderr);
     }
+    // A progress line is erased, so that what follows starts a line of its own.
+    void endProgress() {
+        if (!progressShown_) return;
+        put("\r\x1b[K");
+        progressShown_ = false;
+    }
+
+    bool progressShown_ = false;
 };
 
 }  // namespace

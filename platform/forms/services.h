@@ -35,6 +35,8 @@ inline constexpr int kAnswerNo = 7;
 namespace pointer {
 inline constexpr int kDefault = 0;
 inline constexpr int kHourglass = 11;
+// Work goes on while the window can still be used.
+inline constexpr int kArrowHourglass = 13;
 }  // namespace pointer
 
 class MessageBoxes {
@@ -81,6 +83,12 @@ public:
     // Writes one line saying why something asked for did not happen, for
     // whoever watches the program from outside its window.
     virtual void write(const QString& line) = 0;
+    // How far long work without a window has come ("Building: 500
+    // workstation(s)"), for someone who watches it on a terminal; each line
+    // takes the place of the one before, and an empty line ends them. A log
+    // whose reader is no terminal (a file, a pipe, a scheduler's mail) does
+    // not get them.
+    virtual void progress(const QString& line) { (void)line; }
 };
 
 struct Services {
@@ -97,7 +105,8 @@ struct Services {
 
     // The Qt implementations of every service but program start, which the
     // program supplies. helpDir is where help files are looked up; the error
-    // log writes "<program file name>: <line>" to standard error.
+    // log writes "<program file name>: <line>" to standard error, and the
+    // progress lines too when standard error is a terminal.
     static Services qt(const QString& applicationTitle, const QString& helpDir);
 };
 

@@ -33,6 +33,12 @@ StatusBar::StatusBar(int panels, QWidget* parent) : QWidget(parent) {
     setFixedHeight(fontMetrics().height() + 10);
 }
 
+void StatusBar::addWidget(QWidget* widget) {
+    widget->setParent(this);
+    widget->setMaximumHeight(height() - 3);
+    layout()->addWidget(widget);
+}
+
 StatusBar::Panel& StatusBar::at(int panel) {
     if (panel < 1 || panel > panelCount())
         throw FormsError(errors::kElementNotFound, "Element not found");

@@ -30,6 +30,9 @@ public:
     int panelAt(const QPoint& pos) const;
     // The panel's text when the panel is too narrow to show all of it, else "".
     QString cutOffText(int panel) const;
+    // Puts a widget after the last panel (a progress bar, its Cancel
+    // button), no higher than the bar; it shows and hides on its own.
+    void addWidget(QWidget* widget);
 
 signals:
     void mouseDown(int button, int shift, double x, double y);

@@ -1,11 +1,13 @@
 // The workstation database reader on any bytes: the first line is a user's
 // address value, the rest the database file. A workstation found for it is
-// the name of a line whose addresses hold the key, and every line that reads
-// as a record is written back by formatRecord into a line that reads the
-// same.
+// the name of a line whose addresses hold the key, the index of the file
+// finds the same line as reading it line by line (for the key and for the
+// value itself), and every line that reads as a record is written back by
+// formatRecord into a line that reads the same.
 #include <cstdint>
 #include <string_view>
 
+#include "app/lookup/DatabaseIndex.h"
 #include "app/lookup/DatabaseRecords.h"
 #include "fuzzcheck.h"
 
@@ -35,8 +37,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                    again->address1 == record->address1 && again->address2 == record->address2);
     }
 
+    // The same line, at the same place in the index's copy of the file.
+    const tvn::DatabaseIndex index{std::string(contents)};
+    const auto sameAsLines = [&](std::string_view key) {
+        const auto byLines = findWorkstation(contents, key);
+        const auto indexed = index.findWorkstation(key);
+        FUZZ_CHECK(byLines.has_value() == indexed.has_value());
+        if (byLines)
+            FUZZ_CHECK(*byLines == *indexed && byLines->data() - contents.data() ==
+                                                   indexed->data() - index.contents().data());
+    };
+    sameAsLines(value);
+
     const auto key = lookupKey(value);
     if (!key) return 0;
+    sameAsLines(*key);
     FUZZ_CHECK(!key->empty() && key->front() != ' ' && key->back() != ' ');
     const auto found = findWorkstation(contents, *key);
     if (found) {

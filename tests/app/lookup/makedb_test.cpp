@@ -1,12 +1,17 @@
 // Building the workstation database on the real directory control: a new
 // file or the old lines first, the lines and the count, the refusals before
 // any search (a missing folder ends the program, a write-protected folder or
-// database is refused), builds that fail midway, and unattended builds that
+// database is refused), builds that fail midway, a build from the window
+// that shows its progress and can be cancelled, and unattended builds that
 // end with their reason instead of a box.
 #include <sys/stat.h>
+#include <QApplication>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTreeWidgetItem>
+#include <chrono>
+#include <functional>
 
 #include "app/lookup/WorkstationDatabase.h"
 #include "lookupfixture.h"
@@ -45,6 +50,17 @@ protected:
     void build(bool append = false) {
         form->optDBfile[append ? 0 : 1]->setChecked(true);
         QTest::mouseClick(form->cmdBuildWSdb, Qt::LeftButton);
+    }
+    // Builds from then on read one workstation before the window handles
+    // its events again: a build of several spans several turns of the loop.
+    void oneWorkstationASlice() { form->databaseBuildSlice = std::chrono::milliseconds(0); }
+    // The window shows no build: no progress, no Cancel, the button usable.
+    void expectNoBuildShown() const {
+        EXPECT_FALSE(form->databaseBuild);
+        EXPECT_FALSE(form->prgBuildWSdb->isVisible());
+        EXPECT_FALSE(form->cmdCancelBuildWSdb->isVisible());
+        EXPECT_TRUE(form->cmdBuildWSdb->isEnabled());
+        EXPECT_EQ(form->MousePointer(), pointer::kDefault);
     }
     // What is in the database folder besides the database.
     std::vector<std::string> leftOver() const {
@@ -116,6 +132,137 @@ TEST_F(DatabaseBuildTest, AFileLeftByAKilledBuildIsRemovedByTheNext) {
     build();
     EXPECT_TRUE(leftOver().empty());
     EXPECT_EQ(database(), kSales);
+}
+
+// ---- from the window: progress and Cancel ----
+
+TEST_F(DatabaseBuildTest, ABuildFromTheWindowShowsItsProgressWhileTheWindowStaysInUse) {
+    const std::string old = "\"KTR:\\\\Corp\\Old\\WS99\",\"TCP 10.9.9.99\",\"\"\r\n";
+    writeDatabase(old);
+    open();
+    chooseContext("Acme");
+    oneWorkstationASlice();
+    QStringList shown;
+    QObject::connect(form->prgBuildWSdb, &QProgressBar::valueChanged, form.get(), [&](int value) {
+        shown << QString("%1 | %2 of %3")
+                     .arg(form->statusText())
+                     .arg(value)
+                     .arg(form->prgBuildWSdb->maximum());
+    });
+    rec.pointer->history.clear();
+    build();
+
+    // The click returns with the build under way, the old database in place.
+    EXPECT_EQ(form->statusText(), "Building: 1 workstation(s)");
+    EXPECT_TRUE(form->prgBuildWSdb->isVisible());
+    EXPECT_TRUE(form->cmdCancelBuildWSdb->isVisible());
+    EXPECT_FALSE(form->cmdBuildWSdb->isEnabled()) << "one build at a time";
+    EXPECT_EQ(form->MousePointer(), pointer::kArrowHourglass);
+    EXPECT_EQ(database(), old);
+    EXPECT_EQ(leftOver().size(), 1u) << "the new file in the making";
+    // A lookup meanwhile reads the old database.
+    form->lstMultiple->clearItems();
+    form->ImageCombo1->setEditText("Twice");
+    form->treeFlag = form->historyFlag = false;
+    form->resultListFlag = false;
+    form->currentContext = key();
+    form->cmdRC_Click();
+    EXPECT_EQ(form->lstMultiple->count(), 2);
+    EXPECT_TRUE(form->databaseBuild) << "the search did not end the build";
+    const std::size_t afterSearch = rec.pointer->history.size();
+
+    QTRY_COMPARE(form->statusText(), QString("Found: 5 Workstation(s)"));
+    EXPECT_EQ(shown,
+              (QStringList{
+                  "Building: 1 workstation(s) | 1 of 5", "Building: 2 workstation(s) | 2 of 5",
+                  "Building: 3 workstation(s) | 3 of 5", "Building: 4 workstation(s) | 4 of 5"}));
+    EXPECT_EQ(database(), fullDatabase());
+    EXPECT_TRUE(leftOver().empty());
+    expectNoBuildShown();
+    ASSERT_GE(rec.pointer->history.size(), afterSearch);
+    EXPECT_EQ(std::vector<int>(rec.pointer->history.begin(), rec.pointer->history.begin() + 2),
+              (std::vector<int>{pointer::kHourglass, pointer::kArrowHourglass}));
+    EXPECT_EQ(
+        std::vector<int>(rec.pointer->history.begin() + afterSearch, rec.pointer->history.end()),
+        (std::vector<int>{pointer::kArrowHourglass, pointer::kDefault}))
+        << "back once the name search in between showed its own";
+    EXPECT_TRUE(rec.errors->lines.isEmpty());
+    EXPECT_TRUE(rec.errors->progressLines.isEmpty()) << "the window shows it";
+}
+
+TEST_F(DatabaseBuildTest, CancelOrEscapeKeepsTheOldDatabaseByteForByte) {
+    // Bytes a rewrite would not keep: a lone LF, a NUL, no UTF-8, no line end.
+    const char bytes[] =
+        "\"KTR:\\\\Corp\\Old\\WS99\",\"TCP 10.9.9.99\",\"\"\r\nstray\n\0\xff\xfe\"x";
+    const std::string old(bytes, sizeof bytes - 1);
+    writeDatabase(old);
+    open();
+    QApplication::setActiveWindow(form.get());
+    chooseContext("Acme");
+    oneWorkstationASlice();
+    const std::vector<std::pair<const char*, std::function<void()>>> ways = {
+        {"the Cancel button", [&] { QTest::mouseClick(form->cmdCancelBuildWSdb, Qt::LeftButton); }},
+        {"Escape", [&] { QTest::keyClick(form.get(), Qt::Key_Escape); }},
+    };
+    for (const bool append : {false, true}) {
+        for (const auto& [way, cancel] : ways) {
+            SCOPED_TRACE(std::string(way) + (append ? ", append" : ", new file"));
+            build(append);
+            ASSERT_EQ(form->statusText(), "Building: 1 workstation(s)");
+            cancel();
+            EXPECT_EQ(form->statusText(), "Cancelled: the Workstation Database is as it was");
+            EXPECT_TRUE(database() == old);
+            EXPECT_TRUE(leftOver().empty()) << "the new file is gone";
+            expectNoBuildShown();
+            // Nothing more is read once the window handles its events.
+            const std::size_t opened = objects.callsOf(4, "OpenEntry");
+            QCoreApplication::processEvents();
+            QCoreApplication::processEvents();
+            EXPECT_EQ(objects.callsOf(4, "OpenEntry"), opened);
+            EXPECT_TRUE(database() == old);
+        }
+    }
+    EXPECT_TRUE(rec.errors->lines.isEmpty()) << "a cancel is no failure";
+    EXPECT_TRUE(rec.messages->boxes.empty());
+
+    // Escape without a build leaves the window as it is; a build after a
+    // cancelled one runs to its end.
+    form->setStatusText("");
+    QTest::keyClick(form.get(), Qt::Key_Escape);
+    EXPECT_EQ(form->statusText(), "");
+    build();
+    QTRY_COMPARE(form->statusText(), QString("Found: 5 Workstation(s)"));
+    EXPECT_EQ(database(), fullDatabase());
+}
+
+TEST_F(DatabaseBuildTest, ClosingTheWindowDuringABuildKeepsTheOldDatabase) {
+    const std::string old = "\"KTR:\\\\Corp\\Old\\WS99\",\"TCP 10.9.9.99\",\"\"\r\n";
+    writeDatabase(old);
+    open();
+    chooseContext("Acme");
+    oneWorkstationASlice();
+    build();
+    ASSERT_TRUE(form->databaseBuild);
+    form->close();
+    EXPECT_TRUE(form->isUnloaded());
+    EXPECT_FALSE(form->databaseBuild);
+    EXPECT_EQ(database(), old);
+    EXPECT_TRUE(leftOver().empty());
+    EXPECT_EQ(form->MousePointer(), pointer::kDefault);
+}
+
+TEST_F(DatabaseBuildTest, ABuildWithoutAWindowTellsItsProgressToTheLogAndEndsIt) {
+    load("/dbpath=" + platformForm(dbDir));  // not shown
+    oneWorkstationASlice();
+    form->options.buildContext = key("Acme");
+    form->cmdBuildWSdb_Click();
+    EXPECT_FALSE(form->databaseBuild) << "done when the click returns";
+    EXPECT_EQ(database(), fullDatabase());
+    EXPECT_EQ(rec.errors->progressLines,
+              (QStringList{"Building: 1 workstation(s)", "Building: 2 workstation(s)",
+                           "Building: 3 workstation(s)", "Building: 4 workstation(s)", ""}));
+    EXPECT_TRUE(rec.errors->lines.isEmpty());
+    EXPECT_FALSE(form->prgBuildWSdb->isVisibleTo(form.get()));
 }
 
 // ---- refused before any search ----

@@ -315,6 +315,6 @@ TEST_F(Replacement, TheOldLinesAreCopiedOnlyFromARegularFileOfADatabasesSize) {
         ADD_FAILURE() << "a file over the limit was read";
     } catch (const tvn::RuntimeError& e) {
         EXPECT_EQ(e.number(), 75);
-        EXPECT_NE(std::string(e.what()).find("more than 32 MB"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("more than 256 MB"), std::string::npos) << e.what();
     }
 }

@@ -124,7 +124,7 @@ TEST_F(ResolutionTest, ADatabaseThatIsNoFileOrTooLargeIsRefusedAtOnceWithItsReas
                       testsupport::writeFile(file, "");
                       std::filesystem::resize_file(file, tvn::kMaxDatabaseBytes + 1);
                   },
-                  "it holds more than 32 MB"},
+                  "it holds more than 256 MB"},
          }) {
         std::filesystem::remove(file);
         c.make();

@@ -1,10 +1,13 @@
 // tvn on a private directory server that goes away or stops answering while
-// it works: a database build that loses the server keeps nothing of what it
-// read, and a search the server leaves unanswered says so and shows no hits
-// of an earlier search.
+// it works: a database build that loses the server (unattended or from the
+// window) keeps nothing of what it read, and a search the server leaves unanswered says so and
+// shows no hits of an earlier search.
 #include <signal.h>
 
+#include <QProgressBar>
+#include <QPushButton>
 #include <QRadioButton>
+#include <chrono>
 
 #include "lookupfixture.h"
 #include "platform/registry/store.h"
@@ -45,14 +48,16 @@ protected:
 TEST_F(ServerLossTest, AServerLostMidwayFailsTheBuildAndKeepsTheOldDatabase) {
     const std::string old = "\"KTR:\\\\Corp\\Old\\WS99\",\"TCP 10.9.9.99\",\"\"\r\n";
     writeDatabase(old);
-    // Killed once two of the five workstations are read.
+    // Killed once two of the five workstations are read: the build reads
+    // them a container at a time (after the context, Sales, then IT).
     int opened = 0;
     objects.beforeCall = [&](const fakes::FakeObjects::Call& call) {
-        if (call.control == 4 && call.member == "OpenEntry" && ++opened == 3) server.stop();
+        if (call.control == 2 && call.member == "OpenEntry" && ++opened == 3) server.stop();
     };
     ASSERT_EQ(load("/dbpath=" + platformForm(dbDir) + " /dbbuild=" + key() + " /autoclose"),
               frmMain::LoadResult::Failed);
-    EXPECT_EQ(opened, 3) << "one entry after the loss, then the build stops";
+    EXPECT_EQ(opened, 3) << "the build stops at the loss";
+    EXPECT_EQ(objects.callsOf(4, "OpenEntry"), 0u) << "no entry opened on its own";
     EXPECT_TRUE(form->failureReason().startsWith(
         "The Workstation Database was not built: the directory was lost after 2 of 5 "
         "workstation(s): "))
@@ -61,6 +66,32 @@ TEST_F(ServerLossTest, AServerLostMidwayFailsTheBuildAndKeepsTheOldDatabase) {
     EXPECT_EQ(database(), old);
     EXPECT_EQ(std::distance(fs::directory_iterator(dbDir), fs::directory_iterator()), 1)
         << "no file in the making is left";
+}
+
+TEST_F(ServerLossTest, AServerLostDuringABuildFromTheWindowFailsItThereAndKeepsTheOldDatabase) {
+    const std::string old = "\"KTR:\\\\Corp\\Old\\WS99\",\"TCP 10.9.9.99\",\"\"\r\n";
+    writeDatabase(old);
+    open();
+    form->options.buildContext = key();
+    form->databaseBuildSlice = std::chrono::milliseconds(0);  // one workstation a slice
+    int opened = 0;
+    objects.beforeCall = [&](const fakes::FakeObjects::Call& call) {
+        if (call.control == 2 && call.member == "OpenEntry" && ++opened == 3) server.stop();
+    };
+    form->cmdBuildWSdb_Click();
+    ASSERT_TRUE(form->databaseBuild) << "under way when the click returns";
+    QTRY_VERIFY(!form->databaseBuild);
+    EXPECT_TRUE(form->statusText().startsWith(
+        "The Workstation Database was not built: the directory was lost after 2 of 5 "
+        "workstation(s): "))
+        << form->statusText().toStdString();
+    EXPECT_EQ(rec.errors->lines.value(0), form->statusText());
+    EXPECT_EQ(database(), old);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dbDir), fs::directory_iterator()), 1);
+    EXPECT_FALSE(form->prgBuildWSdb->isVisible());
+    EXPECT_FALSE(form->cmdCancelBuildWSdb->isVisible());
+    EXPECT_TRUE(form->cmdBuildWSdb->isEnabled());
+    EXPECT_EQ(form->MousePointer(), platform::forms::pointer::kDefault);
 }
 
 TEST_F(ServerLossTest, ASearchTheServerLeavesUnansweredSaysSoAndEmptiesTheList) {

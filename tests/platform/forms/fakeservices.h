@@ -70,7 +70,9 @@ public:
 class RecordingErrorLog : public platform::forms::ErrorLog {
 public:
     void write(const QString& line) override { lines.append(line); }
+    void progress(const QString& line) override { progressLines.append(line); }
     QStringList lines;
+    QStringList progressLines;  // as a terminal would be shown them
 };
 
 // All six recorders, and the Services value that hands them to a form.

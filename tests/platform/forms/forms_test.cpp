@@ -1,11 +1,21 @@
 // Tests of the forms layer: keyed nodes, items and combo entries, the image
-// list, twips, the status bar's click rules, the tab strip and the services.
+// list, twips, the status bar's click rules, the tab strip and the services
+// (the standard error log on a terminal and on a pipe).
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <termios.h>
+#include <unistd.h>
 
+#include <QCoreApplication>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QSignalSpy>
 #include <QTabBar>
 #include <QTest>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
 
 #include "errorof.h"
 #include "fakeservices.h"
@@ -348,4 +358,70 @@ TEST(Services, ABoxWithoutTitleShowsTheApplicationTitle) {
     EXPECT_EQ(rec.messages->boxes[0].title, "Tolvane");
     EXPECT_EQ(rec.messages->boxes[1].title, "Warning!");
     EXPECT_EQ(rec.messages->boxes[1].style, 16);
+}
+
+namespace {
+
+// What the standard error log writes to standard error while `write` runs,
+// with standard error a terminal (a pseudo-terminal) or a pipe.
+std::string standardErrorOf(bool terminal, const std::function<void(ErrorLog&)>& write) {
+    int reader = -1, writer = -1;
+    if (terminal) {
+        reader = ::posix_openpt(O_RDWR | O_NOCTTY);
+        EXPECT_GE(reader, 0);
+        EXPECT_EQ(::grantpt(reader), 0);
+        EXPECT_EQ(::unlockpt(reader), 0);
+        writer = ::open(::ptsname(reader), O_RDWR | O_NOCTTY);
+        // The terminal as written to, without CR before each LF.
+        termios raw{};
+        ::tcgetattr(writer, &raw);
+        raw.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+        ::tcsetattr(writer, TCSANOW, &raw);
+    } else {
+        int ends[2];
+        EXPECT_EQ(::pipe(ends), 0);
+        reader = ends[0];
+        writer = ends[1];
+    }
+    EXPECT_GE(writer, 0);
+    std::fflush(stderr);
+    const int saved = ::dup(STDERR_FILENO);
+    ::dup2(writer, STDERR_FILENO);
+    const Services services = Services::qt("Tolvane", {});
+    write(*services.errors);
+    std::fflush(stderr);
+    ::dup2(saved, STDERR_FILENO);
+    ::close(saved);
+    // Read while the writing end is open: what was written, then nothing.
+    ::fcntl(reader, F_SETFL, O_NONBLOCK);
+    std::string out;
+    char buffer[4096];
+    for (ssize_t got; (got = ::read(reader, buffer, sizeof buffer)) > 0;)
+        out.append(buffer, static_cast<std::size_t>(got));
+    ::close(writer);
+    ::close(reader);
+    return out;
+}
+
+}  // namespace
+
+TEST(Services, TheStandardLogShowsProgressOnATerminalOnlyAndEndsItBeforeALine) {
+    const std::string name =
+        QFileInfo(QCoreApplication::applicationFilePath()).fileName().toStdString();
+    const auto run = [](ErrorLog& log) {
+        log.progress("Building: 1 workstation(s)");
+        log.progress("Building: 2 workstation(s)");
+        log.write("The reason");
+        log.progress("Building: 3 workstation(s)");
+        log.progress({});
+        log.progress({});
+    };
+    // Each progress line over the one before; erased before a line of the
+    // log and at the end.
+    EXPECT_EQ(standardErrorOf(true, run), "\r" + name + ": Building: 1 workstation(s)\x1b[K\r" +
+                                              name + ": Building: 2 workstation(s)\x1b[K\r\x1b[K" +
+                                              name + ": The reason\n\r" + name +
+                                              ": Building: 3 workstation(s)\x1b[K\r\x1b[K");
+    // A file, a pipe or a scheduler's mail gets the lines of the log alone.
+    EXPECT_EQ(standardErrorOf(false, run), name + ": The reason\n");
 }
