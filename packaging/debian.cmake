@@ -55,8 +55,17 @@ chosen directory attributes, keeps a history and per-user settings.
 The package holds the programs tvn, quillon-host, kddir-check, regsrv,
 regvalue and kdclient, the directory control, the Quillon session control
 and the login libraries. The controls are registered in the machine's class
-store /var/lib/tolvane/classes.db for all users.")
+store /var/lib/tolvane/classes.db for all users.
+
+tolvane-console, copied by a site into its console folders, reaches the
+workstation with the tools the site configures in /etc/tolvane/consoles.conf:
+by default a VNC viewer, ssh in a terminal, the file manager over sftp and a
+check of the workstation's ports.")
+# The consoles' default tools; a site may choose others.
+set(CPACK_DEBIAN_TOLVANE_PACKAGE_SUGGESTS
+    "tigervnc-viewer | xtightvncviewer | remmina, openssh-client, xterm | x-terminal-emulator, xdg-utils")
 set(CPACK_DEBIAN_TOLVANE_PACKAGE_CONTROL_EXTRA
+    ${CMAKE_CURRENT_SOURCE_DIR}/conffiles
     ${CMAKE_CURRENT_BINARY_DIR}/debian/postinst
     ${CMAKE_CURRENT_BINARY_DIR}/debian/prerm
     ${CMAKE_CURRENT_BINARY_DIR}/debian/postrm)
@@ -67,9 +76,9 @@ set(CPACK_DEBIAN_DEMO_PACKAGE_SECTION misc)
 set(CPACK_COMPONENT_DEMO_DESCRIPTION
     "demonstration network and directory for Tolvane
 A directory with two trees of users and workstations, a network of file
-servers, the network client's session and a console stand-in that records
-the command lines it is started with. The tolvane-demo command runs the
-installed Tolvane against them.")
+servers and the network client's session. The tolvane-demo command runs the
+installed Tolvane against them, with tolvane-console in the network's
+console folders recording the command lines it is started with.")
 set(CPACK_DEBIAN_DEMO_PACKAGE_DEPENDS "tolvane (= ${PROJECT_VERSION}.0-1)")
 
 set(CPACK_DEBIAN_LOGON_PACKAGE_NAME tolvane-logon)

@@ -28,13 +28,13 @@ lib="$root/$libdir/tolvane"
 share="$root/share/tolvane"
 
 # The layout.
-for program in tvn quillon-host kddir-check regsrv kdclient regvalue tolvane-demo; do
+for program in tvn quillon-host kddir-check regsrv kdclient regvalue tolvane-console tolvane-demo; do
     [ -x "$root/bin/$program" ] || fail "bin/$program is not installed"
     [ -f "$root/share/man/man1/$program.1.gz" ] || fail "no manual page for $program"
 done
 for library in libplatform_automation.so libplatform_framework.so liboutside_directory.so \
     libkdclient.so libvestant.so libvesta95.so libportant.so libporta95.so libkddir.so \
-    libquillon.so harbex_console; do
+    libquillon.so; do
     [ -e "$lib/$library" ] || fail "$libdir/tolvane/$library is not installed"
 done
 [ -L "$lib/libvesta95.so" ] || fail "libvesta95.so is not a link to the login library"
@@ -47,10 +47,11 @@ for file in "$share/Tvn.hlp" "$root/share/applications/tolvane.desktop" \
     [ -f "$file" ] || fail "${file#"$root"/} is not installed"
 done
 [ -d "$share/demo/network/FS1/SYS/PUBLIC/WIN32" ] || fail "the demo network is not installed"
-# The login publisher: the program, its configuration, the PAM profile
+# The consoles' settings; the login publisher: the program, its configuration, the PAM profile
 # (disabled by default), the sweep's unit and the manual page.
 [ -x "$root/sbin/tolvane-logon" ] || fail "sbin/tolvane-logon is not installed"
-for file in "$work/root/etc/tolvane/logon.conf" "$root/share/pam-configs/tolvane" \
+for file in "$work/root/etc/tolvane/logon.conf" "$work/root/etc/tolvane/consoles.conf" \
+    "$root/share/pam-configs/tolvane" \
     "$work/root/usr/lib/systemd/system/tolvane-logon-sweep.service" \
     "$root/share/man/man8/tolvane-logon.8.gz" "$root/share/doc/tolvane-logon/copyright"; do
     [ -f "$file" ] || fail "${file#"$work/root"/} is not installed"
@@ -64,7 +65,7 @@ for file in "$root"/bin/* "$lib"/*; do
     head -c 4 "$file" | grep -q ELF || continue
     runpath="$(readelf -d "$file" | sed -n 's/.*(RUNPATH).*\[\(.*\)\]/\1/p')"
     case "$runpath" in *"$build"*) fail "$file has the RUNPATH $runpath" ;; esac
-    case "$(basename "$file")" in harbex_console | regvalue) continue ;; esac
+    case "$(basename "$file")" in regvalue) continue ;; esac
     case "$runpath" in '$ORIGIN'*) ;; *) fail "$file has no RUNPATH relative to itself: '$runpath'" ;; esac
 done
 
@@ -130,6 +131,16 @@ export UNC_ROOT="$work/network"
 export KDDIR_SOURCE="$share/demo/directory.ldif"
 export KDCLIENT_NETWORK="$share/demo/network.json"
 export KDCLIENT_STATE="$work/run/session.json"
+# The installed console finds a workstation through the installed directory
+# control, and says why it cannot reach it.
+status=0
+CONSOLES_CONF="$work/none.conf" traced console env -u DISPLAY -u WAYLAND_DISPLAY \
+    "$root/bin/tolvane-console" -wHH-WS001.Hamburg.Nordwerk.DE -nCorpTree -cPing || status=$?
+[ "$status" = 1 ] && grep -q "HH-WS001 has no TCP address in the directory" "$work/console.err" || {
+    cat "$work/console.err" >&2
+    fail "the installed tolvane-console ended with $status"
+}
+
 mkdir -p "$work/db"
 dbpath="Z:$(printf '%s' "$work/db" | tr / '\\')"
 traced tvn "$root/bin/tvn" '/dbbuild=KTR:\\CorpTree\Acme' /autoclose "/dbpath=$dbpath" || {
