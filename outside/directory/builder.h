@@ -86,6 +86,8 @@ private:
     EntryId findChild(EntryId parent, std::string_view folded) const;
     std::string where(EntryId id) const;
     Directory::TextRef store(std::string_view text);
+    // Every entry of dir, in the order of folded names, then of the directory.
+    static std::vector<EntryId> sortedByName(const Directory& dir);
 
     Schema schema_;
     std::string source_;

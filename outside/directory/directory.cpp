@@ -201,11 +201,11 @@ std::vector<EntryId> Directory::searchAltNames(const SearchQuery& query,
 }
 
 std::size_t Directory::memoryUsage() const {
-    const auto bytes = [](const auto& v) { return v.capacity() * sizeof(v[0]); };
-    return sizeof(*this) + text_.capacity() + bytes(parent_) + bytes(name_) + bytes(folded_) +
+    const auto bytes = [](const auto& v) { return v.memoryUsage(); };
+    return sizeof(*this) + text_.memoryUsage() + bytes(parent_) + bytes(name_) + bytes(folded_) +
            bytes(class_) + bytes(subtreeEnd_) + bytes(childStart_) + bytes(childList_) +
-           bytes(valueStart_) + bytes(values_) + bytes(byName_) + bytes(altNames_) +
-           table_.memoryUsage() + bytes(trees_);
+           bytes(valueStart_) + bytes(values_) + bytes(byName_) +
+           altNames_.capacity() * sizeof(altNames_[0]) + table_.memoryUsage() + bytes(trees_);
 }
 
 }  // namespace outside::directory

@@ -18,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "outside/directory/column.h"
 #include "outside/directory/nametable.h"
 #include "outside/directory/schema.h"
 #include "outside/directory/textstore.h"
@@ -60,7 +61,7 @@ public:
     std::size_t size() const { return parent_.size(); }
 
     // The tree roots, in the order of the source.
-    std::span<const EntryId> trees() const { return trees_; }
+    std::span<const EntryId> trees() const { return {trees_.data(), trees_.size()}; }
     EntryId findTree(std::string_view treeName) const;
     // The entry with this full name ("KTR:\\T\O\CN"), without regard to case;
     // kNoEntry when there is none.
@@ -119,22 +120,24 @@ private:
 
     std::string source_;
     Schema schema_;
+    // The snapshot the tables below view, when they were read from one.
+    MappedFile mapping_;
     TextStore text_;
-    std::vector<EntryId> parent_;
-    std::vector<TextRef> name_;
-    std::vector<TextRef> folded_;
-    std::vector<std::uint16_t> class_;
-    std::vector<EntryId> subtreeEnd_;
-    std::vector<std::uint32_t> childStart_;  // size() + 1 offsets into childList_
-    std::vector<EntryId> childList_;
-    std::vector<std::uint32_t> valueStart_;  // size() + 1 offsets into values_
-    std::vector<StoredValue> values_;
-    std::vector<EntryId> byName_;  // sorted by folded name, then directory order
+    Column<EntryId> parent_;
+    Column<TextRef> name_;
+    Column<TextRef> folded_;
+    Column<std::uint16_t> class_;
+    Column<EntryId> subtreeEnd_;
+    Column<std::uint32_t> childStart_;  // size() + 1 offsets into childList_
+    Column<EntryId> childList_;
+    Column<std::uint32_t> valueStart_;  // size() + 1 offsets into values_
+    Column<StoredValue> values_;
+    Column<EntryId> byName_;  // sorted by folded name, then directory order
     // Mapped schemas: the folded values of the types a name search matches
     // besides the relative name (a login name), sorted, with their entries.
     std::vector<std::pair<TextRef, EntryId>> altNames_;
     NameTable table_;
-    std::vector<EntryId> trees_;
+    Column<EntryId> trees_;
 };
 
 }  // namespace outside::directory

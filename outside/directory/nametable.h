@@ -1,13 +1,16 @@
 // The name index behind full-name lookups: an open-addressing hash set of
 // entry numbers keyed by (parent, folded relative name). Keys are not stored;
 // a probe asks the caller whether a candidate entry matches, so the table
-// costs eight bytes per slot whatever the names.
+// costs eight bytes per slot whatever the names. The slots of a directory
+// read from a snapshot stay in the mapped file (column.h).
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <string_view>
 #include <vector>
+
+#include "outside/directory/column.h"
 
 namespace outside::directory {
 
@@ -30,7 +33,7 @@ public:
     void reserve(std::size_t count) {
         std::size_t capacity = 16;
         while (capacity < count * 2) capacity *= 2;
-        if (capacity > slots_.size()) rehash(capacity);
+        if (capacity > owned_.size()) rehash(capacity);
     }
 
     // The first entry with this hash for which matches(id) holds, or kNoEntry.
@@ -46,12 +49,14 @@ public:
     }
 
     void insert(std::uint32_t hash, EntryId id) {
-        if ((count_ + 1) * 2 > slots_.size()) rehash(slots_.empty() ? 16 : slots_.size() * 2);
+        if ((count_ + 1) * 2 > owned_.size()) rehash(owned_.empty() ? 16 : owned_.size() * 2);
         place(hash, id);
         ++count_;
     }
 
-    std::size_t memoryUsage() const { return slots_.capacity() * sizeof(Slot); }
+    std::size_t memoryUsage() const {
+        return owned_.empty() ? slots_.memoryUsage() : owned_.capacity() * sizeof(Slot);
+    }
 
 private:
     friend class DirectorySnapshot;  // stores and restores the slots as they are
@@ -61,21 +66,25 @@ private:
     };
 
     void place(std::uint32_t hash, EntryId id) {
-        const std::size_t mask = slots_.size() - 1;
+        const std::size_t mask = owned_.size() - 1;
         std::size_t i = hash & mask;
-        while (slots_[i].id != kNoEntry) i = (i + 1) & mask;
-        slots_[i] = Slot{id, hash};
+        while (owned_[i].id != kNoEntry) i = (i + 1) & mask;
+        owned_[i] = Slot{id, hash};
     }
 
     void rehash(std::size_t capacity) {
         std::vector<Slot> old(capacity);
-        old.swap(slots_);
+        old.swap(owned_);
         for (const Slot& slot : old) {
             if (slot.id != kNoEntry) place(slot.hash, slot.id);
         }
+        slots_ = Column<Slot>::view(owned_.data(), owned_.size());
     }
 
-    std::vector<Slot> slots_;
+    // The slots while the table is built; slots_ views them, or the slots of
+    // a snapshot.
+    std::vector<Slot> owned_;
+    Column<Slot> slots_;
     std::size_t count_ = 0;
 };
 

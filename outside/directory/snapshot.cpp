@@ -1,23 +1,25 @@
 // Reading and writing directory snapshots: the tables of a Directory as they
-// lie in memory, read back in large pieces straight into their final place
-// (no second copy, so loading peaks little above what it keeps) and
-// checksummed while each piece is still in the processor's cache.
+// lie in memory, written in large pieces and used again where they lie in
+// the mapped file (no copy, so loading peaks at what it keeps).
 #include "outside/directory/snapshot.h"
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <future>
 #include <limits>
 #include <stdexcept>
 #include <string_view>
@@ -110,6 +112,49 @@ std::uint64_t Checksum::value() const {
 
 std::uint64_t checksum(const void* data, std::size_t size) {
     Checksum sum;
+    sum.update(data, size);
+    return sum.value();
+}
+
+std::uint64_t checksumPiece(std::uint64_t payloadBytes) {
+    // Whole blocks of the checksum, and never empty, so that every piece but
+    // the last few is taken at full speed.
+    const std::uint64_t piece = (payloadBytes + kChecksumPieces - 1) / kChecksumPieces;
+    return std::max<std::uint64_t>(32, (piece + 31) & ~std::uint64_t{31});
+}
+
+PayloadChecksum::PayloadChecksum(std::uint64_t payloadBytes)
+    : pieceBytes_(checksumPiece(payloadBytes)), leftInPiece_(pieceBytes_) {}
+
+void PayloadChecksum::update(const void* data, std::size_t size) {
+    auto p = static_cast<const unsigned char*>(data);
+    while (size > 0) {
+        if (leftInPiece_ == 0 && piece_ + 1 < kChecksumPieces) {
+            sums_[piece_++] = current_.value();
+            current_ = Checksum();
+            leftInPiece_ = pieceBytes_;
+        }
+        // The last piece takes whatever a wrong total leaves over.
+        const bool last = piece_ + 1 == kChecksumPieces;
+        const std::size_t take =
+            last ? size : static_cast<std::size_t>(std::min<std::uint64_t>(size, leftInPiece_));
+        current_.update(p, take);
+        leftInPiece_ -= std::min<std::uint64_t>(take, leftInPiece_);
+        p += take;
+        size -= take;
+    }
+}
+
+std::uint64_t PayloadChecksum::value() const {
+    std::array<std::uint64_t, kChecksumPieces> sums = sums_;
+    const std::uint64_t empty = Checksum().value();
+    for (std::size_t i = piece_ + 1; i < kChecksumPieces; ++i) sums[i] = empty;
+    sums[piece_] = current_.value();
+    return checksum(sums.data(), sizeof sums);
+}
+
+std::uint64_t payloadChecksum(const void* data, std::size_t size) {
+    PayloadChecksum sum(size);
     sum.update(data, size);
     return sum.value();
 }
@@ -234,20 +279,20 @@ private:
     std::string_view bytes_;
 };
 
-bool readFully(int fd, void* into, std::size_t bytes, Checksum& sum) {
+bool readFully(int fd, void* into, std::size_t bytes, Checksum* sum) {
     auto p = static_cast<char*>(into);
     while (bytes > 0) {
         const ssize_t n = ::read(fd, p, std::min(bytes, kChunk));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
-        sum.update(p, static_cast<std::size_t>(n));
+        if (sum) sum->update(p, static_cast<std::size_t>(n));
         p += n;
         bytes -= static_cast<std::size_t>(n);
     }
     return true;
 }
 
-bool writeFully(int fd, const void* from, std::size_t bytes, Checksum* sum) {
+bool writeFully(int fd, const void* from, std::size_t bytes, PayloadChecksum* sum) {
     auto p = static_cast<const char*>(from);
     if (sum) sum->update(p, bytes);
     while (bytes > 0) {
@@ -447,7 +492,9 @@ bool DirectorySnapshot::consistent(const Directory& d) {
         }
         if (d.subtreeEnd_[i] <= i || d.subtreeEnd_[i] > n) return false;
         if (!inText(d.name_[i]) || !inText(d.folded_[i]) || d.class_[i] >= classes) return false;
-        if (d.childStart_[i] > d.childStart_[i + 1] || d.valueStart_[i] > d.valueStart_[i + 1])
+        // Every start within its list before the list is read through it.
+        if (d.childStart_[i] > d.childStart_[i + 1] || d.valueStart_[i] > d.valueStart_[i + 1] ||
+            d.childStart_[i + 1] > d.childList_.size() || d.valueStart_[i + 1] > d.values_.size())
             return false;
         for (std::uint32_t c = d.childStart_[i]; c < d.childStart_[i + 1]; ++c) {
             const EntryId child = d.childList_[c];
@@ -462,12 +509,14 @@ bool DirectorySnapshot::consistent(const Directory& d) {
         if (id >= n || seen[id]) return false;
         seen[id] = true;
     }
+    // Counted without a branch: whether a slot is free is a coin toss.
     std::size_t used = 0;
+    std::size_t outside = 0;
     for (const Slot& slot : d.table_.slots_) {
-        if (slot.id == kNoEntry) continue;
-        if (slot.id >= n) return false;
-        ++used;
+        used += slot.id < n;
+        outside += slot.id >= n && slot.id != kNoEntry;
     }
+    if (outside != 0) return false;
     if (used != n || roots != d.trees_.size()) return false;
     EntryId previous = kNoEntry;
     for (EntryId tree : d.trees_) {
@@ -478,60 +527,126 @@ bool DirectorySnapshot::consistent(const Directory& d) {
     return true;
 }
 
+namespace {
+
+// The whole file in memory of its own, for a file system that cannot map it;
+// an empty mapping when even that fails.
+MappedFile copyOf(int fd, std::size_t size) {
+    void* address =
+        ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (address == MAP_FAILED) return {};
+    MappedFile copy(address, size);
+    if (::lseek(fd, 0, SEEK_SET) != 0 || !readFully(fd, address, size, nullptr)) return {};
+    ::mprotect(address, size, PROT_READ);
+    return copy;
+}
+
+// The pieces of PayloadChecksum, each taken by whoever comes first: a thread
+// of its own and the reader once its other checks are done.
+class PieceSums {
+public:
+    PieceSums(const unsigned char* payload, std::uint64_t bytes)
+        : payload_(payload), bytes_(bytes), pieceBytes_(checksumPiece(bytes)) {}
+    void work() {
+        for (std::size_t i; (i = next_.fetch_add(1)) < kChecksumPieces;) {
+            const std::uint64_t begin = std::min(bytes_, i * pieceBytes_);
+            const std::uint64_t end =
+                i + 1 == kChecksumPieces ? bytes_ : std::min(bytes_, begin + pieceBytes_);
+            sums_[i] = checksum(payload_ + begin, static_cast<std::size_t>(end - begin));
+        }
+    }
+    std::uint64_t value() const { return checksum(sums_.data(), sizeof sums_); }
+
+private:
+    const unsigned char* payload_;
+    std::uint64_t bytes_;
+    std::uint64_t pieceBytes_;
+    std::atomic<std::size_t> next_{0};
+    std::array<std::uint64_t, kChecksumPieces> sums_{};
+};
+
+}  // namespace
+
 std::shared_ptr<const Directory> DirectorySnapshot::read(int fd, std::uint64_t fileSize,
                                                          const std::string& source,
                                                          const SourceStamp& stamp) {
     SnapshotHeader header{};
-    Checksum ignored;
-    if (fileSize < sizeof header || !readFully(fd, &header, sizeof header, ignored) ||
+    if (fileSize < sizeof header || fileSize > std::numeric_limits<std::size_t>::max() ||
+        !readFully(fd, &header, sizeof header, nullptr) ||
         !headerFits(header, fileSize, source, stamp)) {
         return nullptr;
     }
-    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    // The tables are used where they lie in the file, mapped private and
+    // read-only: nothing is copied, and pages the file cache holds cost no
+    // memory of ours. Snapshots are only ever replaced by a rename, never
+    // rewritten in place, so the mapped file keeps its size and content for
+    // as long as it is mapped (a file cut short under a mapping would end
+    // the process at the first read past its new end); the folder and the
+    // file are the user's alone, which readSnapshot checked.
+    const auto size = static_cast<std::size_t>(fileSize);
+    MappedFile mapping;
+    if (void* address = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+        address != MAP_FAILED) {
+        mapping = MappedFile(address, size);
+    } else {
+        mapping = copyOf(fd, size);
+    }
+    // The tables are read through the header as mapped, which must be the
+    // one checked above, of a file that still has the size checked.
+    struct stat now {};
+    if (mapping.size() != size || std::memcmp(mapping.bytes(), &header, sizeof header) != 0 ||
+        ::fstat(fd, &now) != 0 || static_cast<std::uint64_t>(now.st_size) != fileSize) {
+        return nullptr;
+    }
 
     std::shared_ptr<Directory> dir(new Directory());
+    const unsigned char* const base = mapping.bytes();
     const std::size_t n = header.entries;
-    const auto bytes = [&header](SnapshotSection s) {
+    using S = SnapshotSection;
+    const auto bytes = [&header](S s) {
         return static_cast<std::size_t>(header.sectionBytes[static_cast<std::size_t>(s)]);
     };
-    const auto count = [&](SnapshotSection s) {
-        return bytes(s) / kElementSize[static_cast<std::size_t>(s)];
+    const auto at = [&](S s) { return base + snapshotSectionOffset(header, s); };
+    const auto column = [&]<class T>(Column<T>& into, S s) {
+        into = Column<T>::view(reinterpret_cast<const T*>(at(s)), bytes(s) / sizeof(T));
     };
-    using S = SnapshotSection;
-    std::string sourceRead(bytes(S::Source), '\0');
-    std::string schemaBytes(bytes(S::Schema), '\0');
-    dir->text_.reserve(bytes(S::Text));
-    dir->text_.size_ = bytes(S::Text);
-    dir->parent_.resize(n);
-    dir->name_.resize(n);
-    dir->folded_.resize(n);
-    dir->class_.resize(n);
-    dir->subtreeEnd_.resize(n);
-    dir->childStart_.resize(n + 1);
-    dir->childList_.resize(count(S::ChildList));
-    dir->valueStart_.resize(n + 1);
-    dir->values_.resize(count(S::Values));
-    dir->byName_.resize(n);
-    dir->table_.slots_.resize(count(S::NameSlots));
+    const std::string_view sourceStored(reinterpret_cast<const char*>(at(S::Source)),
+                                        bytes(S::Source));
+    const std::string_view schemaBytes(reinterpret_cast<const char*>(at(S::Schema)),
+                                       bytes(S::Schema));
+    dir->text_ = TextStore::view(reinterpret_cast<const char*>(at(S::Text)), bytes(S::Text));
+    column(dir->parent_, S::Parent);
+    column(dir->name_, S::Name);
+    column(dir->folded_, S::Folded);
+    column(dir->class_, S::Class);
+    column(dir->subtreeEnd_, S::SubtreeEnd);
+    column(dir->childStart_, S::ChildStart);
+    column(dir->childList_, S::ChildList);
+    column(dir->valueStart_, S::ValueStart);
+    column(dir->values_, S::Values);
+    column(dir->byName_, S::ByName);
+    column(dir->table_.slots_, S::NameSlots);
     dir->table_.count_ = n;
-    dir->trees_.resize(count(S::Trees));
+    column(dir->trees_, S::Trees);
+    dir->mapping_ = std::move(mapping);
 
-    void* const into[kSnapshotSections] = {
-        sourceRead.data(),      schemaBytes.data(),        dir->text_.data_,
-        dir->parent_.data(),    dir->name_.data(),         dir->folded_.data(),
-        dir->class_.data(),     dir->subtreeEnd_.data(),   dir->childStart_.data(),
-        dir->childList_.data(), dir->valueStart_.data(),   dir->values_.data(),
-        dir->byName_.data(),    dir->table_.slots_.data(), dir->trees_.data(),
-    };
-    Checksum sum;
-    for (std::size_t s = 0; s < kSnapshotSections; ++s) {
-        const std::size_t size = static_cast<std::size_t>(header.sectionBytes[s]);
-        char padding[8] = {};
-        const std::size_t pad = static_cast<std::size_t>(padded(size) - size);
-        if (!readFully(fd, into[s], size, sum) || !readFully(fd, padding, pad, sum)) return nullptr;
+    // The payload's checksum is taken beside the checks of the tables, which
+    // read no byte outside them however damaged they are: on a large
+    // snapshot both take long, and a second core shares the work.
+    PieceSums sums(base + sizeof header, header.payloadBytes);
+    constexpr std::uint64_t kAlongside = std::uint64_t{32} << 20;
+    std::future<void> helper;
+    if (header.payloadBytes >= kAlongside) {
+        try {
+            helper = std::async(std::launch::async, [&sums] { sums.work(); });
+        } catch (const std::system_error&) {  // no thread to be had: the reader alone
+        }
     }
-    if (sum.value() != header.payloadChecksum || sourceRead != source) return nullptr;
-    if (!decodeSchema(schemaBytes, dir->schema_) || !consistent(*dir)) return nullptr;
+    const bool sound =
+        sourceStored == source && decodeSchema(schemaBytes, dir->schema_) && consistent(*dir);
+    sums.work();
+    if (helper.valid()) helper.get();
+    if (!sound || sums.value() != header.payloadChecksum) return nullptr;
     dir->source_ = source;
     return dir;
 }
@@ -582,7 +697,7 @@ bool DirectorySnapshot::write(int fd, const std::string& source, const SourceSta
 
     // The header goes in last, once the payload's checksum is known.
     if (::lseek(fd, sizeof header, SEEK_SET) != static_cast<off_t>(sizeof header)) return false;
-    Checksum sum;
+    PayloadChecksum sum(header.payloadBytes);
     static constexpr char kZeros[8] = {};
     for (std::size_t s = 0; s < kSnapshotSections; ++s) {
         if (!writeFully(fd, sections[s].data(), sections[s].size(), &sum) ||

@@ -12,7 +12,8 @@
 // format version, the size of each section and checksums of itself and of
 // the payload; the reader also checks that the tables agree with each other
 // (offsets inside the text, entry numbers inside the tables, ascending start
-// arrays), so that no snapshot, however made, is read out of bounds.
+// arrays), so that no snapshot, however made, is read out of bounds. A sound
+// snapshot is used where it lies, mapped (snapshot.cpp says why that is safe).
 #pragma once
 
 #include <array>
@@ -83,6 +84,29 @@ private:
 
 std::uint64_t checksum(const void* data, std::size_t size);
 
+// The checksum of a snapshot's payload: the checksum of the checksums of
+// kChecksumPieces consecutive pieces of checksumPiece(payload) bytes each
+// (the last ones shorter or empty), which a reader takes on several cores
+// at once. PayloadChecksum takes the payload in pieces of any size.
+inline constexpr std::size_t kChecksumPieces = 32;
+std::uint64_t checksumPiece(std::uint64_t payloadBytes);
+
+class PayloadChecksum {
+public:
+    explicit PayloadChecksum(std::uint64_t payloadBytes);
+    void update(const void* data, std::size_t size);
+    std::uint64_t value() const;
+
+private:
+    std::uint64_t pieceBytes_;
+    std::uint64_t leftInPiece_;
+    std::size_t piece_ = 0;
+    std::array<std::uint64_t, kChecksumPieces> sums_{};
+    Checksum current_;
+};
+
+std::uint64_t payloadChecksum(const void* data, std::size_t size);
+
 // The file format, for the reader and writer and for tests that damage a
 // snapshot on purpose. Numbers are in the byte order of the machine that
 // wrote them (byteOrder tells it); the sections follow the header in the
@@ -90,7 +114,8 @@ std::uint64_t checksum(const void* data, std::size_t size);
 // Raised whenever the tables' layout, the schema's encoding or the rules by
 // which DirectoryBuilder lays out a directory change: snapshots of an older
 // version are then ignored and written anew.
-inline constexpr std::uint32_t kSnapshotVersion = 2;  // 2: the source's ctime in the key
+// 2: the source's ctime in the key; 3: the payload's checksum in pieces.
+inline constexpr std::uint32_t kSnapshotVersion = 3;
 inline constexpr std::uint32_t kSnapshotByteOrder = 0x01020304;
 
 enum class SnapshotSection : std::uint32_t {
@@ -130,8 +155,8 @@ struct SnapshotHeader {
     std::uint32_t entries;
     std::uint64_t sectionBytes[kSnapshotSections];  // unpadded
     std::uint64_t payloadBytes;                     // the padded sections together
-    std::uint64_t payloadChecksum;
-    std::uint64_t headerChecksum;  // of every byte of the header before it
+    std::uint64_t payloadChecksum;                  // PayloadChecksum
+    std::uint64_t headerChecksum;                   // of every byte of the header before it
 };
 
 // Where a section starts in the file.

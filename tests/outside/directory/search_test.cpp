@@ -244,3 +244,47 @@ TEST(SearchAgainstWalk, AgreesOnManyQueries) {
                                     << " scope " << static_cast<int>(scope) << " limit " << maxHits;
     }
 }
+
+// Enough entries that the name index is sorted in two halves and merged;
+// names that agree in their first twelve bytes and differ in case or only
+// after them, so that the text itself must settle the order.
+TEST(SearchAgainstWalk, ALargeNameIndexFindsEveryPrefix) {
+    const Schema schema = Schema::parse(
+        {"( 2.5.4.3 NAME 'cn' )"},
+        {"( 2.5.6.0 NAME 'top' ABSTRACT )", "( 1.1.1 NAME 'ktrUser' SUP top X-KTR-NAME 'User' )"});
+    const std::vector<std::string> heads = {
+        "Smithsonian-", "smithsonian-x", "SMITH", "Ähnlich-Äpfel", "a", "zz-top-the-band"};
+    std::mt19937 random(11);
+    DirectoryBuilder builder(schema, "large");
+    const std::string_view user = "ktrUser";
+    const DirectoryBuilder::Attribute cls{"objectClass", {&user, 1}};
+    const std::string_view unit = "top";
+    const DirectoryBuilder::Attribute rootClass{"objectClass", {&unit, 1}};
+    builder.addEntry("dc=R", {&rootClass, 1});
+    std::vector<std::string> names;
+    std::set<std::string> folded;
+    while (names.size() < 70000) {
+        std::string name = heads[random() % heads.size()] + std::to_string(random() % 200000);
+        if (!folded.insert(foldCase(name)).second) continue;
+        builder.addEntry("cn=" + name + ",dc=R", {&cls, 1});
+        names.push_back(name);
+    }
+    const auto dir = builder.finish();
+    ASSERT_EQ(dir->size(), names.size() + 1);
+
+    for (const std::string prefix :
+         {"smithsonian-1", "Smithsonian-X12", "smith", "SMITH1", "ähnlich-äpfel19", "a1", "a",
+          "zz-top-the-band9", "zz-top-the-bane", "", "\xC3\x84hnlich-\xC3\x84pfel"}) {
+        SCOPED_TRACE(prefix);
+        const std::string pattern = prefix + "*";
+        SearchQuery query;
+        query.pattern = pattern;
+        query.context = dir->trees().front();
+        const std::vector<EntryId> hits = dir->search(query);
+        std::vector<EntryId> expected;
+        const std::string key = foldCase(prefix);
+        for (EntryId id = 1; id < dir->size(); ++id)
+            if (foldCase(dir->name(id)).starts_with(key)) expected.push_back(id);
+        EXPECT_EQ(hits, expected);
+    }
+}

@@ -125,7 +125,7 @@ void patchAndReseal(const fs::path& file, std::uint64_t offset, const void* byte
     SnapshotHeader header;
     std::memcpy(&header, content.data(), sizeof header);
     header.payloadChecksum =
-        checksum(content.data() + sizeof header, content.size() - sizeof header);
+        payloadChecksum(content.data() + sizeof header, content.size() - sizeof header);
     header.headerChecksum = checksum(&header, offsetof(SnapshotHeader, headerChecksum));
     std::memcpy(content.data(), &header, sizeof header);
     testsupport::writeFile(file, content);
@@ -207,6 +207,38 @@ TEST(SnapshotChecksum, DependsOnEveryByteButNotOnHowTheyAreSplit) {
     // Trailing zeros count: the length is part of the sum.
     EXPECT_NE(checksum(bytes.data(), bytes.size() - 1), whole);
     EXPECT_NE(checksum("", 0), checksum("\0", 1));
+}
+
+TEST(SnapshotChecksum, ThePayloadsSumTakesEveryPieceInItsPlace) {
+    // Around the sizes where the pieces start to be longer than one block.
+    for (const std::size_t size : {std::size_t{0}, std::size_t{31}, std::size_t{1024},
+                                   std::size_t{1025}, std::size_t{100003}}) {
+        SCOPED_TRACE(size);
+        std::string bytes(size, '\0');
+        for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(i * 13 + i / 251);
+        const std::uint64_t whole = payloadChecksum(bytes.data(), size);
+        for (const std::size_t split : {std::size_t{1}, std::size_t{32}, size / 3, size / 2}) {
+            if (split > size) continue;
+            PayloadChecksum pieces(size);
+            pieces.update(bytes.data(), split);
+            pieces.update(bytes.data() + split, size - split);
+            EXPECT_EQ(pieces.value(), whole) << split;
+        }
+        if (size == 0) continue;
+        for (const std::size_t at : {std::size_t{0}, size / 2, size - 1}) {
+            std::string flipped = bytes;
+            flipped[at] ^= 0x20;
+            EXPECT_NE(payloadChecksum(flipped.data(), size), whole) << at;
+        }
+        // Two pieces swapped: each piece's sum counts in its place.
+        const std::size_t piece = checksumPiece(size);
+        if (size >= 2 * piece) {
+            std::string swapped = bytes;
+            std::swap_ranges(swapped.begin(), swapped.begin() + static_cast<long>(piece),
+                             swapped.begin() + static_cast<long>(piece));
+            EXPECT_NE(payloadChecksum(swapped.data(), size), whole);
+        }
+    }
 }
 
 // A schema whose own class takes the name "Top", types that the data and a
@@ -502,6 +534,13 @@ TEST_F(Snapshot, AnInconsistentSnapshotIsRefusedEvenWithRightChecksums) {
          [&] { patchElement<std::uint32_t>(file, S::ChildStart, 2, 0xFFFFu); }},
         {"value starts not ascending",
          [&] { patchElement<std::uint32_t>(file, S::ValueStart, 3, 0); }},
+        {"a child start past the child list, all of them ascending",
+         [&] {
+             const auto children = static_cast<std::uint32_t>(
+                 header.sectionBytes[static_cast<std::size_t>(S::ChildList)] / 4);
+             for (std::uint32_t i = 2; i < n; ++i)
+                 patchElement<std::uint32_t>(file, S::ChildStart, i, children + 3);
+         }},
         {"a child out of the table",
          [&] { patchElement<std::uint32_t>(file, S::ChildList, 0, n); }},
         {"a child listed under another parent",
@@ -544,6 +583,53 @@ TEST_F(Snapshot, AnInconsistentSnapshotIsRefusedEvenWithRightChecksums) {
     // Through the cache: refused, parsed, written again.
     expectParsedDirectory(path);
     EXPECT_EQ(testsupport::readFile(file), good);
+}
+
+// Large enough that the reader takes the checksum's pieces on two threads.
+TEST_F(Snapshot, ALargeSnapshotIsReadWholeAndOneChangedByteInItsLastPieceRefusesIt) {
+    std::string ldif = kHeader;
+    const std::string value(40u << 20, 'd');
+    ldif += "dn: cn=a,dc=T\nobjectClass: ktrUser\ncn: a\ncn: " + value + "\n\n";
+    for (int i = 0; i < 2000; ++i)
+        ldif += "dn: cn=u" + std::to_string(i) + ",dc=T\nobjectClass: ktrUser\n\n";
+    const fs::path path = source(ldif);
+    const LoadResult parsed = load(path);
+    ASSERT_TRUE(parsed.ok()) << parsed.error.describe();
+    const fs::path file = snapshotOf(path);
+    ASSERT_GT(fs::file_size(file), 40u << 20);
+    const auto restored = readBack(path);
+    ASSERT_TRUE(restored);
+    expectSame(*parsed.directory, *restored);
+
+    const std::string good = testsupport::readFile(file);
+    std::string changed = good;
+    changed[changed.size() - 1] ^= 0x01;
+    testsupport::writeFile(file, changed);
+    EXPECT_FALSE(readBack(path));
+    changed = good;
+    changed[sizeof(SnapshotHeader) + 3] ^= 0x01;  // and in its first
+    testsupport::writeFile(file, changed);
+    EXPECT_FALSE(readBack(path));
+}
+
+// The tables of a directory read from its snapshot stay in the file: the
+// file replaced (by the rename that every new snapshot comes with) or
+// removed leaves the directory as it was read.
+TEST_F(Snapshot, ADirectoryReadFromItsSnapshotOutlivesTheFile) {
+    const fs::path path = source(testsupport::readFile(directorytest::fixture("sample.ldif")));
+    const LoadResult parsed = load(path);
+    ASSERT_TRUE(parsed.ok());
+    const auto restored = readBack(path);
+    ASSERT_TRUE(restored);
+    const fs::path file = snapshotOf(path);
+    const auto other = loadLdifText(kOneUser, "other.ldif");
+    ASSERT_TRUE(other.ok());
+    ASSERT_TRUE(
+        writeSnapshot(file, fs::canonical(path).string(), *stampOf(path), *other.directory));
+    expectSame(*parsed.directory, *restored);
+    fs::remove(file);
+    expectSame(*parsed.directory, *restored);
+    EXPECT_GT(restored->memoryUsage(), 0u);
 }
 
 TEST_F(Snapshot, ASourceChangedWhileRunningIsReadAgain) {
