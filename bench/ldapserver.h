@@ -1,6 +1,7 @@
-// A private slapd for benchmarks (scripts/ldap-demo), with the directory
-// control pointed at it and its account in the benchmark's registry. The
-// benchmark defines TVN_SOURCE_DIR.
+// The private servers of the benchmarks: a slapd (scripts/ldap-demo), with
+// the directory control pointed at it and its account in the benchmark's
+// registry, and Samba's domain controller (scripts/ad-demo); and the shell
+// helpers that run them. The benchmark defines TVN_SOURCE_DIR.
 #pragma once
 
 #include <cstdio>
@@ -23,6 +24,48 @@ struct LdapServer {
         return {std::istreambuf_iterator<char>(secret), std::istreambuf_iterator<char>()};
     }
 };
+
+// A text as one word of a shell command line.
+inline std::string shellQuoted(const std::string& text) {
+    std::string out = "'";
+    for (const char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+// Runs a shell command and gives its standard output; nullopt when it fails.
+inline std::optional<std::string> output(const std::string& command) {
+    FILE* out = popen(command.c_str(), "r");
+    if (!out) return std::nullopt;
+    std::string text;
+    char buffer[1 << 16];
+    std::size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, out)) > 0) text.append(buffer, got);
+    if (pclose(out) != 0) return std::nullopt;
+    return text;
+}
+
+inline std::string firstLine(const std::filesystem::path& file) {
+    std::string line;
+    std::getline(std::ifstream(file), line);
+    return line;
+}
+
+// Runs "scripts/ad-demo command" for the domain controller in folder, with
+// the entries of ldif; the last line it printed goes to *last.
+inline bool adDemo(const std::filesystem::path& folder, const std::filesystem::path& ldif,
+                   const char* command, std::string* last = nullptr) {
+    const std::string line = "AD_DEMO_DIR=" + shellQuoted(folder.string()) +
+                             " AD_DEMO_LDIF=" + shellQuoted(ldif.string()) + " " +
+                             std::string(TVN_SOURCE_DIR) + "/scripts/ad-demo " + command;
+    const auto out = output(line);
+    if (!out) return false;
+    if (last) {
+        std::string text = *out;
+        while (!text.empty() && text.back() == '\n') text.pop_back();
+        *last = text.substr(text.rfind('\n') == std::string::npos ? 0 : text.rfind('\n') + 1);
+    }
+    return true;
+}
 
 // Runs "scripts/ldap-demo command" for the server in folder; what else the
 // script reads (LDAP_DEMO_LDIF, LDAP_DEMO_INDEX, ...) comes from the

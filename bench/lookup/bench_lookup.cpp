@@ -71,24 +71,6 @@ constexpr const char* kProbeKeys[] = {"FFFFFFFFFFFF", "192.0.2.1"};
     std::exit(1);
 }
 
-// Runs a shell command and gives its standard output; nullopt when it fails.
-std::optional<std::string> output(const std::string& command) {
-    FILE* out = popen(command.c_str(), "r");
-    if (!out) return std::nullopt;
-    std::string text;
-    char buffer[1 << 16];
-    std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, out)) > 0) text.append(buffer, got);
-    if (pclose(out) != 0) return std::nullopt;
-    return text;
-}
-
-std::string shellQuoted(const std::string& text) {
-    std::string out = "'";
-    for (const char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
 // 100000 as "100k", 1000000 as "1M".
 std::string shortCount(std::size_t n) {
     return n >= 1000000 && n % 1000000 == 0 ? std::to_string(n / 1000000) + "M"

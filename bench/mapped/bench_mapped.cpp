@@ -65,30 +65,6 @@ const QString kParentKey = "KTR:\\\\Bench\\Level";
     std::exit(1);
 }
 
-// Runs a shell command and gives its standard output; nullopt when it fails.
-std::optional<std::string> output(const std::string& command) {
-    FILE* out = popen(command.c_str(), "r");
-    if (!out) return std::nullopt;
-    std::string text;
-    char buffer[4096];
-    std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, out)) > 0) text.append(buffer, got);
-    if (pclose(out) != 0) return std::nullopt;
-    return text;
-}
-
-std::string shellQuoted(const std::string& text) {
-    std::string out = "'";
-    for (const char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
-std::string firstLine(const fs::path& file) {
-    std::string line;
-    std::getline(std::ifstream(file), line);
-    return line;
-}
-
 // ---- 1. Loading the standard export against the ktr file ----
 
 void loadFigures(std::size_t entries, const fs::path& folder) {
@@ -340,22 +316,6 @@ bool adPortsFree() {
         }
         const std::string port = local.substr(local.rfind(':') + 1);
         if (port == "389" || port == "636" || port == "3268" || port == "3269") return false;
-    }
-    return true;
-}
-
-// Runs scripts/ad-demo; its last line goes to *last.
-bool adDemo(const fs::path& folder, const fs::path& ldif, const char* command,
-            std::string* last = nullptr) {
-    const std::string line = "AD_DEMO_DIR=" + shellQuoted(folder.string()) +
-                             " AD_DEMO_LDIF=" + shellQuoted(ldif.string()) + " " +
-                             std::string(TVN_SOURCE_DIR) + "/scripts/ad-demo " + command;
-    const auto out = output(line);
-    if (!out) return false;
-    if (last) {
-        std::string text = *out;
-        while (!text.empty() && text.back() == '\n') text.pop_back();
-        *last = text.substr(text.rfind('\n') == std::string::npos ? 0 : text.rfind('\n') + 1);
     }
     return true;
 }

@@ -66,18 +66,6 @@ const QString kParentKey = "KTR:\\\\Bench\\Level";
     std::exit(1);
 }
 
-std::string shellQuoted(const std::string& text) {
-    std::string out = "'";
-    for (const char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
-std::string firstLine(const fs::path& file) {
-    std::string line;
-    std::getline(std::ifstream(file), line);
-    return line;
-}
-
 // A command's run: how long until it printed its first line starting with
 // "dn:", how long in all, and how many such lines; nullopt when it failed.
 struct Peer {
@@ -343,21 +331,6 @@ void slapdStar(const fs::path& folder, std::size_t entries) {
 }
 
 // ---- Samba's domain controller ----
-
-bool adDemo(const fs::path& folder, const fs::path& ldif, const char* command,
-            std::string* last = nullptr) {
-    const std::string line = "AD_DEMO_DIR=" + shellQuoted(folder.string()) +
-                             " AD_DEMO_LDIF=" + shellQuoted(ldif.string()) + " " +
-                             std::string(TVN_SOURCE_DIR) + "/scripts/ad-demo " + command;
-    FILE* out = popen(line.c_str(), "r");
-    if (!out) return false;
-    std::string text;
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, out)) text = buffer;
-    while (!text.empty() && text.back() == '\n') text.pop_back();
-    if (last) *last = text;
-    return pclose(out) == 0;
-}
 
 void sambaLevel(const fs::path& folder, std::size_t children) {
     std::printf("\n== a level of %zu computers on Samba's domain controller\n", children);

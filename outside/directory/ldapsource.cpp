@@ -515,16 +515,26 @@ public:
     }
 
     Level level(const std::string& dn, std::span<const ClassId> filter) {
+        // A level of users or workstations alone is read for their values (a
+        // workstation database built container by container, a list of a
+        // unit's workstations): in full, in the one search, rather than with
+        // a round trip per entry afterwards. A level with containers is what
+        // a tree shows, and only what a node needs is read.
+        const bool whole =
+            !filter.empty() && std::all_of(filter.begin(), filter.end(), [&](ClassId id) {
+                const std::string& name = schema_->objectClass(id).name;
+                return name == "User" || name == "Workstation";
+            });
         std::lock_guard lock(mutex_);
         return withServer([&](LDAP* ld) {
             Level level;
             std::vector<EntryRecord> records;
             const auto found =
                 read(ld, dn, LDAP_SCOPE_ONELEVEL, allOf({}, classFilter(*schema_, filter)),
-                     kNodeAttributes, [&](LDAP* l, LDAPMessage* e) {
+                     whole ? kEntryAttributes : kNodeAttributes, [&](LDAP* l, LDAPMessage* e) {
                          auto record = recordOf(l, e);
                          if (!record) return;
-                         record->partial = true;
+                         record->partial = !whole;
                          if (!filter.empty() &&
                              std::find(filter.begin(), filter.end(), record->cls) == filter.end())
                              return;
