@@ -390,7 +390,7 @@ TEST_F(ConsoleReachTest, PingWithADisplayShowsTheAnswersInAWindow) {
     EXPECT_TRUE(xdotool.waitForFinished(20000));
     EXPECT_FALSE(xdotool.readAllStandardOutput().trimmed().isEmpty()) << "no Ping window";
     ASSERT_TRUE(process.waitForFinished(30000));
-    EXPECT_EQ(process.exitCode(), 0);
+    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
     const QString out = QString::fromLocal8Bit(process.readAllStandardOutput());
     EXPECT_TRUE(out.contains("port " + QString::number(port("ssh-port")) + ": answers ("))
         << out.toStdString();
