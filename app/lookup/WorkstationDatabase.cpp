@@ -173,7 +173,26 @@ bool readSlice(frmMain& form, std::chrono::milliseconds slice) {
     DatabaseBuild& build = *form.databaseBuild;
     const Clock::time_point until = Clock::now() + slice;
     do {
-        if (build.next == build.total) return true;
+        if (build.done()) return true;
+        if (build.next == build.total) {
+            // The next page of a server's hits. A page that cannot be read
+            // leaves an unknown part of the tree out: the build fails.
+            try {
+                build.hits.arrayReadMore();
+            } catch (...) {
+                const auto failure = std::current_exception();
+                const std::size_t read = build.next;
+                form.databaseBuild.reset();
+                endBuilding(form);
+                buildFailed(form, QString("the directory's hits could not be read after %1 "
+                                          "workstation(s): ")
+                                          .arg(read) +
+                                      describe(failure));
+                return false;
+            }
+            build.total = build.hits.arraySize();
+            continue;
+        }
         const std::size_t index = build.next++;
         try {
             const QString workstation =
@@ -260,15 +279,15 @@ void continueBuild(frmMain& form) {
     DatabaseBuild* build = form.databaseBuild.get();
     if (!build || !build->answered) return;
     if (!build->inSlices) {
-        while (build->next < build->total) {
+        while (!build->done()) {
             if (!readSlice(form, form.databaseBuildSlice)) return;
-            if (build->next < build->total) form.services().errors->progress(progressText(*build));
+            if (!build->done()) form.services().errors->progress(progressText(*build));
         }
         return finishBuild(form);
     }
 
     if (!readSlice(form, form.databaseBuildSlice)) return;
-    if (build->next == build->total) return finishBuild(form);
+    if (build->done()) return finishBuild(form);
     // Shown again after each slice: what ran in between (a name search) may
     // have put its own text and pointer there.
     form.setStatusText(progressText(*build));

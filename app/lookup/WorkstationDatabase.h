@@ -47,8 +47,12 @@ struct DatabaseBuild {
     bool inSlices = false;
     bool answered = false;
     platform::automation::Variant hits;
+    // The hits known so far: a server's come page by page, read as the
+    // build reaches the end of those it has.
     std::size_t total = 0;
     std::size_t next = 0;  // the hit read next
+    // Every hit read: none left on the server either.
+    bool done() const { return next == total && (!hits.isArray() || hits.arrayComplete()); }
     std::size_t written = 0;
     std::size_t skipped = 0;
     // What a server's size limit cut from the search, as the status bar says it.

@@ -43,7 +43,32 @@ protected:
     testsupport::Slapd server{{.ldif = testsupport::dataDir() / "lookup" / "directory.ldif"}};
 };
 
+// A server that hands out a search's hits two at a time.
+class PagedServerBuildTest : public LookupTest {
+protected:
+    void SetUp() override {
+        LookupTest::SetUp();
+        useDirectory(server.url());
+        testsupport::storeCredentials(server);
+    }
+    void TearDown() override {
+        testsupport::forgetCredentials();
+        LookupTest::TearDown();
+    }
+
+    testsupport::Slapd server{
+        {.ldif = testsupport::dataDir() / "lookup" / "directory.ldif", .pageSize = 2}};
+};
+
 }  // namespace
+
+TEST_F(PagedServerBuildTest, EveryPageOfTheServersHitsGoesIntoTheDatabase) {
+    ASSERT_EQ(load("/dbpath=" + platformForm(dbDir) + " /dbbuild=" + key() + " /autoclose"),
+              frmMain::LoadResult::Closed)
+        << form->failureReason().toStdString();
+    const std::string written = database();
+    EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 5) << written;
+}
 
 TEST_F(ServerLossTest, AServerLostMidwayFailsTheBuildAndKeepsTheOldDatabase) {
     const std::string old = "\"KTR:\\\\Corp\\Old\\WS99\",\"TCP 10.9.9.99\",\"\"\r\n";
