@@ -46,7 +46,9 @@ std::vector<std::string> keysOf(std::string_view contents) {
                                                : c;
                 keys.insert(std::string(part));
                 keys.insert(other);
-                keys.insert(" " + std::string(part));
+                std::string spaced(" ");
+                spaced += part;
+                keys.insert(std::move(spaced));
                 if (!part.empty()) keys.insert(std::string(part.substr(1)));
                 return false;
             });
