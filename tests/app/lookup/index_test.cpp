@@ -166,9 +166,13 @@ TEST(DatabaseIndex, LinesWithManyPartsEachAreAllFound) {
     std::string contents;
     for (int line = 0; line < 200; ++line) {
         std::string address = "IPX ";
-        for (int part = 0; part < 40; ++part)
-            address += (part ? ":" : "") + std::to_string(line * 100 + part);
-        contents += formatRecord("KTR:\\\\T\\W" + std::to_string(line), address, "");
+        for (int part = 0; part < 40; ++part) {
+            if (part) address += ':';
+            address += std::to_string(line * 100 + part);
+        }
+        std::string name = "KTR:\\\\T\\W";
+        name += std::to_string(line);
+        contents += formatRecord(name, address, "");
     }
     const DatabaseIndex index{contents};
     for (int line = 0; line < 200; ++line)
