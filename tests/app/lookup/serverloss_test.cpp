@@ -18,8 +18,12 @@ using tvn::frmMain;
 
 namespace {
 
-class ServerLossTest : public LookupTest {
+// The lookup's directory on a slapd of its own.
+class OnASlapd : public LookupTest {
 protected:
+    explicit OnASlapd(int pageSize = 0)
+        : server({.ldif = testsupport::dataDir() / "lookup" / "directory.ldif",
+                  .pageSize = pageSize}) {}
     void SetUp() override {
         LookupTest::SetUp();
         useDirectory(server.url());
@@ -30,6 +34,11 @@ protected:
         LookupTest::TearDown();
     }
 
+    testsupport::Slapd server;
+};
+
+class ServerLossTest : public OnASlapd {
+protected:
     // Suspends the server (it keeps its connections but answers nothing)
     // while `during` runs.
     void suspended(const std::function<void()>& during) {
@@ -39,25 +48,12 @@ protected:
         during();
         ASSERT_EQ(::kill(pid, SIGCONT), 0);
     }
-
-    testsupport::Slapd server{{.ldif = testsupport::dataDir() / "lookup" / "directory.ldif"}};
 };
 
 // A server that hands out a search's hits two at a time.
-class PagedServerBuildTest : public LookupTest {
+class PagedServerBuildTest : public OnASlapd {
 protected:
-    void SetUp() override {
-        LookupTest::SetUp();
-        useDirectory(server.url());
-        testsupport::storeCredentials(server);
-    }
-    void TearDown() override {
-        testsupport::forgetCredentials();
-        LookupTest::TearDown();
-    }
-
-    testsupport::Slapd server{
-        {.ldif = testsupport::dataDir() / "lookup" / "directory.ldif", .pageSize = 2}};
+    PagedServerBuildTest() : OnASlapd(2) {}
 };
 
 }  // namespace
