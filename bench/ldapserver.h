@@ -4,6 +4,7 @@
 // helpers that run them. The benchmark defines TVN_SOURCE_DIR.
 #pragma once
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -66,6 +67,41 @@ inline bool adDemo(const std::filesystem::path& folder, const std::filesystem::p
     }
     return true;
 }
+
+// Samba's domain controller started from ldif (made in folder when it is
+// not yet), with its account and CA; it stops when this goes. A server that
+// cannot start ends the benchmark, which scripts/ad-demo has said why.
+class SambaServer {
+public:
+    SambaServer(std::filesystem::path folder, std::filesystem::path ldif, const char* program)
+        : folder_(std::move(folder)), ldif_(std::move(ldif)) {
+        const auto start = std::chrono::steady_clock::now();
+        if (!adDemo(folder_, ldif_, "start", &url) || url.rfind("ldap://", 0) != 0) {
+            std::fprintf(stderr, "%s: scripts/ad-demo could not start Samba (it said why above)\n",
+                         program);
+            std::exit(1);
+        }
+        std::printf(
+            "samba ready in %.0f ms (the entries loaded by ldbadd in %s ms when made)\n",
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count(),
+            firstLine(folder_ / "load-ms").c_str());
+        bindDn = firstLine(folder_ / "bind-dn");
+        passwordFile = (folder_ / "bind-password").string();
+        password = firstLine(passwordFile);
+        caFile = (folder_ / "tls" / "ca.pem").string();
+    }
+    ~SambaServer() {
+        if (!adDemo(folder_, ldif_, "stop")) std::fprintf(stderr, "samba did not stop\n");
+    }
+    SambaServer(const SambaServer&) = delete;
+    SambaServer& operator=(const SambaServer&) = delete;
+
+    std::string url, bindDn, password, passwordFile, caFile;
+
+private:
+    std::filesystem::path folder_, ldif_;
+};
 
 // Runs "scripts/ldap-demo command" for the server in folder; what else the
 // script reads (LDAP_DEMO_LDIF, LDAP_DEMO_INDEX, ...) comes from the

@@ -325,27 +325,12 @@ void sambaFigures(const fs::path& folder) {
     const fs::path ldif = folder / "level-ad.ldif";
     const fs::path server = folder / "ad";
     benchdir::writeLevel(ldif, kLevel, benchdir::LevelForm::ActiveDirectory);
-    auto start = Clock::now();
-    std::string url;
-    if (!adDemo(server, ldif, "start", &url) || url.rfind("ldap://", 0) != 0)
-        fail("scripts/ad-demo could not start Samba (it said why above)");
-    std::printf("samba ready in %.0f ms (the entries loaded by ldbadd in %s ms when made)\n",
-                msSince(start), firstLine(server / "load-ms").c_str());
-    struct Stop {
-        fs::path server, ldif;
-        ~Stop() {
-            if (!adDemo(server, ldif, "stop")) std::fprintf(stderr, "samba did not stop\n");
-        }
-    } stop{server, ldif};
-
+    const SambaServer samba(server, ldif, "bench_mapped");
     Target target;
-    target.url = url;
-    target.bindDn = firstLine(server / "bind-dn");
-    {
-        std::ifstream secret(server / "bind-password");
-        std::getline(secret, target.password);
-    }
-    target.caFile = (server / "tls" / "ca.pem").string();
+    target.url = samba.url;
+    target.bindDn = samba.bindDn;
+    target.password = samba.password;
+    target.caFile = samba.caFile;
     target.treeName = "Bench";
     LevelBench ours(target, "samba (activedirectory)");
 
@@ -358,7 +343,7 @@ void sambaFigures(const fs::path& folder) {
         "(|(objectClass=organizationalUnit)(objectClass=container)(objectClass=builtinDomain)))";
     const std::string ldapsearch = "LDAPTLS_CACERT=" + shellQuoted(target.caFile) +
                                    " ldapsearch -x -LLL -ZZ -o ldif-wrap=no -H " +
-                                   shellQuoted(url) + " -D " + shellQuoted(target.bindDn) + " -y " +
+                                   shellQuoted(samba.url) + " -D " + shellQuoted(target.bindDn) + " -y " +
                                    shellQuoted((server / "bind-password").string());
     const std::string level = ldapsearch + " -E pr=1000/noprompt -b " + shellQuoted(base) +
                               " -s one " + shellQuoted(filter) + " '*' hasSubordinates";
@@ -367,7 +352,7 @@ void sambaFigures(const fs::path& folder) {
     // In turns with the control's runs.
     for (int run = 0; run <= kRuns; ++run) {
         ours.run(run > 0);
-        start = Clock::now();
+        auto start = Clock::now();
         const auto out = output(level);
         const double ms = msSince(start);
         if (!out) fail("ldapsearch of the level failed");
@@ -396,7 +381,7 @@ void sambaFigures(const fs::path& folder) {
     const auto mapping = dir::builtinMapping("activedirectory");
     std::vector<double> parse;
     for (int run = 0; run < 4 * kRuns; ++run) {
-        start = Clock::now();
+        const auto start = Clock::now();
         const dir::Schema parsed = dir::Schema::parse(typeViews, classViews, mapping);
         parse.push_back(msSince(start));
         if (!parsed.mapped()) fail("the subschema was not read through the mapping");

@@ -338,24 +338,13 @@ void sambaLevel(const fs::path& folder, std::size_t children) {
     const fs::path server = folder / ("ad-" + std::to_string(children));
     if (!fs::exists(ldif))
         benchdir::writeLevel(ldif, children, benchdir::LevelForm::ActiveDirectory);
-    const auto start = Clock::now();
-    std::string url;
-    if (!adDemo(server, ldif, "start", &url) || url.rfind("ldap://", 0) != 0)
-        fail("scripts/ad-demo could not start Samba (it said why above)");
-    std::printf("samba ready in %.0f ms (the entries loaded by ldbadd in %s ms when made)\n",
-                msSince(start), firstLine(server / "load-ms").c_str());
-    struct Stop {
-        fs::path server, ldif;
-        ~Stop() {
-            if (!adDemo(server, ldif, "stop")) std::fprintf(stderr, "samba did not stop\n");
-        }
-    } stop{server, ldif};
+    const SambaServer samba(server, ldif, "bench_server");
     Target target;
-    target.url = url;
-    target.bindDn = firstLine(server / "bind-dn");
-    target.password = firstLine(server / "bind-password");
-    target.passwordFile = (server / "bind-password").string();
-    target.caFile = (server / "tls" / "ca.pem").string();
+    target.url = samba.url;
+    target.bindDn = samba.bindDn;
+    target.password = samba.password;
+    target.passwordFile = samba.passwordFile;
+    target.caFile = samba.caFile;
     target.treeName = "Bench";
     double ours = 0;
     {
