@@ -11,7 +11,6 @@
 #include <QTreeWidgetItem>
 #include <memory>
 #include <optional>
-#include <unordered_map>
 
 #include "app/browser/treeExp.h"
 #include "app/lookup/DatabaseRecords.h"
@@ -30,16 +29,8 @@ namespace pointer = platform::forms::pointer;
 namespace msgbox = platform::forms::msgbox;
 using Clock = std::chrono::steady_clock;
 
-// A server answers the workstations of a container in one request, where it
-// answers the opening of each in one of its own: the hits of one container
-// (a search lists them together) are read from the container's level.
-struct DatabaseBuild::Level {
-    QString container;
-    std::unordered_map<QString, KDDirEntry> entries;  // by full name
-};
-
 DatabaseBuild::DatabaseBuild(const std::filesystem::path& target, bool append)
-    : file(target), append(append), level(std::make_unique<Level>()) {}
+    : file(target), append(append) {}
 DatabaseBuild::~DatabaseBuild() = default;
 
 namespace {
@@ -143,29 +134,6 @@ bool contextIsContainer(frmMain& form, const QString& context) {
     return false;
 }
 
-// The entry of a hit: from the level of its container when it is there (the
-// level is read when the hit is the first of its container), else opened on
-// its own. A level that cannot be read only costs the opening of each; a lost
-// directory raises.
-KDDirEntry hitEntry(frmMain& form, DatabaseBuild::Level& level, const QString& workstation) {
-    const qsizetype cut = workstation.lastIndexOf('\\');
-    if (cut > 0 && workstation.left(cut) != level.container) {
-        level.container = workstation.left(cut);
-        level.entries.clear();
-        try {
-            for (KDDirEntry& entry :
-                 need(form.KDDirWSdb.get())->OpenEntry(level.container).SubEntries())
-                level.entries.emplace(entry.EntryPath(), std::move(entry));
-        } catch (...) {
-            level.entries.clear();
-            if (errorNumber(std::current_exception()) == err::kConnectionLost) throw;
-        }
-    }
-    if (const auto found = level.entries.find(workstation); found != level.entries.end())
-        return found->second;
-    return need(form.KDDirWSAddress.get())->OpenEntry(workstation);
-}
-
 // Reads the next workstations into the new file until the slice is over
 // (at least one is read) or none is left. Answers false when the directory
 // was lost: the build failed and is gone.
@@ -197,8 +165,12 @@ bool readSlice(frmMain& form, std::chrono::milliseconds slice) {
         try {
             const QString workstation =
                 QString::fromStdString(build.hits.arrayItem(index).toString());
+            // A server's search of workstations reads their values with the
+            // hits: opening each one costs no request of its own.
             const QStringList addresses =
-                hitEntry(form, *build.level, workstation).GetFieldValue("RJ:Network Address");
+                need(form.KDDirWSAddress.get())
+                    ->OpenEntry(workstation)
+                    .GetFieldValue("RJ:Network Address");
             build.file.write(WorkstationDatabase::formatRecord(workstation.toStdString(),
                                                                addresses.value(0).toStdString(),
                                                                addresses.value(1).toStdString()));

@@ -57,9 +57,6 @@ struct DatabaseBuild {
     std::size_t skipped = 0;
     // What a server's size limit cut from the search, as the status bar says it.
     QString limitNotice;
-    // The workstations of the container whose hits are read now.
-    struct Level;
-    std::unique_ptr<Level> level;
 
     // Starts the next slice from the event loop. Stopped with the build, so
     // that a cancelled build reads nothing more, and deleted once the event

@@ -12,10 +12,14 @@
 #include <ldap.h>
 
 #include <algorithm>
+#include <chrono>
+#include <deque>
+#include <limits>
 #include <map>
 #include <mutex>
 #include <optional>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 
 #include "outside/directory/builder.h"
@@ -197,6 +201,31 @@ struct EntryRecord {
     bool partial = false;
 };
 
+// The entries a search of users or workstations alone read with its hits,
+// in full: a caller that opens them next (a database build, the user a name
+// search found) is answered from them, with no round trip per entry, as
+// long as they are fresh.
+struct FreshEntries {
+    struct Read {
+        std::chrono::steady_clock::time_point at;
+        EntryRecord record;
+    };
+    std::unordered_map<std::string, Read> byName;  // by folded full name
+    std::deque<std::string> order;                 // the keys, oldest first
+    // How many are kept; the oldest go first (a caller reads hits in order).
+    std::size_t bound = std::numeric_limits<std::size_t>::max();
+
+    void keep(EntryRecord record, std::chrono::steady_clock::time_point at) {
+        std::string key = foldCase(record.fullName);
+        const auto [it, added] = byName.insert_or_assign(key, Read{at, std::move(record)});
+        if (added) order.push_back(std::move(key));
+        while (order.size() > bound) {
+            byName.erase(order.front());
+            order.pop_front();
+        }
+    }
+};
+
 class LdapSource;
 
 // The paged-results cookie of a search, the server's token for its next page.
@@ -336,6 +365,8 @@ public:
 
     EntryPtr find(std::string_view fullName) override {
         std::lock_guard lock(mutex_);
+        if (auto record = freshRecord(fullName))
+            return std::make_shared<LdapEntry>(shared_from_this(), schema_, std::move(*record));
         auto record = withServer([&](LDAP* ld) { return resolve(ld, fullName); });
         if (!record) return nullptr;
         return std::make_shared<LdapEntry>(shared_from_this(), schema_, std::move(*record));
@@ -353,6 +384,7 @@ public:
         std::string self;                // the context's folded full name
         std::vector<ClassId> classes;
         std::vector<AttributeId> alsoIds;  // the mapping's search types
+        bool whole = false;                // hits read in full, kept as FreshEntries
 
         std::vector<const char*> attributes() const {
             std::vector<const char*> out;
@@ -374,16 +406,20 @@ public:
         const std::vector<std::string> alsoTypes = schema_->searchTypes(query.classes);
         q.filter =
             allOf(nameFilter(query.pattern, alsoTypes), classFilter(*schema_, query.classes));
-        q.types.push_back("objectClass");
-        for (const std::string& type : alsoTypes) {
-            q.types.push_back(type);
-            if (const auto id = schema_->attributeByLdapName(type)) q.alsoIds.push_back(*id);
+        q.whole = readsWhole(query.classes);
+        if (q.whole) {
+            for (const char* const* type = kEntryAttributes; *type; ++type) q.types.push_back(*type);
+        } else {
+            q.types.push_back("objectClass");
+            for (const std::string& type : alsoTypes) q.types.push_back(type);
         }
+        for (const std::string& type : alsoTypes)
+            if (const auto id = schema_->attributeByLdapName(type)) q.alsoIds.push_back(*id);
         return q;
     }
 
-    // The full name of a search result that is a hit of the query.
-    std::optional<std::string> hitName(LDAP* ld, LDAPMessage* e, const HitQuery& q) const {
+    // The entry of a search result that is a hit of the query.
+    std::optional<EntryRecord> hitRecord(LDAP* ld, LDAPMessage* e, const HitQuery& q) const {
         auto record = recordOf(ld, e);
         if (!record) return std::nullopt;
         if (foldCase(record->fullName) == q.self) return std::nullopt;  // the context itself
@@ -396,7 +432,7 @@ public:
                        matchesPattern(q.pattern, foldCase(v.second));
             });
         if (!alsoMatches && !matchesPattern(q.pattern, foldCase(record->name))) return std::nullopt;
-        return std::move(record->fullName);
+        return record;
     }
 
     // The hits of a server without paging, read whole.
@@ -404,15 +440,26 @@ public:
         std::lock_guard lock(mutex_);
         return withServer([&](LDAP* ld) {
             std::vector<std::string> names;
+            // Every hit of a server that does not page, as all its names.
+            auto fresh = std::make_shared<FreshEntries>();
+            const auto now = std::chrono::steady_clock::now();
             const auto attributes = q.attributes();
             const auto found = read(ld, q.base, q.scope, q.filter, attributes.data(),
                                     [&](LDAP* l, LDAPMessage* e) {
-                                        if (auto name = hitName(l, e, q))
-                                            names.push_back(std::move(*name));
+                                        auto record = hitRecord(l, e, q);
+                                        if (!record) return;
+                                        names.push_back(record->fullName);
+                                        if (q.whole) fresh->keep(std::move(*record), now);
                                     });
+            std::shared_ptr<const FreshEntries> kept;
+            if (q.whole) {
+                kept = fresh;
+                publishFresh(kept);
+            }
             // nullopt: the context went away meanwhile
-            return SearchHits{std::make_shared<ListedHitNames>(std::move(names)),
-                              found.value_or(false)};
+            return SearchHits{
+                std::make_shared<ListedHitNames>(std::move(names), std::move(kept)),
+                found.value_or(false)};
         });
     }
 
@@ -520,11 +567,7 @@ public:
         // unit's workstations): in full, in the one search, rather than with
         // a round trip per entry afterwards. A level with containers is what
         // a tree shows, and only what a node needs is read.
-        const bool whole =
-            !filter.empty() && std::all_of(filter.begin(), filter.end(), [&](ClassId id) {
-                const std::string& name = schema_->objectClass(id).name;
-                return name == "User" || name == "Workstation";
-            });
+        const bool whole = readsWhole(filter);
         std::lock_guard lock(mutex_);
         return withServer([&](LDAP* ld) {
             Level level;
@@ -604,6 +647,37 @@ public:
 
 private:
     friend class PagedHitNames;
+
+    // A level or search of users or workstations alone is read in full:
+    // its entries are what a database build or a user lookup reads next.
+    bool readsWhole(std::span<const ClassId> classes) const {
+        return !classes.empty() && std::all_of(classes.begin(), classes.end(), [&](ClassId id) {
+            const std::string& name = schema_->objectClass(id).name;
+            return name == "User" || name == "Workstation";
+        });
+    }
+
+    // How long entries read with a search answer find() in their stead: long
+    // enough for a caller that works through a page, short enough that a
+    // list left open does not show old values when an entry is opened later.
+    static constexpr std::chrono::seconds kFreshFor{10};
+
+    // The entries find() answers from from now on, those of the latest
+    // search; its hits keep them. Called with the mutex held, as every
+    // change of them is.
+    void publishFresh(const std::shared_ptr<const FreshEntries>& fresh) { fresh_ = fresh; }
+
+    // The entry of a full name as the latest search read it, while that is
+    // fresh and its hits are still held. Called with the mutex held.
+    std::optional<EntryRecord> freshRecord(std::string_view fullName) {
+        const auto fresh = fresh_.lock();
+        if (!fresh) return std::nullopt;
+        const auto found = fresh->byName.find(foldCase(fullName));
+        if (found == fresh->byName.end() ||
+            std::chrono::steady_clock::now() - found->second.at > kFreshFor)
+            return std::nullopt;
+        return found->second.record;
+    }
 
     static constexpr const char* kEntryAttributes[] = {LDAP_ALL_USER_ATTRIBUTES, "hasSubordinates",
                                                        nullptr};
@@ -1092,6 +1166,7 @@ private:
     bool paged_ = false;
     int pageSize_ = kPageSize;
     std::unordered_map<std::string, std::string> dnCache_;  // folded full name to DN
+    std::weak_ptr<const FreshEntries> fresh_;               // held by the hits that read them
     LdapPtr spare_;                                         // a search connection no search uses
 };
 
@@ -1167,18 +1242,21 @@ private:
         if (!ld_) ld_ = source_->searchConnection();
         Page page;
         page.first = count_;
+        const auto now = std::chrono::steady_clock::now();
         const auto attributes = query_.attributes();
         std::lock_guard lock(source_->mutex_);  // the page size and the schema it reads by
         if (first_) pageSize_ = std::min(source_->pageSize_, kHitPageSize);
         const PageEnd end = source_->readPage(
             ld_.get(), ld_, pageSize_, query_.base, query_.scope, query_.filter, attributes.data(),
             [&](LDAP* l, LDAPMessage* e) {
-                if (auto name = source_->hitName(l, e, query_)) {
-                    page.text += *name;
-                    page.ends.push_back(static_cast<std::uint32_t>(page.text.size()));
-                }
+                auto record = source_->hitRecord(l, e, query_);
+                if (!record) return;
+                page.text += record->fullName;
+                page.ends.push_back(static_cast<std::uint32_t>(page.text.size()));
+                if (query_.whole) fresh_->keep(std::move(*record), now);
             },
             cookie_, first_);
+        if (query_.whole) source_->publishFresh(fresh_);
         first_ = false;
         limited_ = end == PageEnd::Limited;
         done_ = end != PageEnd::More;
@@ -1203,6 +1281,13 @@ private:
     mutable bool limited_ = false;
     mutable std::vector<Page> pages_;
     mutable std::size_t count_ = 0;
+    // The latest hits' entries, for a search read in full: two pages' worth,
+    // so that a caller working through the hits it has finds them all.
+    const std::shared_ptr<FreshEntries> fresh_ = [] {
+        auto fresh = std::make_shared<FreshEntries>();
+        fresh->bound = 2 * kHitPageSize;
+        return fresh;
+    }();
 };
 
 SearchHits LdapSource::search(const SourceEntry& context, const SourceQuery& query) {

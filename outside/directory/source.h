@@ -86,15 +86,19 @@ public:
     virtual bool limited() const { return false; }
 };
 
-// Hit names that were read whole, as a server sends them.
+// Hit names that were read whole, as a server sends them; keep is what the
+// source read with them and keeps while the names are in use.
 class ListedHitNames final : public HitNames {
 public:
-    explicit ListedHitNames(std::vector<std::string> names) : names_(std::move(names)) {}
+    explicit ListedHitNames(std::vector<std::string> names,
+                            std::shared_ptr<const void> keep = nullptr)
+        : names_(std::move(names)), keep_(std::move(keep)) {}
     std::size_t size() const override { return names_.size(); }
     std::string at(std::size_t index) const override { return names_[index]; }
 
 private:
     std::vector<std::string> names_;
+    std::shared_ptr<const void> keep_;
 };
 
 struct SearchHits {

@@ -160,6 +160,49 @@ TEST_F(ServerRead, ALevelOfWorkstationsAloneComesWithItsValuesInOneRead) {
     }
 }
 
+TEST_F(ServerRead, TheHitsOfAWorkstationSearchOpenWithTheValuesItReadWhileTheyAreHeld) {
+    const auto file = onFile("directory.ldif");
+    testsupport::Slapd server({.ldif = {}, .sizeLimit = 0, .tls = false, .pageSize = 4});
+    auto ctrl = onServer(server);
+    const auto addressOf = [](const Ref<Object>& c, const std::string& name) {
+        return c->call("OpenEntry", {name})
+            .toObject()
+            ->call("GetFieldValue", {"RJ:Network Address", "", true})
+            .array();
+    };
+    const auto textsOf = [](const std::vector<Variant>& values) {
+        std::vector<std::string> out;
+        for (const Variant& v : values) out.push_back(v.toString());
+        return out;
+    };
+    Variant answer = search(ctrl, "*", "Workstation");
+    const std::vector<std::string> hits = readThrough(answer);
+    ASSERT_GT(hits.size(), 4u);
+    server.stop();
+    // A database build opens each hit next: no request of its own, and what
+    // it reads is what the file holds.
+    for (const std::string& name : hits)
+        EXPECT_EQ(textsOf(addressOf(ctrl, name)), textsOf(addressOf(file, name))) << name;
+    const auto raises600 = [&](const std::string& name) {
+        try {
+            addressOf(ctrl, name);
+        } catch (const AutomationError& e) {
+            return e.code() == 600;
+        }
+        return false;
+    };
+    // Hits no longer held answer nothing: an entry opened later is read anew.
+    answer = Variant();
+    EXPECT_TRUE(raises600(hits.back()));
+
+    // A search of every class reads only names: its hits are read anew.
+    server.start();
+    const Variant everything = search(ctrl, "WS0*", "");
+    ASSERT_GT(everything.arraySize(), 0u);
+    server.stop();
+    EXPECT_TRUE(raises600(everything.arrayItem(0).toString()));
+}
+
 TEST_F(ServerRead, AStarSearchIsReadPageByPageAndGivesTheFilesHits) {
     const auto expected =
         sorted(namesOf(search(onFile("directory.ldif"), "*", "User, Workstation")));
