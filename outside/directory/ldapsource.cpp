@@ -37,8 +37,13 @@ namespace {
 
 using platform::text::foldCase;
 
-// Within Active Directory's default MaxPageSize.
-constexpr int kPageSize = 1000;
+// Entries a level's page asks for. A server pays for every page of a paged
+// search (slapd looks its candidates up again), so that 100,000 children
+// come twice as fast in pages of 5,000 as in pages of 1,000; larger ones
+// gain nothing more. Active Directory sends at most its MaxPageSize (1,000)
+// whatever is asked for, and a server that refuses a page this large is
+// asked again for smaller ones.
+constexpr int kPageSize = 5000;
 constexpr const char* kActiveDirectoryCapability = "1.2.840.113556.1.4.800";
 // The attributes that name entries in the directories we read; name lookups
 // and name searches filter on them. An entry named by another type is still
@@ -181,6 +186,46 @@ std::string allOf(const std::string& a, const std::string& b) {
     if (b.empty()) return a;
     return "(&" + a + b + ")";
 }
+
+// A search result read in one pass: its DN, then each attribute type with
+// its values, as they lie in the message (libldap's per-type lookup reads
+// the entry from its start for every type).
+class ResultReader {
+public:
+    ResultReader(LDAP* ld, LDAPMessage* e) : ld_(ld), e_(e) {
+        ok_ = ldap_get_dn_ber(ld, e, &ber_, &dn_) == LDAP_SUCCESS && dn_.bv_val;
+    }
+    ~ResultReader() {
+        if (ber_) ber_free(ber_, 0);
+    }
+    ResultReader(const ResultReader&) = delete;
+    ResultReader& operator=(const ResultReader&) = delete;
+
+    bool ok() const { return ok_; }
+    std::string_view dn() const { return {dn_.bv_val, dn_.bv_len}; }
+    // Calls onType(name, values) for each type; values ends with a null
+    // bv_val and lives until onType returns.
+    template <class OnType>
+    void attributes(OnType&& onType) {
+        if (!ok_) return;
+        berval type{0, nullptr};
+        berval* values = nullptr;
+        while (ldap_get_attribute_ber(ld_, e_, ber_, &type, &values) == LDAP_SUCCESS &&
+               type.bv_val) {
+            onType(std::string_view(type.bv_val, type.bv_len), values);
+            if (values) ber_memfree(values);
+            values = nullptr;
+        }
+        if (values) ber_memfree(values);
+    }
+
+private:
+    LDAP* ld_;
+    LDAPMessage* e_;
+    BerElement* ber_ = nullptr;
+    berval dn_{0, nullptr};
+    bool ok_ = false;
+};
 
 struct Tree {
     std::string name;
@@ -561,7 +606,8 @@ public:
         });
     }
 
-    Level level(const std::string& dn, std::span<const ClassId> filter) {
+    Level level(const std::string& dn, const std::string& fullName,
+                std::span<const ClassId> filter) {
         // A level of users or workstations alone is read for their values (a
         // workstation database built container by container, a list of a
         // unit's workstations): in full, in the one search, rather than with
@@ -575,7 +621,7 @@ public:
             const auto found =
                 read(ld, dn, LDAP_SCOPE_ONELEVEL, allOf({}, classFilter(*schema_, filter)),
                      whole ? kEntryAttributes : kNodeAttributes, [&](LDAP* l, LDAPMessage* e) {
-                         auto record = recordOf(l, e);
+                         auto record = childRecordOf(l, e, dn, fullName, whole);
                          if (!record) return;
                          record->partial = !whole;
                          if (!filter.empty() &&
@@ -1029,13 +1075,55 @@ private:
     }
 
     // The entry of one search result, or nullopt when it lies in no tree of
-    // this source or cannot be named by a full name.
-    std::optional<EntryRecord> recordOf(LDAP* ld, LDAPMessage* e) const {
+    // this source or cannot be named by a full name. values: whether its
+    // values are kept (a tree node's few attribute types are not worth it:
+    // its values are read in full when asked for).
+    std::optional<EntryRecord> recordOf(LDAP* ld, LDAPMessage* e, bool values = true) const {
+        ResultReader reader(ld, e);
+        if (!reader.ok()) return std::nullopt;
         EntryRecord record;
-        char* dn = ldap_get_dn(ld, e);
-        if (!dn) return std::nullopt;
-        record.dn = dn;
-        ldap_memfree(dn);
+        record.dn = reader.dn();
+        const auto depth = nameFromDn(record);
+        if (!depth) return std::nullopt;
+        return withAttributes(reader, std::move(record), *depth, values);
+    }
+
+    // The same for an entry of the level below parent: its name is its DN's
+    // first value when the rest of the DN is the parent's, as a server gives
+    // it (a level's DNs need not be parsed whole); otherwise as above.
+    std::optional<EntryRecord> childRecordOf(LDAP* ld, LDAPMessage* e, const std::string& parentDn,
+                                             const std::string& parentFullName,
+                                             bool values) const {
+        ResultReader reader(ld, e);
+        if (!reader.ok()) return std::nullopt;
+        EntryRecord record;
+        record.dn = reader.dn();
+        LDAPRDN rdn = nullptr;
+        char* rest = nullptr;
+        std::optional<std::size_t> depth;
+        if (ldap_str2rdn(record.dn.c_str(), &rdn, &rest, LDAP_DN_FORMAT_LDAPV3) == LDAP_SUCCESS &&
+            rdn) {
+            const berval& value = rdn[0]->la_value;
+            const std::string_view name(value.bv_val, value.bv_len);
+            // rest points at the separator after the first RDN.
+            if (rest && *rest == ',' && parentDn == rest + 1 && !name.empty() &&
+                name.find('\\') == std::string_view::npos) {
+                record.name = name;
+                record.fullName = parentFullName + '\\';
+                record.fullName += name;
+                depth = 1;  // below the tree's root, whatever the parent's depth
+            }
+            ldap_rdnfree(rdn);
+        }
+        if (!depth) depth = nameFromDn(record);
+        if (!depth) return std::nullopt;
+        return withAttributes(reader, std::move(record), *depth, values);
+    }
+
+    // The full name and name of record.dn; answers the entry's depth below
+    // its tree's root, or nullopt when it lies in no tree of this source or
+    // cannot be named by a full name.
+    std::optional<std::size_t> nameFromDn(EntryRecord& record) const {
         const ParsedDn parsed = parseDn(record.dn);
         if (!parsed.ok) return std::nullopt;
         const Tree* tree = nullptr;
@@ -1054,29 +1142,31 @@ private:
         }
         record.fullName = joinFullName(names);
         record.name = std::string(names.back());
+        return depth;
+    }
 
+    // The class, hasSubordinates and (when values) the values of a named
+    // record from its search result.
+    std::optional<EntryRecord> withAttributes(ResultReader& reader, EntryRecord record,
+                                              std::size_t depth, bool values) const {
         std::vector<ClassId> classes;
-        BerElement* ber = nullptr;
-        for (char* a = ldap_first_attribute(ld, e, &ber); a; a = ldap_next_attribute(ld, e, ber)) {
-            berval** values = ldap_get_values_len(ld, e, a);
-            const std::string type = lowerAscii(a);
-            ldap_memfree(a);
+        reader.attributes([&](std::string_view name, const berval* list) {
+            const std::string type = lowerAscii(name);
             const auto attribute = schema_->attributeByLdapName(type);
-            for (berval** v = values; v && *v; ++v) {
-                std::string text((*v)->bv_val, (*v)->bv_len);
+            const bool isClass = attribute && *attribute == schema_->objectClassAttribute();
+            for (const berval* v = list; v && v->bv_val; ++v) {
+                const std::string_view text(v->bv_val, v->bv_len);
                 if (type == "hassubordinates") {
                     record.hasSubordinates = lowerAscii(text) == "true";
                     continue;
                 }
                 if (!attribute) continue;
-                if (*attribute == schema_->objectClassAttribute()) {
+                if (isClass) {
                     if (const auto cls = schema_->classByLdapName(text)) classes.push_back(*cls);
                 }
-                record.values.emplace_back(*attribute, std::move(text));
+                if (values) record.values.emplace_back(*attribute, std::string(text));
             }
-            ldap_value_free_len(values);
-        }
-        ber_free(ber, 0);
+        });
         if (depth == 0) {
             record.cls = schema_->topClass();
         } else if (!classes.empty()) {
@@ -1318,7 +1408,7 @@ std::vector<std::string> LdapEntry::ownedAddresses(AttributeId backing) const {
 }
 
 Level LdapEntry::children(std::span<const ClassId> filter) const {
-    return source_->level(record_.dn, filter);
+    return source_->level(record_.dn, record_.fullName, filter);
 }
 
 const LdapEntry::Values& LdapEntry::allValues() const {
