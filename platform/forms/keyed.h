@@ -23,10 +23,30 @@ enum ItemRole : int {
     TagRole,
 };
 
+// A text folded for comparisons without regard to case. Most keys are
+// ASCII (directory full names): those are folded here without Unicode's
+// tables, and one without capitals is shared, not copied.
+inline QString foldedText(const QString& text) {
+    bool capitals = false;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u >= 0x80) return text.toCaseFolded();
+        capitals = capitals || (u >= 'A' && u <= 'Z');
+    }
+    if (!capitals) return text;
+    QString out(text.size(), Qt::Uninitialized);
+    QChar* to = out.data();
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        *to++ = QChar(u >= 'A' && u <= 'Z' ? static_cast<char16_t>(u + ('a' - 'A')) : u);
+    }
+    return out;
+}
+
 template <typename Item>
 class KeyIndex {
 public:
-    static QString fold(const QString& key) { return key.toCaseFolded(); }
+    static QString fold(const QString& key) { return foldedText(key); }
 
     // A key folded once for several steps (many keys are added at a time).
     struct Folded {

@@ -26,7 +26,7 @@ QCollatorSortKey sortKeyOf(const QString& text) {
         c.setCaseSensitivity(Qt::CaseInsensitive);
         return c;
     }();
-    return collator.sortKey(text.toCaseFolded());
+    return collator.sortKey(foldedText(text));
 }
 
 // Every node of a KeyedTree: it carries its sort key, made once when it is

@@ -70,6 +70,28 @@ TEST(KeyedTree, KeysAreUniqueIgnoringCaseAndFailuresAddNothing) {
     EXPECT_EQ(KeyedTree::imageOf(acme), "Organization");
 }
 
+TEST(KeyedTree, KeysFoldAsUnicodeCaseFoldingDoesWhetherOrNotTheyAreAscii) {
+    QString ascii;
+    for (char16_t c = 0; c < 0x80; ++c) ascii.append(QChar(c));
+    for (const QString& text : {ascii, QString("KTR:\\\\Corp\\Acme\\WS042"), QString("lower"),
+                                QString(), QString::fromUtf8("M\xc3\x9cLLER \xc3\x84rzte"),
+                                QString::fromUtf8("Stra\xc3\x9f" "e"),
+                                QString::fromUtf8("\xce\xa3\xce\x8a\xce\xa3\xce\xa5\xce\xa6")})
+        EXPECT_EQ(foldedText(text), text.toCaseFolded()) << text.toStdString();
+
+    const ImageList images = ImageList::classImages();
+    KeyedTree tree;
+    tree.setImageList(&images);
+    tree.addNode("", "KTR:\\\\T", "T", "Top");
+    tree.addNode("KTR:\\\\T", QString::fromUtf8("KTR:\\\\T\\M\xc3\xbcller"), "M", "User");
+    EXPECT_EQ(errorOf([&] {
+                  tree.addNode("KTR:\\\\T", QString::fromUtf8("ktr:\\\\t\\M\xc3\x9cLLER"), "x",
+                               "User");
+              }),
+              errors::kKeyNotUnique);
+    EXPECT_NE(tree.node(QString::fromUtf8("KTR:\\\\T\\M\xc3\x9cller")), nullptr);
+}
+
 TEST(KeyedTree, RemovingASubtreeFreesAllItsKeys) {
     KeyedTree tree;
     tree.addNode("", "root", "root", "");
