@@ -27,13 +27,20 @@ inline std::string integrity(const std::filesystem::path& file) {
     if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
         result = std::string("cannot open: ") + sqlite3_errmsg(db);
     } else {
+        // A run that has just ended may still hold the file for a moment
+        // (a machine under load); the check waits for it as tvn would.
+        sqlite3_busy_timeout(db, 10000);
         sqlite3_stmt* stmt = nullptr;
         if (sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &stmt, nullptr) != SQLITE_OK) {
             result = std::string("cannot check: ") + sqlite3_errmsg(db);
         } else {
-            while (sqlite3_step(stmt) == SQLITE_ROW)
+            int rc = SQLITE_ROW;
+            while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
                 result += (result.empty() ? "" : "; ") +
                           std::string(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
+            if (rc != SQLITE_DONE)
+                result += (result.empty() ? "" : "; ") + std::string("check failed: ") +
+                          sqlite3_errmsg(db);
         }
         sqlite3_finalize(stmt);
     }
