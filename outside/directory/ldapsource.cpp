@@ -44,6 +44,7 @@ using platform::text::foldCase;
 // whatever is asked for, and a server that refuses a page this large is
 // asked again for smaller ones.
 constexpr int kPageSize = 5000;
+constexpr int kCommonPageLimit = 1000;
 constexpr const char* kActiveDirectoryCapability = "1.2.840.113556.1.4.800";
 // The attributes that name entries in the directories we read; name lookups
 // and name searches filter on them. An entry named by another type is still
@@ -1061,9 +1062,11 @@ private:
             if (code == LDAP_ADMINLIMIT_EXCEEDED && pagedRequest && first && entries == 0 &&
                 pageSize > 1) {
                 // A server that refuses pages larger than its own limit
-                // (slapd's size.pr) is asked again for smaller ones; the
-                // size that works is kept for the connection.
-                pageSize = std::max(1, pageSize / 4);
+                // (slapd's size.pr) is asked again for smaller ones, first
+                // for the most common limit; the size that works is kept
+                // for the connection.
+                pageSize = pageSize > kCommonPageLimit ? kCommonPageLimit
+                                                       : std::max(1, pageSize / 4);
                 continue;
             }
             // Asked for a sizeLimit of our own, the limit is ours.

@@ -160,6 +160,34 @@ TEST_F(ServerRead, ALevelOfWorkstationsAloneComesWithItsValuesInOneRead) {
     }
 }
 
+TEST_F(ServerRead, ALevelOfMoreThanOnePageComesWholeFromAServerThatCapsItsPages) {
+    // The demo's Sales with 2,500 workstations more: a level is asked for in
+    // pages larger than this server sends.
+    std::string ldif = testsupport::readFile(testsupport::sourceDir() / "demo" / "directory.ldif");
+    std::vector<std::string> added;
+    for (int i = 0; i < 2500; ++i) {
+        const std::string name = "BULK" + std::to_string(10000 + i);
+        ldif += "\ndn: cn=" + name +
+                ",ou=Sales,o=Acme,dc=CorpTree\nobjectClass: top\nobjectClass: ktrWorkstation\ncn: " +
+                name + "\n";
+        added.push_back(kSales + "\\" + name);
+    }
+    const auto file = testsupport::freshDir("bulk") / "bulk.ldif";
+    testsupport::writeFile(file, ldif);
+    testsupport::Slapd server({.ldif = file, .sizeLimit = 0, .tls = false, .pageSize = 1000});
+    auto ctrl = onServer(server);
+    ctrl->put("ContextPath", kSales);
+    ctrl->put("ClassFilter", "Organizational Unit, User, Workstation");
+    const auto below = ctrl->get("EntriesBelow").toObject();
+    std::vector<std::string> names;
+    for (int i = 0; i < below->get("Count").toInt32(); ++i)
+        names.push_back(below->call("Item", {i}).toObject()->get("EntryPath").toString());
+    EXPECT_EQ(ctrl->get("LimitedTo").toInt32(), 0);
+    for (const std::string& name : added)
+        EXPECT_EQ(std::count(names.begin(), names.end(), name), 1) << name;
+    EXPECT_GT(names.size(), added.size()) << "the level's own entries are there too";
+}
+
 TEST_F(ServerRead, TheHitsOfAWorkstationSearchOpenWithTheValuesItReadWhileTheyAreHeld) {
     const auto file = onFile("directory.ldif");
     testsupport::Slapd server({.ldif = {}, .sizeLimit = 0, .tls = false, .pageSize = 4});
