@@ -136,12 +136,20 @@ AttributeId DirectoryBuilder::attributeId(std::string_view type) {
 }
 
 ClassId DirectoryBuilder::classFor(std::span<const std::string_view> objectClasses) {
-    std::string key;
+    // The key is built in a buffer kept from entry to entry, and the entries
+    // of a file mostly list the same classes as the one before.
+    std::string& key = classKey_;
+    key.clear();
     for (std::string_view name : objectClasses) {
         key.append(name);
         key.push_back('\n');
     }
-    if (auto it = classCache_.find(key); it != classCache_.end()) return it->second;
+    if (lastClass_ && key == lastClassKey_) return *lastClass_;
+    if (auto it = classCache_.find(key); it != classCache_.end()) {
+        lastClassKey_ = key;
+        lastClass_ = it->second;
+        return it->second;
+    }
     std::vector<ClassId> listed;
     for (std::string_view name : objectClasses) {
         auto id = schema_.classByLdapName(name);
@@ -163,7 +171,9 @@ ClassId DirectoryBuilder::classFor(std::span<const std::string_view> objectClass
         listed.push_back(*id);
     }
     const ClassId best = schema_.entryClass(listed);
-    classCache_.emplace(std::move(key), best);
+    classCache_.emplace(key, best);
+    lastClassKey_ = key;
+    lastClass_ = best;
     return best;
 }
 
@@ -233,6 +243,13 @@ Directory::TextRef DirectoryBuilder::store(std::string_view text) {
     return {offset, static_cast<std::uint32_t>(text.size())};
 }
 
+Directory::TextRef DirectoryBuilder::storeTcp(std::string_view address) {
+    const auto offset = static_cast<std::uint32_t>(text_.size());
+    text_.append("TCP ");
+    text_.append(address);
+    return {offset, static_cast<std::uint32_t>(text_.size() - offset)};
+}
+
 void DirectoryBuilder::reserveScaled(double factor) {
     const auto scaled = [factor](std::size_t n) {
         return static_cast<std::size_t>(static_cast<double>(n) * factor) + 16;
@@ -247,6 +264,8 @@ void DirectoryBuilder::reserveScaled(double factor) {
     location_.reserve(entries);
     valueStart_.reserve(entries + 1);
     values_.reserve(scaled(values_.size()));
+    ownedDnText_.reserve(scaled(ownedDnText_.size()));
+    ownedDnRefs_.reserve(scaled(ownedDnRefs_.size()));
 }
 
 void DirectoryBuilder::addEntry(std::string_view dn, std::span<const Attribute> attributes,
@@ -384,12 +403,18 @@ void DirectoryBuilder::addEntry(std::string_view dn, std::span<const Attribute> 
     } else {
         chain_.resize(chainHit + 1);
     }
-    if (cls < ownerFields_.size() && !ownerFields_[cls].empty()) ownedDns_.emplace(dnText, id);
+    if (ownerAttribute_ && cls < ownerFields_.size() && !ownerFields_[cls].empty()) {
+        ownedDns_.insert(nameHash(0, dnText), static_cast<EntryId>(ownedDnRefs_.size()));
+        ownedDnRefs_.push_back({ownedDnText_.size(), static_cast<std::uint32_t>(dnText.size()), id});
+        ownedDnText_.append(dnText);
+    }
     chain_.emplace_back(dnText, id);
 }
 
 void DirectoryBuilder::addDerivedValues(EntryId id, ClassId cls,
                                         std::span<const Attribute> attributes) {
+    const std::vector<AttributeId>* search =
+        cls < searchTypes_.size() && !searchTypes_[cls].empty() ? &searchTypes_[cls] : nullptr;
     for (std::size_t a = 0; a < attributes.size(); ++a) {
         const AttributeId type = types_[a];
         if (schemaless_) {
@@ -397,17 +422,19 @@ void DirectoryBuilder::addDerivedValues(EntryId id, ClassId cls,
             auto& seen = seenTypes_[cls];
             if (std::find(seen.begin(), seen.end(), type) == seen.end()) seen.push_back(type);
         }
-        if (cls < searchTypes_.size() &&
-            std::find(searchTypes_[cls].begin(), searchTypes_[cls].end(), type) !=
-                searchTypes_[cls].end()) {
+        if (search && std::find(search->begin(), search->end(), type) != search->end()) {
             for (std::string_view value : attributes[a].values) {
-                const std::string folded = foldCase(value);
-                if (!folded.empty()) altNames_.emplace_back(store(folded), id);
+                scratch_.clear();
+                appendFolded(scratch_, value);
+                if (!scratch_.empty()) altNames_.emplace_back(store(scratch_), id);
             }
         }
-        if (ownerAttribute_ && type == *ownerAttribute_) {
-            for (std::string_view value : attributes[a].values) owners_.emplace_back(id, value);
-        }
+    }
+    // The owner values were stored with the entry's other values, in the
+    // order of its attributes; they are read there when the owners are known.
+    if (ownerAttribute_) {
+        for (std::size_t v = valueStart_.back(); v < values_.size(); ++v)
+            if (values_[v].attribute == *ownerAttribute_) owners_.emplace_back(id, values_[v].text);
     }
     // Addresses in the "TCP " form are kept as such, so that every reader
     // (and the snapshot-free cache) sees the same values.
@@ -416,7 +443,7 @@ void DirectoryBuilder::addDerivedValues(EntryId id, ClassId cls,
         for (std::size_t a = 0; a < attributes.size(); ++a) {
             if (types_[a] != backing) continue;
             for (std::string_view value : attributes[a].values)
-                values_.push_back({field, store("TCP " + std::string(value))});
+                values_.push_back({field, storeTcp(value)});
         }
     }
 }
@@ -425,10 +452,16 @@ void DirectoryBuilder::addDerivedValues(EntryId id, ClassId cls,
 // addresses of the workstations that name it.
 void DirectoryBuilder::resolveOwners() {
     if (owners_.empty()) return;
-    for (const auto& [workstation, ownerDn] : owners_) {
+    for (const auto& [workstation, ownerRef] : owners_) {
+        // Read before the store grows below.
+        const std::string_view ownerDn(text_.data() + ownerRef.offset, ownerRef.length);
         EntryId user = kNoEntry;
-        if (const auto known = ownedDns_.find(ownerDn); known != ownedDns_.end()) {
-            user = known->second;
+        const EntryId known = ownedDns_.find(nameHash(0, ownerDn), [&](EntryId k) {
+            const OwnedDn& owned = ownedDnRefs_[k];
+            return std::string_view(ownedDnText_).substr(owned.offset, owned.length) == ownerDn;
+        });
+        if (known != kNoEntry) {
+            user = ownedDnRefs_[known].entry;
         } else {
             try {
                 user = resolveParent(ownerDn);
@@ -442,9 +475,9 @@ void DirectoryBuilder::resolveOwners() {
             for (std::uint32_t v = valueStart_[workstation]; v < valueStart_[workstation + 1];
                  ++v) {
                 if (values_[v].attribute != backing) continue;
-                const std::string address(text_.data() + values_[v].text.offset,
-                                          values_[v].text.length);
-                extra_.push_back({user, {field, store("TCP " + address)}});
+                // A copy as well: the address lies in the store it is added to.
+                scratch_.assign(text_.data() + values_[v].text.offset, values_[v].text.length);
+                extra_.push_back({user, {field, storeTcp(scratch_)}});
             }
         }
     }
@@ -550,6 +583,47 @@ std::vector<EntryId> DirectoryBuilder::sortedByName(const Directory& dir) {
         out = (fromRight ? right++ : left++)->id;
     }
     return byName;
+}
+
+std::vector<std::pair<Directory::TextRef, EntryId>> DirectoryBuilder::sortedAltNames(
+    const TextStore& text, const std::vector<std::pair<Directory::TextRef, EntryId>>& names) {
+    // As the name index: the first twelve bytes of each text as numbers,
+    // beside its place in names, settle nearly every comparison.
+    struct AltKey {
+        std::uint64_t head;
+        std::uint32_t next;
+        std::uint32_t at;
+    };
+    const std::size_t n = names.size();
+    const auto textOf = [&](std::uint32_t at) {
+        return std::string_view(text.data() + names[at].first.offset, names[at].first.length);
+    };
+    std::vector<AltKey> keys(n);
+    for (std::size_t k = 0; k < n; ++k) {
+        const std::string_view f = textOf(static_cast<std::uint32_t>(k));
+        const auto byte = [&f](std::size_t b) -> std::uint64_t {
+            return b < f.size() ? static_cast<unsigned char>(f[b]) : 0u;
+        };
+        std::uint64_t head = 0;
+        for (std::size_t b = 0; b < 8; ++b) head = (head << 8) | byte(b);
+        std::uint64_t next = 0;
+        for (std::size_t b = 8; b < 12; ++b) next = (next << 8) | byte(b);
+        keys[k] = {head, static_cast<std::uint32_t>(next), static_cast<std::uint32_t>(k)};
+    }
+    // By text, then entry; one entry's equal texts (two values that fold
+    // alike) by where they lie, so that the order is the same every time.
+    std::sort(keys.begin(), keys.end(), [&](const AltKey& a, const AltKey& b) {
+        if (a.head != b.head) return a.head < b.head;
+        if (a.next != b.next) return a.next < b.next;
+        if (const int c = textOf(a.at).compare(textOf(b.at)); c != 0) return c < 0;
+        if (names[a.at].second != names[b.at].second)
+            return names[a.at].second < names[b.at].second;
+        return names[a.at].first.offset < names[b.at].first.offset;
+    });
+    std::vector<std::pair<Directory::TextRef, EntryId>> sorted;
+    sorted.reserve(n);
+    for (const AltKey& key : keys) sorted.push_back(names[key.at]);
+    return sorted;
 }
 
 std::shared_ptr<const Directory> DirectoryBuilder::finish() {
@@ -674,14 +748,7 @@ std::shared_ptr<const Directory> DirectoryBuilder::finish() {
     }
     if (!altNames_.empty()) {
         for (auto& [ref, id] : altNames_) id = newId[id];
-        const auto textOf = [&](const Directory::TextRef& r) {
-            return std::string_view(dir->text_.data() + r.offset, r.length);
-        };
-        std::sort(altNames_.begin(), altNames_.end(), [&](const auto& a, const auto& b) {
-            const int c = textOf(a.first).compare(textOf(b.first));
-            return c != 0 ? c < 0 : a.second < b.second;
-        });
-        dir->altNames_ = std::move(altNames_);
+        dir->altNames_ = sortedAltNames(dir->text_, altNames_);
     }
 
     dir->schema_ = std::move(schema_);
@@ -694,7 +761,8 @@ std::shared_ptr<const Directory> DirectoryBuilder::finish() {
     };
     release(parent_), release(name_), release(folded_), release(class_), release(rdnType_);
     release(location_), release(values_), release(roots_), release(rootByDn_);
-    release(ownedDns_), release(owners_), release(altNames_);
+    release(ownedDnRefs_), release(ownedDnText_), release(owners_), release(altNames_);
+    ownedDns_ = NameTable();
     release(rootAncestor_), release(chain_), release(typeCache_), release(classCache_),
         release(types_);
     release(order), release(newId), release(stack);

@@ -86,8 +86,13 @@ private:
     EntryId findChild(EntryId parent, std::string_view folded) const;
     std::string where(EntryId id) const;
     Directory::TextRef store(std::string_view text);
+    // "TCP " and the address, as one value.
+    Directory::TextRef storeTcp(std::string_view address);
     // Every entry of dir, in the order of folded names, then of the directory.
     static std::vector<EntryId> sortedByName(const Directory& dir);
+    // Alternative names in the order of their texts, then of their entries.
+    static std::vector<std::pair<Directory::TextRef, EntryId>> sortedAltNames(
+        const TextStore& text, const std::vector<std::pair<Directory::TextRef, EntryId>>& names);
 
     Schema schema_;
     std::string source_;
@@ -110,6 +115,10 @@ private:
     std::vector<std::pair<std::string, EntryId>> chain_;
     std::vector<std::pair<std::string, AttributeId>> typeCache_;
     std::unordered_map<std::string, ClassId> classCache_;
+    std::string classKey_;  // the key of the entry being added
+    std::string lastClassKey_;
+    std::optional<ClassId> lastClass_;
+    std::string scratch_;  // folded values and addresses on their way to the store
     std::vector<AttributeId> types_;  // of the entry being added
     std::vector<bool> leafClass_;     // per class: a user, workstation or alias class
 
@@ -135,10 +144,19 @@ private:
         Directory::StoredValue value;
     };
     std::vector<Extra> extra_;                             // values for entries added before
-    std::vector<std::pair<EntryId, std::string>> owners_;  // entry, DN its owner value names
+    // Entry, and its owner value (a DN) in the store.
+    std::vector<std::pair<EntryId, Directory::TextRef>> owners_;
     // The DNs, as written, of the entries an owner value may name: an owner
-    // is nearly always spelled as its entry's own "dn:" line.
-    std::unordered_map<std::string, EntryId> ownedDns_;
+    // is nearly always spelled as its entry's own "dn:" line. The texts lie
+    // one after the other in ownedDnText_; the table holds their numbers.
+    struct OwnedDn {
+        std::size_t offset;
+        std::uint32_t length;
+        EntryId entry;
+    };
+    std::string ownedDnText_;
+    std::vector<OwnedDn> ownedDnRefs_;
+    NameTable ownedDns_;
     std::optional<AttributeId> ownerAttribute_;
     std::vector<std::pair<Directory::TextRef, EntryId>> altNames_;
 };
