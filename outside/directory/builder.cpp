@@ -4,6 +4,7 @@
 #include <ldap.h>
 
 #include <algorithm>
+#include <cstring>
 #include <future>
 #include <limits>
 #include <numeric>
@@ -587,37 +588,47 @@ std::vector<EntryId> DirectoryBuilder::sortedByName(const Directory& dir) {
 
 std::vector<std::pair<Directory::TextRef, EntryId>> DirectoryBuilder::sortedAltNames(
     const TextStore& text, const std::vector<std::pair<Directory::TextRef, EntryId>>& names) {
-    // As the name index: the first twelve bytes of each text as numbers,
-    // beside its place in names, settle nearly every comparison.
+    // As the name index: the first twelve bytes of each text as numbers, its
+    // length and its entry settle nearly every comparison without reading
+    // the text (alternative names are short, and many entries share one).
     struct AltKey {
         std::uint64_t head;
         std::uint32_t next;
-        std::uint32_t at;
+        std::uint32_t length;
+        EntryId entry;
+        std::uint32_t at;  // in names
     };
+    constexpr std::size_t kInKey = 12;
     const std::size_t n = names.size();
-    const auto textOf = [&](std::uint32_t at) {
-        return std::string_view(text.data() + names[at].first.offset, names[at].first.length);
+    const auto textOf = [&](const AltKey& key) {
+        const Directory::TextRef ref = names[key.at].first;
+        return std::string_view(text.data() + ref.offset, ref.length);
     };
     std::vector<AltKey> keys(n);
     for (std::size_t k = 0; k < n; ++k) {
-        const std::string_view f = textOf(static_cast<std::uint32_t>(k));
-        const auto byte = [&f](std::size_t b) -> std::uint64_t {
-            return b < f.size() ? static_cast<unsigned char>(f[b]) : 0u;
-        };
+        const Directory::TextRef ref = names[k].first;
+        const char* f = text.data() + ref.offset;
+        unsigned char bytes[kInKey] = {};
+        std::memcpy(bytes, f, std::min<std::size_t>(ref.length, kInKey));
         std::uint64_t head = 0;
-        for (std::size_t b = 0; b < 8; ++b) head = (head << 8) | byte(b);
-        std::uint64_t next = 0;
-        for (std::size_t b = 8; b < 12; ++b) next = (next << 8) | byte(b);
-        keys[k] = {head, static_cast<std::uint32_t>(next), static_cast<std::uint32_t>(k)};
+        for (std::size_t b = 0; b < 8; ++b) head = (head << 8) | bytes[b];
+        std::uint32_t next = 0;
+        for (std::size_t b = 8; b < kInKey; ++b) next = (next << 8) | bytes[b];
+        keys[k] = {head, next, ref.length, names[k].second, static_cast<std::uint32_t>(k)};
     }
     // By text, then entry; one entry's equal texts (two values that fold
     // alike) by where they lie, so that the order is the same every time.
     std::sort(keys.begin(), keys.end(), [&](const AltKey& a, const AltKey& b) {
         if (a.head != b.head) return a.head < b.head;
         if (a.next != b.next) return a.next < b.next;
-        if (const int c = textOf(a.at).compare(textOf(b.at)); c != 0) return c < 0;
-        if (names[a.at].second != names[b.at].second)
-            return names[a.at].second < names[b.at].second;
+        if (a.length > kInKey && b.length > kInKey) {
+            if (const int c = textOf(a).compare(textOf(b)); c != 0) return c < 0;
+        } else if (a.length != b.length) {
+            // The shorter one lies whole in the key, and the other begins
+            // with it.
+            return a.length < b.length;
+        }
+        if (a.entry != b.entry) return a.entry < b.entry;
         return names[a.at].first.offset < names[b.at].first.offset;
     });
     std::vector<std::pair<Directory::TextRef, EntryId>> sorted;
