@@ -483,22 +483,29 @@ void DirectoryBuilder::resolveOwners() {
         }
     }
     if (extra_.empty()) return;
-    std::stable_sort(extra_.begin(), extra_.end(),
-                     [](const Extra& a, const Extra& b) { return a.entry < b.entry; });
-    std::vector<Directory::StoredValue> values;
-    values.reserve(values_.size() + extra_.size());
-    std::vector<std::uint32_t> starts(valueStart_.size());
-    std::size_t next = 0;
-    for (EntryId id = 0; id < parent_.size(); ++id) {
-        starts[id] = static_cast<std::uint32_t>(values.size());
-        values.insert(values.end(), values_.begin() + valueStart_[id],
-                      values_.begin() + valueStart_[id + 1]);
-        for (; next < extra_.size() && extra_[next].entry == id; ++next)
-            values.push_back(extra_[next].value);
+    const auto byEntry = [](const Extra& a, const Extra& b) { return a.entry < b.entry; };
+    // Owners mostly come before their workstations, and then in order.
+    if (!std::is_sorted(extra_.begin(), extra_.end(), byEntry))
+        std::stable_sort(extra_.begin(), extra_.end(), byEntry);
+    // Each entry's extra values go after its own. The values move up in
+    // place, the last entry first, each by the number of extra values of the
+    // entries before it; those before the first entry that gets one stay.
+    std::size_t end = values_.size();  // of the entry's values as they lie now
+    values_.resize(values_.size() + extra_.size());
+    std::size_t after = extra_.size();  // the extra values of the entries up to id
+    valueStart_[parent_.size()] = static_cast<std::uint32_t>(values_.size());
+    for (EntryId id = static_cast<EntryId>(parent_.size()); after > 0 && id-- > 0;) {
+        std::size_t before = after;
+        while (before > 0 && extra_[before - 1].entry == id) --before;
+        const std::size_t start = valueStart_[id];
+        for (std::size_t e = before; e < after; ++e) values_[end + e] = extra_[e].value;
+        std::move_backward(values_.begin() + static_cast<std::ptrdiff_t>(start),
+                           values_.begin() + static_cast<std::ptrdiff_t>(end),
+                           values_.begin() + static_cast<std::ptrdiff_t>(end + before));
+        valueStart_[id] = static_cast<std::uint32_t>(start + before);
+        end = start;
+        after = before;
     }
-    starts[parent_.size()] = static_cast<std::uint32_t>(values.size());
-    values_ = std::move(values);
-    valueStart_ = std::move(starts);
     extra_.clear();
 }
 
