@@ -487,13 +487,33 @@ void DirectoryBuilder::resolveOwners() {
     // Owners mostly come before their workstations, and then in order.
     if (!std::is_sorted(extra_.begin(), extra_.end(), byEntry))
         std::stable_sort(extra_.begin(), extra_.end(), byEntry);
-    // Each entry's extra values go after its own. The values move up in
-    // place, the last entry first, each by the number of extra values of the
-    // entries before it; those before the first entry that gets one stay.
+    // Each entry's extra values go after its own.
+    const std::size_t total = values_.size() + extra_.size();
+    if (values_.capacity() < total) {
+        // Into a new table: growing this one would copy it first.
+        std::vector<Directory::StoredValue> values;
+        values.reserve(total);
+        std::size_t next = 0;
+        for (EntryId id = 0; id < parent_.size(); ++id) {
+            const std::uint32_t start = static_cast<std::uint32_t>(values.size());
+            values.insert(values.end(), values_.begin() + valueStart_[id],
+                          values_.begin() + valueStart_[id + 1]);
+            valueStart_[id] = start;
+            for (; next < extra_.size() && extra_[next].entry == id; ++next)
+                values.push_back(extra_[next].value);
+        }
+        valueStart_[parent_.size()] = static_cast<std::uint32_t>(values.size());
+        values_ = std::move(values);
+        extra_.clear();
+        return;
+    }
+    // In place: the values move up, the last entry first, each by the number
+    // of extra values of the entries before it; those before the first entry
+    // that gets one stay.
     std::size_t end = values_.size();  // of the entry's values as they lie now
-    values_.resize(values_.size() + extra_.size());
+    values_.resize(total);
     std::size_t after = extra_.size();  // the extra values of the entries up to id
-    valueStart_[parent_.size()] = static_cast<std::uint32_t>(values_.size());
+    valueStart_[parent_.size()] = static_cast<std::uint32_t>(total);
     for (EntryId id = static_cast<EntryId>(parent_.size()); after > 0 && id-- > 0;) {
         std::size_t before = after;
         while (before > 0 && extra_[before - 1].entry == id) --before;
