@@ -390,7 +390,7 @@ void DirectoryBuilder::addEntry(std::string_view dn, std::span<const Attribute> 
         for (std::string_view value : attributes[a].values)
             values_.push_back({types_[a], store(value)});
     }
-    if (schema_.mapped()) addDerivedValues(id, cls, attributes);
+    if (schema_.mapped()) addDerivedValues(id, cls, attributes, parent, parentDn);
     valueStart_.push_back(static_cast<std::uint32_t>(values_.size()));
     table_.insert(nameHash(parent, folded), id);
 
@@ -405,7 +405,6 @@ void DirectoryBuilder::addEntry(std::string_view dn, std::span<const Attribute> 
         chain_.resize(chainHit + 1);
     }
     if (ownerAttribute_ && cls < ownerFields_.size() && !ownerFields_[cls].empty()) {
-        ownedDns_.insert(nameHash(0, dnText), static_cast<EntryId>(ownedDnRefs_.size()));
         ownedDnRefs_.push_back({ownedDnText_.size(), static_cast<std::uint32_t>(dnText.size()), id});
         ownedDnText_.append(dnText);
     }
@@ -413,7 +412,8 @@ void DirectoryBuilder::addEntry(std::string_view dn, std::span<const Attribute> 
 }
 
 void DirectoryBuilder::addDerivedValues(EntryId id, ClassId cls,
-                                        std::span<const Attribute> attributes) {
+                                        std::span<const Attribute> attributes, EntryId parent,
+                                        std::string_view parentDn) {
     const std::vector<AttributeId>* search =
         cls < searchTypes_.size() && !searchTypes_[cls].empty() ? &searchTypes_[cls] : nullptr;
     for (std::size_t a = 0; a < attributes.size(); ++a) {
@@ -435,7 +435,12 @@ void DirectoryBuilder::addDerivedValues(EntryId id, ClassId cls,
     // order of its attributes; they are read there when the owners are known.
     if (ownerAttribute_) {
         for (std::size_t v = valueStart_.back(); v < values_.size(); ++v)
-            if (values_[v].attribute == *ownerAttribute_) owners_.emplace_back(id, values_[v].text);
+            if (values_[v].attribute == *ownerAttribute_) {
+                const Directory::TextRef dn = values_[v].text;
+                const EntryId user = ownerBeside(
+                    std::string_view(text_.data() + dn.offset, dn.length), parent, parentDn);
+                owners_.push_back({id, dn, user});
+            }
     }
     // Addresses in the "TCP " form are kept as such, so that every reader
     // (and the snapshot-free cache) sees the same values.
@@ -449,25 +454,71 @@ void DirectoryBuilder::addDerivedValues(EntryId id, ClassId cls,
     }
 }
 
+EntryId DirectoryBuilder::ownerBeside(std::string_view ownerDn, EntryId parent,
+                                      std::string_view parentDn) {
+    if (parent == kNoEntry || parentDn.empty() || ownerDn.size() <= parentDn.size() + 1 ||
+        !ownerDn.ends_with(parentDn) || ownerDn[ownerDn.size() - parentDn.size() - 1] != ',')
+        return kNoEntry;
+    // One plain RDN: a type by its name and a value of printable ASCII that
+    // needs no escapes, which a DN parser reads as written.
+    const std::string_view rdn = ownerDn.substr(0, ownerDn.size() - parentDn.size() - 1);
+    const std::size_t equals = rdn.find('=');
+    if (equals == std::string_view::npos || equals == 0 || equals + 1 == rdn.size())
+        return kNoEntry;
+    const std::string_view type = rdn.substr(0, equals);
+    const std::string_view value = rdn.substr(equals + 1);
+    const auto letter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+    if (!letter(type[0])) return kNoEntry;
+    for (char c : type)
+        if (!letter(c) && !(c >= '0' && c <= '9') && c != '-') return kNoEntry;
+    if (value.front() == ' ' || value.back() == ' ') return kNoEntry;
+    for (char c : value) {
+        if (c < 0x20 || c > 0x7E) return kNoEntry;
+        if (std::string_view("\\,+\";<>=#").find(c) != std::string_view::npos) return kNoEntry;
+    }
+    // Only a spelling seen before: a type first met here is registered when
+    // the owners are resolved, in the order it always was.
+    const auto known = std::find_if(typeCache_.begin(), typeCache_.end(),
+                                    [&](const auto& cached) { return cached.first == type; });
+    if (known == typeCache_.end()) return kNoEntry;
+    scratch_.clear();
+    appendFolded(scratch_, value);
+    const EntryId child = findChild(parent, scratch_);
+    return child != kNoEntry && rdnType_[child] == known->second ? child : kNoEntry;
+}
+
 // The `owner` form: a workstation names the users at it; each user gets the
 // addresses of the workstations that name it.
 void DirectoryBuilder::resolveOwners() {
     if (owners_.empty()) return;
-    for (const auto& [workstation, ownerRef] : owners_) {
-        // Read before the store grows below.
-        const std::string_view ownerDn(text_.data() + ownerRef.offset, ownerRef.length);
-        EntryId user = kNoEntry;
-        const EntryId known = ownedDns_.find(nameHash(0, ownerDn), [&](EntryId k) {
+    // The owners that were not found beside their workstations are looked
+    // up among the DNs as written, else read as DNs.
+    if (std::any_of(owners_.begin(), owners_.end(),
+                    [](const Owner& owner) { return owner.user == kNoEntry; })) {
+        ownedDns_.reserve(ownedDnRefs_.size());
+        for (std::size_t k = 0; k < ownedDnRefs_.size(); ++k) {
             const OwnedDn& owned = ownedDnRefs_[k];
-            return std::string_view(ownedDnText_).substr(owned.offset, owned.length) == ownerDn;
-        });
-        if (known != kNoEntry) {
-            user = ownedDnRefs_[known].entry;
-        } else {
-            try {
-                user = resolveParent(ownerDn);
-            } catch (const EntryError&) {
-                continue;  // names no entry of this source
+            ownedDns_.insert(nameHash(0, std::string_view(ownedDnText_).substr(owned.offset, owned.length)),
+                             static_cast<EntryId>(k));
+        }
+    }
+    for (const auto& [workstation, ownerRef, beside] : owners_) {
+        EntryId user = beside;
+        if (user == kNoEntry) {
+            // Read before the store grows below.
+            const std::string_view ownerDn(text_.data() + ownerRef.offset, ownerRef.length);
+            const EntryId known = ownedDns_.find(nameHash(0, ownerDn), [&](EntryId k) {
+                const OwnedDn& owned = ownedDnRefs_[k];
+                return std::string_view(ownedDnText_).substr(owned.offset, owned.length) == ownerDn;
+            });
+            if (known != kNoEntry) {
+                user = ownedDnRefs_[known].entry;
+            } else {
+                try {
+                    user = resolveParent(ownerDn);
+                } catch (const EntryError&) {
+                    continue;  // names no entry of this source
+                }
             }
         }
         if (user == kNoEntry) continue;

@@ -123,7 +123,13 @@ private:
     std::vector<bool> leafClass_;     // per class: a user, workstation or alias class
 
     // Mapped schemas: what the fields of the mapping add to the entries.
-    void addDerivedValues(EntryId id, ClassId cls, std::span<const Attribute> attributes);
+    void addDerivedValues(EntryId id, ClassId cls, std::span<const Attribute> attributes,
+                          EntryId parent, std::string_view parentDn);
+    // The entry an owner value names when it is a plain RDN below the parent
+    // of the entry being added (a user beside the workstation, as most are)
+    // and that entry is there already; kNoEntry when only a search of the
+    // DNs, or reading the value as a DN, can tell.
+    EntryId ownerBeside(std::string_view ownerDn, EntryId parent, std::string_view parentDn);
     void resolveOwners();
     bool schemaless_ = false;
     bool mayWait_ = false;  // an entry whose parent is not there yet may wait
@@ -144,11 +150,16 @@ private:
         Directory::StoredValue value;
     };
     std::vector<Extra> extra_;                             // values for entries added before
-    // Entry, and its owner value (a DN) in the store.
-    std::vector<std::pair<EntryId, Directory::TextRef>> owners_;
+    struct Owner {
+        EntryId entry;
+        Directory::TextRef dn;  // the owner value in the store
+        EntryId user;           // the entry it names, when known as it was added
+    };
+    std::vector<Owner> owners_;
     // The DNs, as written, of the entries an owner value may name: an owner
     // is nearly always spelled as its entry's own "dn:" line. The texts lie
-    // one after the other in ownedDnText_; the table holds their numbers.
+    // one after the other in ownedDnText_; the table, filled only when an
+    // owner was not found beside its workstation, holds their numbers.
     struct OwnedDn {
         std::size_t offset;
         std::uint32_t length;
