@@ -267,6 +267,8 @@ void DirectoryBuilder::reserveScaled(double factor) {
     values_.reserve(scaled(values_.size()));
     ownedDnText_.reserve(scaled(ownedDnText_.size()));
     ownedDnRefs_.reserve(scaled(ownedDnRefs_.size()));
+    owners_.reserve(scaled(owners_.size()));
+    altNames_.reserve(scaled(altNames_.size()));
 }
 
 void DirectoryBuilder::addEntry(std::string_view dn, std::span<const Attribute> attributes,
@@ -416,14 +418,22 @@ void DirectoryBuilder::addDerivedValues(EntryId id, ClassId cls,
                                         std::string_view parentDn) {
     const std::vector<AttributeId>* search =
         cls < searchTypes_.size() && !searchTypes_[cls].empty() ? &searchTypes_[cls] : nullptr;
-    for (std::size_t a = 0; a < attributes.size(); ++a) {
-        const AttributeId type = types_[a];
-        if (schemaless_) {
-            if (cls >= seenTypes_.size()) seenTypes_.resize(cls + 1);
-            auto& seen = seenTypes_[cls];
-            if (std::find(seen.begin(), seen.end(), type) == seen.end()) seen.push_back(type);
+    if (schemaless_) {
+        // The entries of a class mostly list the same types as the one before.
+        if (cls >= seenTypes_.size()) {
+            seenTypes_.resize(cls + 1);
+            lastTypes_.resize(cls + 1);
         }
-        if (search && std::find(search->begin(), search->end(), type) != search->end()) {
+        if (lastTypes_[cls] != types_) {
+            auto& seen = seenTypes_[cls];
+            for (const AttributeId type : types_)
+                if (std::find(seen.begin(), seen.end(), type) == seen.end()) seen.push_back(type);
+            lastTypes_[cls] = types_;
+        }
+    }
+    for (std::size_t a = 0; a < attributes.size() && search; ++a) {
+        const AttributeId type = types_[a];
+        if (std::find(search->begin(), search->end(), type) != search->end()) {
             for (std::string_view value : attributes[a].values) {
                 scratch_.clear();
                 appendFolded(scratch_, value);
@@ -474,7 +484,9 @@ EntryId DirectoryBuilder::ownerBeside(std::string_view ownerDn, EntryId parent,
     if (value.front() == ' ' || value.back() == ' ') return kNoEntry;
     for (char c : value) {
         if (c < 0x20 || c > 0x7E) return kNoEntry;
-        if (std::string_view("\\,+\";<>=#").find(c) != std::string_view::npos) return kNoEntry;
+        if (c == '\\' || c == ',' || c == '+' || c == '"' || c == ';' || c == '<' || c == '>' ||
+            c == '=' || c == '#')
+            return kNoEntry;
     }
     // Only a spelling seen before: a type first met here is registered when
     // the owners are resolved, in the order it always was.
@@ -616,6 +628,33 @@ struct NameKey {
     EntryId id;
 };
 
+// Hands the keys to emit in the order of less (a total order). Many keys
+// sort as two halves on two cores and are merged.
+template <class Key, class Less, class Emit>
+void sortKeys(std::vector<Key>& keys, const Less& less, Emit&& emit) {
+    const auto middle = keys.begin() + static_cast<std::ptrdiff_t>(keys.size() / 2);
+    std::future<void> half;
+    if (keys.size() >= (std::size_t{1} << 16)) {
+        try {
+            half = std::async(std::launch::async, [&] { std::sort(keys.begin(), middle, less); });
+        } catch (const std::system_error&) {  // no thread to be had
+        }
+    }
+    if (!half.valid()) {
+        std::sort(keys.begin(), keys.end(), less);
+        for (const Key& key : keys) emit(key);
+        return;
+    }
+    std::sort(middle, keys.end(), less);
+    half.get();
+    auto left = keys.begin();
+    auto right = middle;
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        const bool fromRight = left == middle || (right != keys.end() && less(*right, *left));
+        emit(*(fromRight ? right++ : left++));
+    }
+}
+
 }  // namespace
 
 std::vector<EntryId> DirectoryBuilder::sortedByName(const Directory& dir) {
@@ -638,29 +677,9 @@ std::vector<EntryId> DirectoryBuilder::sortedByName(const Directory& dir) {
         const int c = dir.folded(a.id).compare(dir.folded(b.id));
         return c != 0 ? c < 0 : a.id < b.id;
     };
-    // A large directory sorts its halves on two cores and merges them.
-    const auto middle = keys.begin() + static_cast<std::ptrdiff_t>(n / 2);
-    std::future<void> half;
-    if (n >= (std::size_t{1} << 16)) {
-        try {
-            half = std::async(std::launch::async, [&] { std::sort(keys.begin(), middle, less); });
-        } catch (const std::system_error&) {  // no thread to be had
-        }
-    }
-    std::vector<EntryId> byName(n);
-    if (!half.valid()) {
-        std::sort(keys.begin(), keys.end(), less);
-        for (std::size_t i = 0; i < n; ++i) byName[i] = keys[i].id;
-        return byName;
-    }
-    std::sort(middle, keys.end(), less);
-    half.get();
-    auto left = keys.begin();
-    auto right = middle;
-    for (EntryId& out : byName) {
-        const bool fromRight = left == middle || (right != keys.end() && less(*right, *left));
-        out = (fromRight ? right++ : left++)->id;
-    }
+    std::vector<EntryId> byName;
+    byName.reserve(n);
+    sortKeys(keys, less, [&](const NameKey& key) { byName.push_back(key.id); });
     return byName;
 }
 
@@ -696,7 +715,7 @@ std::vector<std::pair<Directory::TextRef, EntryId>> DirectoryBuilder::sortedAltN
     }
     // By text, then entry; one entry's equal texts (two values that fold
     // alike) by where they lie, so that the order is the same every time.
-    std::sort(keys.begin(), keys.end(), [&](const AltKey& a, const AltKey& b) {
+    const auto less = [&](const AltKey& a, const AltKey& b) {
         if (a.head != b.head) return a.head < b.head;
         if (a.next != b.next) return a.next < b.next;
         if (a.length > kInKey && b.length > kInKey) {
@@ -708,10 +727,10 @@ std::vector<std::pair<Directory::TextRef, EntryId>> DirectoryBuilder::sortedAltN
         }
         if (a.entry != b.entry) return a.entry < b.entry;
         return names[a.at].first.offset < names[b.at].first.offset;
-    });
+    };
     std::vector<std::pair<Directory::TextRef, EntryId>> sorted;
     sorted.reserve(n);
-    for (const AltKey& key : keys) sorted.push_back(names[key.at]);
+    sortKeys(keys, less, [&](const AltKey& key) { sorted.push_back(names[key.at]); });
     return sorted;
 }
 

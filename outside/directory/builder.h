@@ -145,6 +145,7 @@ private:
     // Per class: (field, backing type) of the fields in the tcp and owner forms.
     std::vector<std::vector<std::pair<AttributeId, AttributeId>>> tcpFields_, ownerFields_;
     std::vector<std::vector<AttributeId>> seenTypes_;  // per class, without a schema
+    std::vector<std::vector<AttributeId>> lastTypes_;  // per class: of its last entry
     struct Extra {
         EntryId entry;
         Directory::StoredValue value;
