@@ -125,8 +125,15 @@ DirectoryBuilder::DirectoryBuilder(Schema schema, std::string source, bool schem
 
 DirectoryBuilder::~DirectoryBuilder() = default;
 
-AttributeId DirectoryBuilder::attributeId(std::string_view type) {
+const AttributeId* DirectoryBuilder::cachedType(std::string_view type) const {
     // A file spells its few attribute types the same way again and again.
+    for (const auto& [spelling, id] : typeCache_) {
+        if (spelling == type) return &id;
+    }
+    return nullptr;
+}
+
+AttributeId DirectoryBuilder::attributeId(std::string_view type) {
     for (const auto& [spelling, id] : typeCache_) {
         if (spelling == type) return id;
     }
@@ -267,6 +274,12 @@ void DirectoryBuilder::reserveScaled(double factor) {
     values_.reserve(scaled(values_.size()));
     ownedDnText_.reserve(scaled(ownedDnText_.size()));
     ownedDnRefs_.reserve(scaled(ownedDnRefs_.size()));
+    // The owners' addresses join the values at the end: room for them too.
+    const auto later = static_cast<std::size_t>(std::count_if(
+        owners_.begin(), owners_.end(), [](const Owner& owner) { return owner.user == kNoEntry; }));
+    values_.reserve(scaled(values_.size() + besideExtras_.size() + later));
+    besideExtras_.reserve(scaled(besideExtras_.size()));
+    besideText_.reserve(scaled(besideText_.size()));
     owners_.reserve(scaled(owners_.size()));
     altNames_.reserve(scaled(altNames_.size()));
 }
@@ -441,26 +454,43 @@ void DirectoryBuilder::addDerivedValues(EntryId id, ClassId cls,
             }
         }
     }
-    // The owner values were stored with the entry's other values, in the
-    // order of its attributes; they are read there when the owners are known.
-    if (ownerAttribute_) {
-        for (std::size_t v = valueStart_.back(); v < values_.size(); ++v)
-            if (values_[v].attribute == *ownerAttribute_) {
-                const Directory::TextRef dn = values_[v].text;
-                const EntryId user = ownerBeside(
-                    std::string_view(text_.data() + dn.offset, dn.length), parent, parentDn);
-                owners_.push_back({id, dn, user});
-            }
-    }
     // Addresses in the "TCP " form are kept as such, so that every reader
     // (and the snapshot-free cache) sees the same values.
-    if (cls >= tcpFields_.size()) return;
-    for (const auto& [field, backing] : tcpFields_[cls]) {
-        for (std::size_t a = 0; a < attributes.size(); ++a) {
-            if (types_[a] != backing) continue;
-            for (std::string_view value : attributes[a].values)
-                values_.push_back({field, storeTcp(value)});
+    if (cls < tcpFields_.size()) {
+        for (const auto& [field, backing] : tcpFields_[cls]) {
+            for (std::size_t a = 0; a < attributes.size(); ++a) {
+                if (types_[a] != backing) continue;
+                for (std::string_view value : attributes[a].values)
+                    values_.push_back({field, storeTcp(value)});
+            }
         }
+    }
+    // The owner values were stored with the entry's other values, in the
+    // order of its attributes. For an owner found beside the entry, the
+    // values it gets are made now, while this entry's lie at hand; they join
+    // the store with those of the other owners, in the order of the owners.
+    if (!ownerAttribute_) return;
+    const std::size_t first = valueStart_.back();
+    for (std::size_t v = first; v < values_.size(); ++v) {
+        if (values_[v].attribute != *ownerAttribute_) continue;
+        const Directory::TextRef dn = values_[v].text;
+        Owner owner{id, dn,
+                    ownerBeside(std::string_view(text_.data() + dn.offset, dn.length), parent,
+                                parentDn),
+                    static_cast<std::uint32_t>(besideExtras_.size()), 0};
+        if (owner.user != kNoEntry && class_[owner.user] < ownerFields_.size()) {
+            for (const auto& [field, backing] : ownerFields_[class_[owner.user]]) {
+                for (std::size_t w = first; w < values_.size(); ++w) {
+                    if (values_[w].attribute != backing) continue;
+                    besideText_.append("TCP ");
+                    besideText_.append(text_.data() + values_[w].text.offset,
+                                       values_[w].text.length);
+                    besideExtras_.push_back({field, values_[w].text.length + 4});
+                }
+            }
+            owner.extraCount = static_cast<std::uint32_t>(besideExtras_.size() - owner.firstExtra);
+        }
+        owners_.push_back(owner);
     }
 }
 
@@ -469,8 +499,9 @@ EntryId DirectoryBuilder::ownerBeside(std::string_view ownerDn, EntryId parent,
     if (parent == kNoEntry || parentDn.empty() || ownerDn.size() <= parentDn.size() + 1 ||
         !ownerDn.ends_with(parentDn) || ownerDn[ownerDn.size() - parentDn.size() - 1] != ',')
         return kNoEntry;
-    // One plain RDN: a type by its name and a value of printable ASCII that
-    // needs no escapes, which a DN parser reads as written.
+    // One plain RDN: a type by its name and a value of UTF-8 that needs no
+    // escapes (printable ASCII but the special characters, and letters
+    // beyond ASCII), which a DN parser reads as written.
     const std::string_view rdn = ownerDn.substr(0, ownerDn.size() - parentDn.size() - 1);
     const std::size_t equals = rdn.find('=');
     if (equals == std::string_view::npos || equals == 0 || equals + 1 == rdn.size())
@@ -482,21 +513,26 @@ EntryId DirectoryBuilder::ownerBeside(std::string_view ownerDn, EntryId parent,
     for (char c : type)
         if (!letter(c) && !(c >= '0' && c <= '9') && c != '-') return kNoEntry;
     if (value.front() == ' ' || value.back() == ' ') return kNoEntry;
+    bool ascii = true;
     for (char c : value) {
-        if (c < 0x20 || c > 0x7E) return kNoEntry;
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            ascii = false;
+            continue;
+        }
+        if (c < 0x20 || c == 0x7F) return kNoEntry;
         if (c == '\\' || c == ',' || c == '+' || c == '"' || c == ';' || c == '<' || c == '>' ||
             c == '=' || c == '#')
             return kNoEntry;
     }
+    if (!ascii && !isUtf8(value)) return kNoEntry;
     // Only a spelling seen before: a type first met here is registered when
     // the owners are resolved, in the order it always was.
-    const auto known = std::find_if(typeCache_.begin(), typeCache_.end(),
-                                    [&](const auto& cached) { return cached.first == type; });
-    if (known == typeCache_.end()) return kNoEntry;
+    const AttributeId* known = cachedType(type);
+    if (!known) return kNoEntry;
     scratch_.clear();
     appendFolded(scratch_, value);
     const EntryId child = findChild(parent, scratch_);
-    return child != kNoEntry && rdnType_[child] == known->second ? child : kNoEntry;
+    return child != kNoEntry && rdnType_[child] == *known ? child : kNoEntry;
 }
 
 // The `owner` form: a workstation names the users at it; each user gets the
@@ -510,33 +546,45 @@ void DirectoryBuilder::resolveOwners() {
         ownedDns_.reserve(ownedDnRefs_.size());
         for (std::size_t k = 0; k < ownedDnRefs_.size(); ++k) {
             const OwnedDn& owned = ownedDnRefs_[k];
-            ownedDns_.insert(nameHash(0, std::string_view(ownedDnText_).substr(owned.offset, owned.length)),
-                             static_cast<EntryId>(k));
+            const std::string_view dn =
+                std::string_view(ownedDnText_).substr(owned.offset, owned.length);
+            ownedDns_.insert(nameHash(0, dn), static_cast<EntryId>(k));
         }
     }
-    for (const auto& [workstation, ownerRef, beside] : owners_) {
-        EntryId user = beside;
-        if (user == kNoEntry) {
-            // Read before the store grows below.
-            const std::string_view ownerDn(text_.data() + ownerRef.offset, ownerRef.length);
-            const EntryId known = ownedDns_.find(nameHash(0, ownerDn), [&](EntryId k) {
-                const OwnedDn& owned = ownedDnRefs_[k];
-                return std::string_view(ownedDnText_).substr(owned.offset, owned.length) == ownerDn;
-            });
-            if (known != kNoEntry) {
-                user = ownedDnRefs_[known].entry;
-            } else {
-                try {
-                    user = resolveParent(ownerDn);
-                } catch (const EntryError&) {
-                    continue;  // names no entry of this source
-                }
+    extra_.reserve(besideExtras_.size());
+    std::size_t besideAt = 0;  // in besideText_
+    for (const Owner& owner : owners_) {
+        if (owner.user != kNoEntry) {
+            // Found beside its workstation: its values were made then.
+            for (std::uint32_t k = owner.firstExtra; k < owner.firstExtra + owner.extraCount; ++k) {
+                const BesideExtra& made = besideExtras_[k];
+                const std::string_view address =
+                    std::string_view(besideText_).substr(besideAt, made.length);
+                extra_.push_back({owner.user, {made.field, store(address)}});
+                besideAt += made.length;
+            }
+            continue;
+        }
+        // Read before the store grows below.
+        const std::string_view ownerDn(text_.data() + owner.dn.offset, owner.dn.length);
+        EntryId user = kNoEntry;
+        const EntryId known = ownedDns_.find(nameHash(0, ownerDn), [&](EntryId k) {
+            const OwnedDn& owned = ownedDnRefs_[k];
+            return std::string_view(ownedDnText_).substr(owned.offset, owned.length) == ownerDn;
+        });
+        if (known != kNoEntry) {
+            user = ownedDnRefs_[known].entry;
+        } else {
+            try {
+                user = resolveParent(ownerDn);
+            } catch (const EntryError&) {
+                continue;  // names no entry of this source
             }
         }
         if (user == kNoEntry) continue;
         if (class_[user] >= ownerFields_.size()) continue;
         for (const auto& [field, backing] : ownerFields_[class_[user]]) {
-            for (std::uint32_t v = valueStart_[workstation]; v < valueStart_[workstation + 1];
+            for (std::uint32_t v = valueStart_[owner.entry]; v < valueStart_[owner.entry + 1];
                  ++v) {
                 if (values_[v].attribute != backing) continue;
                 // A copy as well: the address lies in the store it is added to.
@@ -870,6 +918,7 @@ std::shared_ptr<const Directory> DirectoryBuilder::finish() {
     release(parent_), release(name_), release(folded_), release(class_), release(rdnType_);
     release(location_), release(values_), release(roots_), release(rootByDn_);
     release(ownedDnRefs_), release(ownedDnText_), release(owners_), release(altNames_);
+    release(besideExtras_), release(besideText_);
     ownedDns_ = NameTable();
     release(rootAncestor_), release(chain_), release(typeCache_), release(classCache_),
         release(types_);

@@ -80,6 +80,8 @@ public:
 private:
     struct ParsedDn;
     AttributeId attributeId(std::string_view type);
+    // The type of a spelling met before, or nullptr.
+    const AttributeId* cachedType(std::string_view type) const;
     ClassId classFor(std::span<const std::string_view> objectClasses);
     ParsedDn parseDn(std::string_view dn);
     EntryId resolveParent(std::string_view parentDn);
@@ -155,8 +157,17 @@ private:
         EntryId entry;
         Directory::TextRef dn;  // the owner value in the store
         EntryId user;           // the entry it names, when known as it was added
+        // Then also the values it gives that entry, in besideExtras_.
+        std::uint32_t firstExtra;
+        std::uint32_t extraCount;
     };
     std::vector<Owner> owners_;
+    struct BesideExtra {
+        AttributeId field;
+        std::uint32_t length;  // of its text, the next in besideText_
+    };
+    std::vector<BesideExtra> besideExtras_;
+    std::string besideText_;
     // The DNs, as written, of the entries an owner value may name: an owner
     // is nearly always spelled as its entry's own "dn:" line. The texts lie
     // one after the other in ownedDnText_; the table, filled only when an
