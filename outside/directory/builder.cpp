@@ -496,6 +496,10 @@ void DirectoryBuilder::addDerivedValues(EntryId id, ClassId cls,
 
 EntryId DirectoryBuilder::ownerBeside(std::string_view ownerDn, EntryId parent,
                                       std::string_view parentDn) {
+    // The entry before, or one of its parents, as its "dn:" line spells it
+    // (a user listed just before the workstation at it).
+    for (std::size_t k = chain_.size(); k-- > 0;)
+        if (chain_[k].first == ownerDn) return chain_[k].second;
     if (parent == kNoEntry || parentDn.empty() || ownerDn.size() <= parentDn.size() + 1 ||
         !ownerDn.ends_with(parentDn) || ownerDn[ownerDn.size() - parentDn.size() - 1] != ',')
         return kNoEntry;

@@ -127,10 +127,11 @@ private:
     // Mapped schemas: what the fields of the mapping add to the entries.
     void addDerivedValues(EntryId id, ClassId cls, std::span<const Attribute> attributes,
                           EntryId parent, std::string_view parentDn);
-    // The entry an owner value names when it is a plain RDN below the parent
-    // of the entry being added (a user beside the workstation, as most are)
-    // and that entry is there already; kNoEntry when only a search of the
-    // DNs, or reading the value as a DN, can tell.
+    // The entry an owner value names when it is the entry added before (or
+    // one of its parents) as written, or a plain RDN below the parent of the
+    // entry being added (a user beside the workstation, as most are) that is
+    // there already; kNoEntry when only a search of the DNs, or reading the
+    // value as a DN, can tell.
     EntryId ownerBeside(std::string_view ownerDn, EntryId parent, std::string_view parentDn);
     void resolveOwners();
     bool schemaless_ = false;
