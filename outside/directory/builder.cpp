@@ -282,6 +282,7 @@ void DirectoryBuilder::reserveScaled(double factor) {
     besideText_.reserve(scaled(besideText_.size()));
     owners_.reserve(scaled(owners_.size()));
     altNames_.reserve(scaled(altNames_.size()));
+    altHeads_.reserve(scaled(altHeads_.size()));
 }
 
 void DirectoryBuilder::addEntry(std::string_view dn, std::span<const Attribute> attributes,
@@ -450,7 +451,9 @@ void DirectoryBuilder::addDerivedValues(EntryId id, ClassId cls,
             for (std::string_view value : attributes[a].values) {
                 scratch_.clear();
                 appendFolded(scratch_, value);
-                if (!scratch_.empty()) altNames_.emplace_back(store(scratch_), id);
+                if (scratch_.empty()) continue;
+                altNames_.emplace_back(store(scratch_), id);
+                altHeads_.push_back(altHead(scratch_));
             }
         }
     }
@@ -735,11 +738,22 @@ std::vector<EntryId> DirectoryBuilder::sortedByName(const Directory& dir) {
     return byName;
 }
 
+DirectoryBuilder::AltHead DirectoryBuilder::altHead(std::string_view folded) {
+    unsigned char bytes[kAltInHead] = {};
+    std::memcpy(bytes, folded.data(), std::min(folded.size(), kAltInHead));
+    AltHead out{0, 0};
+    for (std::size_t b = 0; b < 8; ++b) out.head = (out.head << 8) | bytes[b];
+    for (std::size_t b = 8; b < kAltInHead; ++b) out.next = (out.next << 8) | bytes[b];
+    return out;
+}
+
 std::vector<std::pair<Directory::TextRef, EntryId>> DirectoryBuilder::sortedAltNames(
-    const TextStore& text, const std::vector<std::pair<Directory::TextRef, EntryId>>& names) {
-    // As the name index: the first twelve bytes of each text as numbers, its
-    // length and its entry settle nearly every comparison without reading
-    // the text (alternative names are short, and many entries share one).
+    const TextStore& text, const std::vector<std::pair<Directory::TextRef, EntryId>>& names,
+    const std::vector<AltHead>& heads) {
+    // As the name index: the first twelve bytes of each text as numbers
+    // (taken as it was stored), its length and its entry settle nearly every
+    // comparison without reading the text (alternative names are short, and
+    // many entries share one).
     struct AltKey {
         std::uint64_t head;
         std::uint32_t next;
@@ -747,23 +761,17 @@ std::vector<std::pair<Directory::TextRef, EntryId>> DirectoryBuilder::sortedAltN
         EntryId entry;
         std::uint32_t at;  // in names
     };
-    constexpr std::size_t kInKey = 12;
+    constexpr std::size_t kInKey = kAltInHead;
     const std::size_t n = names.size();
     const auto textOf = [&](const AltKey& key) {
         const Directory::TextRef ref = names[key.at].first;
         return std::string_view(text.data() + ref.offset, ref.length);
     };
-    std::vector<AltKey> keys(n);
+    std::vector<AltKey> keys;
+    keys.reserve(n);
     for (std::size_t k = 0; k < n; ++k) {
-        const Directory::TextRef ref = names[k].first;
-        const char* f = text.data() + ref.offset;
-        unsigned char bytes[kInKey] = {};
-        std::memcpy(bytes, f, std::min<std::size_t>(ref.length, kInKey));
-        std::uint64_t head = 0;
-        for (std::size_t b = 0; b < 8; ++b) head = (head << 8) | bytes[b];
-        std::uint32_t next = 0;
-        for (std::size_t b = 8; b < kInKey; ++b) next = (next << 8) | bytes[b];
-        keys[k] = {head, next, ref.length, names[k].second, static_cast<std::uint32_t>(k)};
+        keys.push_back({heads[k].head, heads[k].next, names[k].first.length, names[k].second,
+                        static_cast<std::uint32_t>(k)});
     }
     // By text, then entry; one entry's equal texts (two values that fold
     // alike) by where they lie, so that the order is the same every time.
@@ -908,7 +916,7 @@ std::shared_ptr<const Directory> DirectoryBuilder::finish() {
     }
     if (!altNames_.empty()) {
         for (auto& [ref, id] : altNames_) id = newId[id];
-        dir->altNames_ = sortedAltNames(dir->text_, altNames_);
+        dir->altNames_ = sortedAltNames(dir->text_, altNames_, altHeads_);
     }
 
     dir->schema_ = std::move(schema_);
@@ -922,6 +930,7 @@ std::shared_ptr<const Directory> DirectoryBuilder::finish() {
     release(parent_), release(name_), release(folded_), release(class_), release(rdnType_);
     release(location_), release(values_), release(roots_), release(rootByDn_);
     release(ownedDnRefs_), release(ownedDnText_), release(owners_), release(altNames_);
+    release(altHeads_);
     release(besideExtras_), release(besideText_);
     ownedDns_ = NameTable();
     release(rootAncestor_), release(chain_), release(typeCache_), release(classCache_),

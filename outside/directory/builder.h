@@ -92,9 +92,18 @@ private:
     Directory::TextRef storeTcp(std::string_view address);
     // Every entry of dir, in the order of folded names, then of the directory.
     static std::vector<EntryId> sortedByName(const Directory& dir);
-    // Alternative names in the order of their texts, then of their entries.
+    // The first bytes of an alternative name, as numbers that sort as they do.
+    static constexpr std::size_t kAltInHead = 12;
+    struct AltHead {
+        std::uint64_t head;
+        std::uint32_t next;
+    };
+    static AltHead altHead(std::string_view folded);
+    // Alternative names in the order of their texts, then of their entries;
+    // heads holds those of names.
     static std::vector<std::pair<Directory::TextRef, EntryId>> sortedAltNames(
-        const TextStore& text, const std::vector<std::pair<Directory::TextRef, EntryId>>& names);
+        const TextStore& text, const std::vector<std::pair<Directory::TextRef, EntryId>>& names,
+        const std::vector<AltHead>& heads);
 
     Schema schema_;
     std::string source_;
@@ -183,6 +192,7 @@ private:
     NameTable ownedDns_;
     std::optional<AttributeId> ownerAttribute_;
     std::vector<std::pair<Directory::TextRef, EntryId>> altNames_;
+    std::vector<AltHead> altHeads_;  // of altNames_
 };
 
 }  // namespace outside::directory
