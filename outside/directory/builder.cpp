@@ -271,7 +271,6 @@ void DirectoryBuilder::reserveScaled(double factor) {
     rdnType_.reserve(entries);
     location_.reserve(entries);
     valueStart_.reserve(entries + 1);
-    values_.reserve(scaled(values_.size()));
     ownedDnText_.reserve(scaled(ownedDnText_.size()));
     ownedDnRefs_.reserve(scaled(ownedDnRefs_.size()));
     // The owners' addresses join the values at the end: room for them too.
