@@ -4,6 +4,7 @@
 #include <ldap.h>
 
 #include <algorithm>
+#include <cstring>
 #include <future>
 #include <limits>
 #include <numeric>
@@ -124,8 +125,15 @@ DirectoryBuilder::DirectoryBuilder(Schema schema, std::string source, bool schem
 
 DirectoryBuilder::~DirectoryBuilder() = default;
 
-AttributeId DirectoryBuilder::attributeId(std::string_view type) {
+const AttributeId* DirectoryBuilder::cachedType(std::string_view type) const {
     // A file spells its few attribute types the same way again and again.
+    for (const auto& [spelling, id] : typeCache_) {
+        if (spelling == type) return &id;
+    }
+    return nullptr;
+}
+
+AttributeId DirectoryBuilder::attributeId(std::string_view type) {
     for (const auto& [spelling, id] : typeCache_) {
         if (spelling == type) return id;
     }
@@ -136,12 +144,20 @@ AttributeId DirectoryBuilder::attributeId(std::string_view type) {
 }
 
 ClassId DirectoryBuilder::classFor(std::span<const std::string_view> objectClasses) {
-    std::string key;
+    // The key is built in a buffer kept from entry to entry, and the entries
+    // of a file mostly list the same classes as the one before.
+    std::string& key = classKey_;
+    key.clear();
     for (std::string_view name : objectClasses) {
         key.append(name);
         key.push_back('\n');
     }
-    if (auto it = classCache_.find(key); it != classCache_.end()) return it->second;
+    if (lastClass_ && key == lastClassKey_) return *lastClass_;
+    if (auto it = classCache_.find(key); it != classCache_.end()) {
+        lastClassKey_ = key;
+        lastClass_ = it->second;
+        return it->second;
+    }
     std::vector<ClassId> listed;
     for (std::string_view name : objectClasses) {
         auto id = schema_.classByLdapName(name);
@@ -163,7 +179,9 @@ ClassId DirectoryBuilder::classFor(std::span<const std::string_view> objectClass
         listed.push_back(*id);
     }
     const ClassId best = schema_.entryClass(listed);
-    classCache_.emplace(std::move(key), best);
+    classCache_.emplace(key, best);
+    lastClassKey_ = key;
+    lastClass_ = best;
     return best;
 }
 
@@ -233,6 +251,13 @@ Directory::TextRef DirectoryBuilder::store(std::string_view text) {
     return {offset, static_cast<std::uint32_t>(text.size())};
 }
 
+Directory::TextRef DirectoryBuilder::storeTcp(std::string_view address) {
+    const auto offset = static_cast<std::uint32_t>(text_.size());
+    text_.append("TCP ");
+    text_.append(address);
+    return {offset, static_cast<std::uint32_t>(text_.size() - offset)};
+}
+
 void DirectoryBuilder::reserveScaled(double factor) {
     const auto scaled = [factor](std::size_t n) {
         return static_cast<std::size_t>(static_cast<double>(n) * factor) + 16;
@@ -246,7 +271,17 @@ void DirectoryBuilder::reserveScaled(double factor) {
     rdnType_.reserve(entries);
     location_.reserve(entries);
     valueStart_.reserve(entries + 1);
-    values_.reserve(scaled(values_.size()));
+    ownedDnText_.reserve(scaled(ownedDnText_.size()));
+    ownedDnRefs_.reserve(scaled(ownedDnRefs_.size()));
+    // The owners' addresses join the values at the end: room for them too.
+    const auto later = static_cast<std::size_t>(std::count_if(
+        owners_.begin(), owners_.end(), [](const Owner& owner) { return owner.user == kNoEntry; }));
+    values_.reserve(scaled(values_.size() + besideExtras_.size() + later));
+    besideExtras_.reserve(scaled(besideExtras_.size()));
+    besideText_.reserve(scaled(besideText_.size()));
+    owners_.reserve(scaled(owners_.size()));
+    altNames_.reserve(scaled(altNames_.size()));
+    altHeads_.reserve(scaled(altHeads_.size()));
 }
 
 void DirectoryBuilder::addEntry(std::string_view dn, std::span<const Attribute> attributes,
@@ -370,7 +405,7 @@ void DirectoryBuilder::addEntry(std::string_view dn, std::span<const Attribute> 
         for (std::string_view value : attributes[a].values)
             values_.push_back({types_[a], store(value)});
     }
-    if (schema_.mapped()) addDerivedValues(id, cls, attributes);
+    if (schema_.mapped()) addDerivedValues(id, cls, attributes, parent, parentDn);
     valueStart_.push_back(static_cast<std::uint32_t>(values_.size()));
     table_.insert(nameHash(parent, folded), id);
 
@@ -384,51 +419,167 @@ void DirectoryBuilder::addEntry(std::string_view dn, std::span<const Attribute> 
     } else {
         chain_.resize(chainHit + 1);
     }
-    if (cls < ownerFields_.size() && !ownerFields_[cls].empty()) ownedDns_.emplace(dnText, id);
+    if (ownerAttribute_ && cls < ownerFields_.size() && !ownerFields_[cls].empty()) {
+        ownedDnRefs_.push_back({ownedDnText_.size(), static_cast<std::uint32_t>(dnText.size()), id});
+        ownedDnText_.append(dnText);
+    }
     chain_.emplace_back(dnText, id);
 }
 
 void DirectoryBuilder::addDerivedValues(EntryId id, ClassId cls,
-                                        std::span<const Attribute> attributes) {
-    for (std::size_t a = 0; a < attributes.size(); ++a) {
-        const AttributeId type = types_[a];
-        if (schemaless_) {
-            if (cls >= seenTypes_.size()) seenTypes_.resize(cls + 1);
+                                        std::span<const Attribute> attributes, EntryId parent,
+                                        std::string_view parentDn) {
+    const std::vector<AttributeId>* search =
+        cls < searchTypes_.size() && !searchTypes_[cls].empty() ? &searchTypes_[cls] : nullptr;
+    if (schemaless_) {
+        // The entries of a class mostly list the same types as the one before.
+        if (cls >= seenTypes_.size()) {
+            seenTypes_.resize(cls + 1);
+            lastTypes_.resize(cls + 1);
+        }
+        if (lastTypes_[cls] != types_) {
             auto& seen = seenTypes_[cls];
-            if (std::find(seen.begin(), seen.end(), type) == seen.end()) seen.push_back(type);
+            for (const AttributeId type : types_)
+                if (std::find(seen.begin(), seen.end(), type) == seen.end()) seen.push_back(type);
+            lastTypes_[cls] = types_;
         }
-        if (cls < searchTypes_.size() &&
-            std::find(searchTypes_[cls].begin(), searchTypes_[cls].end(), type) !=
-                searchTypes_[cls].end()) {
+    }
+    for (std::size_t a = 0; a < attributes.size() && search; ++a) {
+        const AttributeId type = types_[a];
+        if (std::find(search->begin(), search->end(), type) != search->end()) {
             for (std::string_view value : attributes[a].values) {
-                const std::string folded = foldCase(value);
-                if (!folded.empty()) altNames_.emplace_back(store(folded), id);
+                scratch_.clear();
+                appendFolded(scratch_, value);
+                if (scratch_.empty()) continue;
+                altNames_.emplace_back(store(scratch_), id);
+                altHeads_.push_back(altHead(scratch_));
             }
-        }
-        if (ownerAttribute_ && type == *ownerAttribute_) {
-            for (std::string_view value : attributes[a].values) owners_.emplace_back(id, value);
         }
     }
     // Addresses in the "TCP " form are kept as such, so that every reader
     // (and the snapshot-free cache) sees the same values.
-    if (cls >= tcpFields_.size()) return;
-    for (const auto& [field, backing] : tcpFields_[cls]) {
-        for (std::size_t a = 0; a < attributes.size(); ++a) {
-            if (types_[a] != backing) continue;
-            for (std::string_view value : attributes[a].values)
-                values_.push_back({field, store("TCP " + std::string(value))});
+    if (cls < tcpFields_.size()) {
+        for (const auto& [field, backing] : tcpFields_[cls]) {
+            for (std::size_t a = 0; a < attributes.size(); ++a) {
+                if (types_[a] != backing) continue;
+                for (std::string_view value : attributes[a].values)
+                    values_.push_back({field, storeTcp(value)});
+            }
         }
     }
+    // The owner values were stored with the entry's other values, in the
+    // order of its attributes. For an owner found beside the entry, the
+    // values it gets are made now, while this entry's lie at hand; they join
+    // the store with those of the other owners, in the order of the owners.
+    if (!ownerAttribute_) return;
+    const std::size_t first = valueStart_.back();
+    for (std::size_t v = first; v < values_.size(); ++v) {
+        if (values_[v].attribute != *ownerAttribute_) continue;
+        const Directory::TextRef dn = values_[v].text;
+        Owner owner{id, dn,
+                    ownerBeside(std::string_view(text_.data() + dn.offset, dn.length), parent,
+                                parentDn),
+                    static_cast<std::uint32_t>(besideExtras_.size()), 0};
+        if (owner.user != kNoEntry && class_[owner.user] < ownerFields_.size()) {
+            for (const auto& [field, backing] : ownerFields_[class_[owner.user]]) {
+                for (std::size_t w = first; w < values_.size(); ++w) {
+                    if (values_[w].attribute != backing) continue;
+                    besideText_.append("TCP ");
+                    besideText_.append(text_.data() + values_[w].text.offset,
+                                       values_[w].text.length);
+                    besideExtras_.push_back({field, values_[w].text.length + 4});
+                }
+            }
+            owner.extraCount = static_cast<std::uint32_t>(besideExtras_.size() - owner.firstExtra);
+        }
+        owners_.push_back(owner);
+    }
+}
+
+EntryId DirectoryBuilder::ownerBeside(std::string_view ownerDn, EntryId parent,
+                                      std::string_view parentDn) {
+    // The entry before, or one of its parents, as its "dn:" line spells it
+    // (a user listed just before the workstation at it).
+    for (std::size_t k = chain_.size(); k-- > 0;)
+        if (chain_[k].first == ownerDn) return chain_[k].second;
+    if (parent == kNoEntry || parentDn.empty() || ownerDn.size() <= parentDn.size() + 1 ||
+        !ownerDn.ends_with(parentDn) || ownerDn[ownerDn.size() - parentDn.size() - 1] != ',')
+        return kNoEntry;
+    // One plain RDN: a type by its name and a value of UTF-8 that needs no
+    // escapes (printable ASCII but the special characters, and letters
+    // beyond ASCII), which a DN parser reads as written.
+    const std::string_view rdn = ownerDn.substr(0, ownerDn.size() - parentDn.size() - 1);
+    const std::size_t equals = rdn.find('=');
+    if (equals == std::string_view::npos || equals == 0 || equals + 1 == rdn.size())
+        return kNoEntry;
+    const std::string_view type = rdn.substr(0, equals);
+    const std::string_view value = rdn.substr(equals + 1);
+    const auto letter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+    if (!letter(type[0])) return kNoEntry;
+    for (char c : type)
+        if (!letter(c) && !(c >= '0' && c <= '9') && c != '-') return kNoEntry;
+    if (value.front() == ' ' || value.back() == ' ') return kNoEntry;
+    bool ascii = true;
+    for (char c : value) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            ascii = false;
+            continue;
+        }
+        if (c < 0x20 || c == 0x7F) return kNoEntry;
+        if (c == '\\' || c == ',' || c == '+' || c == '"' || c == ';' || c == '<' || c == '>' ||
+            c == '=' || c == '#')
+            return kNoEntry;
+    }
+    if (!ascii && !isUtf8(value)) return kNoEntry;
+    // Only a spelling seen before: a type first met here is registered when
+    // the owners are resolved, in the order it always was.
+    const AttributeId* known = cachedType(type);
+    if (!known) return kNoEntry;
+    scratch_.clear();
+    appendFolded(scratch_, value);
+    const EntryId child = findChild(parent, scratch_);
+    return child != kNoEntry && rdnType_[child] == *known ? child : kNoEntry;
 }
 
 // The `owner` form: a workstation names the users at it; each user gets the
 // addresses of the workstations that name it.
 void DirectoryBuilder::resolveOwners() {
     if (owners_.empty()) return;
-    for (const auto& [workstation, ownerDn] : owners_) {
+    // The owners that were not found beside their workstations are looked
+    // up among the DNs as written, else read as DNs.
+    if (std::any_of(owners_.begin(), owners_.end(),
+                    [](const Owner& owner) { return owner.user == kNoEntry; })) {
+        ownedDns_.reserve(ownedDnRefs_.size());
+        for (std::size_t k = 0; k < ownedDnRefs_.size(); ++k) {
+            const OwnedDn& owned = ownedDnRefs_[k];
+            const std::string_view dn =
+                std::string_view(ownedDnText_).substr(owned.offset, owned.length);
+            ownedDns_.insert(nameHash(0, dn), static_cast<EntryId>(k));
+        }
+    }
+    extra_.reserve(besideExtras_.size());
+    std::size_t besideAt = 0;  // in besideText_
+    for (const Owner& owner : owners_) {
+        if (owner.user != kNoEntry) {
+            // Found beside its workstation: its values were made then.
+            for (std::uint32_t k = owner.firstExtra; k < owner.firstExtra + owner.extraCount; ++k) {
+                const BesideExtra& made = besideExtras_[k];
+                const std::string_view address =
+                    std::string_view(besideText_).substr(besideAt, made.length);
+                extra_.push_back({owner.user, {made.field, store(address)}});
+                besideAt += made.length;
+            }
+            continue;
+        }
+        // Read before the store grows below.
+        const std::string_view ownerDn(text_.data() + owner.dn.offset, owner.dn.length);
         EntryId user = kNoEntry;
-        if (const auto known = ownedDns_.find(ownerDn); known != ownedDns_.end()) {
-            user = known->second;
+        const EntryId known = ownedDns_.find(nameHash(0, ownerDn), [&](EntryId k) {
+            const OwnedDn& owned = ownedDnRefs_[k];
+            return std::string_view(ownedDnText_).substr(owned.offset, owned.length) == ownerDn;
+        });
+        if (known != kNoEntry) {
+            user = ownedDnRefs_[known].entry;
         } else {
             try {
                 user = resolveParent(ownerDn);
@@ -439,32 +590,59 @@ void DirectoryBuilder::resolveOwners() {
         if (user == kNoEntry) continue;
         if (class_[user] >= ownerFields_.size()) continue;
         for (const auto& [field, backing] : ownerFields_[class_[user]]) {
-            for (std::uint32_t v = valueStart_[workstation]; v < valueStart_[workstation + 1];
+            for (std::uint32_t v = valueStart_[owner.entry]; v < valueStart_[owner.entry + 1];
                  ++v) {
                 if (values_[v].attribute != backing) continue;
-                const std::string address(text_.data() + values_[v].text.offset,
-                                          values_[v].text.length);
-                extra_.push_back({user, {field, store("TCP " + address)}});
+                // A copy as well: the address lies in the store it is added to.
+                scratch_.assign(text_.data() + values_[v].text.offset, values_[v].text.length);
+                extra_.push_back({user, {field, storeTcp(scratch_)}});
             }
         }
     }
     if (extra_.empty()) return;
-    std::stable_sort(extra_.begin(), extra_.end(),
-                     [](const Extra& a, const Extra& b) { return a.entry < b.entry; });
-    std::vector<Directory::StoredValue> values;
-    values.reserve(values_.size() + extra_.size());
-    std::vector<std::uint32_t> starts(valueStart_.size());
-    std::size_t next = 0;
-    for (EntryId id = 0; id < parent_.size(); ++id) {
-        starts[id] = static_cast<std::uint32_t>(values.size());
-        values.insert(values.end(), values_.begin() + valueStart_[id],
-                      values_.begin() + valueStart_[id + 1]);
-        for (; next < extra_.size() && extra_[next].entry == id; ++next)
-            values.push_back(extra_[next].value);
+    const auto byEntry = [](const Extra& a, const Extra& b) { return a.entry < b.entry; };
+    // Owners mostly come before their workstations, and then in order.
+    if (!std::is_sorted(extra_.begin(), extra_.end(), byEntry))
+        std::stable_sort(extra_.begin(), extra_.end(), byEntry);
+    // Each entry's extra values go after its own.
+    const std::size_t total = values_.size() + extra_.size();
+    if (values_.capacity() < total) {
+        // Into a new table: growing this one would copy it first.
+        std::vector<Directory::StoredValue> values;
+        values.reserve(total);
+        std::size_t next = 0;
+        for (EntryId id = 0; id < parent_.size(); ++id) {
+            const std::uint32_t start = static_cast<std::uint32_t>(values.size());
+            values.insert(values.end(), values_.begin() + valueStart_[id],
+                          values_.begin() + valueStart_[id + 1]);
+            valueStart_[id] = start;
+            for (; next < extra_.size() && extra_[next].entry == id; ++next)
+                values.push_back(extra_[next].value);
+        }
+        valueStart_[parent_.size()] = static_cast<std::uint32_t>(values.size());
+        values_ = std::move(values);
+        extra_.clear();
+        return;
     }
-    starts[parent_.size()] = static_cast<std::uint32_t>(values.size());
-    values_ = std::move(values);
-    valueStart_ = std::move(starts);
+    // In place: the values move up, the last entry first, each by the number
+    // of extra values of the entries before it; those before the first entry
+    // that gets one stay.
+    std::size_t end = values_.size();  // of the entry's values as they lie now
+    values_.resize(total);
+    std::size_t after = extra_.size();  // the extra values of the entries up to id
+    valueStart_[parent_.size()] = static_cast<std::uint32_t>(total);
+    for (EntryId id = static_cast<EntryId>(parent_.size()); after > 0 && id-- > 0;) {
+        std::size_t before = after;
+        while (before > 0 && extra_[before - 1].entry == id) --before;
+        const std::size_t start = valueStart_[id];
+        for (std::size_t e = before; e < after; ++e) values_[end + e] = extra_[e].value;
+        std::move_backward(values_.begin() + static_cast<std::ptrdiff_t>(start),
+                           values_.begin() + static_cast<std::ptrdiff_t>(end),
+                           values_.begin() + static_cast<std::ptrdiff_t>(end + before));
+        valueStart_[id] = static_cast<std::uint32_t>(start + before);
+        end = start;
+        after = before;
+    }
     extra_.clear();
 }
 
@@ -504,6 +682,33 @@ struct NameKey {
     EntryId id;
 };
 
+// Hands the keys to emit in the order of less (a total order). Many keys
+// sort as two halves on two cores and are merged.
+template <class Key, class Less, class Emit>
+void sortKeys(std::vector<Key>& keys, const Less& less, Emit&& emit) {
+    const auto middle = keys.begin() + static_cast<std::ptrdiff_t>(keys.size() / 2);
+    std::future<void> half;
+    if (keys.size() >= (std::size_t{1} << 16)) {
+        try {
+            half = std::async(std::launch::async, [&] { std::sort(keys.begin(), middle, less); });
+        } catch (const std::system_error&) {  // no thread to be had
+        }
+    }
+    if (!half.valid()) {
+        std::sort(keys.begin(), keys.end(), less);
+        for (const Key& key : keys) emit(key);
+        return;
+    }
+    std::sort(middle, keys.end(), less);
+    half.get();
+    auto left = keys.begin();
+    auto right = middle;
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        const bool fromRight = left == middle || (right != keys.end() && less(*right, *left));
+        emit(*(fromRight ? right++ : left++));
+    }
+}
+
 }  // namespace
 
 std::vector<EntryId> DirectoryBuilder::sortedByName(const Directory& dir) {
@@ -526,30 +731,66 @@ std::vector<EntryId> DirectoryBuilder::sortedByName(const Directory& dir) {
         const int c = dir.folded(a.id).compare(dir.folded(b.id));
         return c != 0 ? c < 0 : a.id < b.id;
     };
-    // A large directory sorts its halves on two cores and merges them.
-    const auto middle = keys.begin() + static_cast<std::ptrdiff_t>(n / 2);
-    std::future<void> half;
-    if (n >= (std::size_t{1} << 16)) {
-        try {
-            half = std::async(std::launch::async, [&] { std::sort(keys.begin(), middle, less); });
-        } catch (const std::system_error&) {  // no thread to be had
-        }
-    }
-    std::vector<EntryId> byName(n);
-    if (!half.valid()) {
-        std::sort(keys.begin(), keys.end(), less);
-        for (std::size_t i = 0; i < n; ++i) byName[i] = keys[i].id;
-        return byName;
-    }
-    std::sort(middle, keys.end(), less);
-    half.get();
-    auto left = keys.begin();
-    auto right = middle;
-    for (EntryId& out : byName) {
-        const bool fromRight = left == middle || (right != keys.end() && less(*right, *left));
-        out = (fromRight ? right++ : left++)->id;
-    }
+    std::vector<EntryId> byName;
+    byName.reserve(n);
+    sortKeys(keys, less, [&](const NameKey& key) { byName.push_back(key.id); });
     return byName;
+}
+
+DirectoryBuilder::AltHead DirectoryBuilder::altHead(std::string_view folded) {
+    unsigned char bytes[kAltInHead] = {};
+    std::memcpy(bytes, folded.data(), std::min(folded.size(), kAltInHead));
+    AltHead out{0, 0};
+    for (std::size_t b = 0; b < 8; ++b) out.head = (out.head << 8) | bytes[b];
+    for (std::size_t b = 8; b < kAltInHead; ++b) out.next = (out.next << 8) | bytes[b];
+    return out;
+}
+
+std::vector<std::pair<Directory::TextRef, EntryId>> DirectoryBuilder::sortedAltNames(
+    const TextStore& text, const std::vector<std::pair<Directory::TextRef, EntryId>>& names,
+    const std::vector<AltHead>& heads) {
+    // As the name index: the first twelve bytes of each text as numbers
+    // (taken as it was stored), its length and its entry settle nearly every
+    // comparison without reading the text (alternative names are short, and
+    // many entries share one).
+    struct AltKey {
+        std::uint64_t head;
+        std::uint32_t next;
+        std::uint32_t length;
+        EntryId entry;
+        std::uint32_t at;  // in names
+    };
+    constexpr std::size_t kInKey = kAltInHead;
+    const std::size_t n = names.size();
+    const auto textOf = [&](const AltKey& key) {
+        const Directory::TextRef ref = names[key.at].first;
+        return std::string_view(text.data() + ref.offset, ref.length);
+    };
+    std::vector<AltKey> keys;
+    keys.reserve(n);
+    for (std::size_t k = 0; k < n; ++k) {
+        keys.push_back({heads[k].head, heads[k].next, names[k].first.length, names[k].second,
+                        static_cast<std::uint32_t>(k)});
+    }
+    // By text, then entry; one entry's equal texts (two values that fold
+    // alike) by where they lie, so that the order is the same every time.
+    const auto less = [&](const AltKey& a, const AltKey& b) {
+        if (a.head != b.head) return a.head < b.head;
+        if (a.next != b.next) return a.next < b.next;
+        if (a.length > kInKey && b.length > kInKey) {
+            if (const int c = textOf(a).compare(textOf(b)); c != 0) return c < 0;
+        } else if (a.length != b.length) {
+            // The shorter one lies whole in the key, and the other begins
+            // with it.
+            return a.length < b.length;
+        }
+        if (a.entry != b.entry) return a.entry < b.entry;
+        return names[a.at].first.offset < names[b.at].first.offset;
+    };
+    std::vector<std::pair<Directory::TextRef, EntryId>> sorted;
+    sorted.reserve(n);
+    sortKeys(keys, less, [&](const AltKey& key) { sorted.push_back(names[key.at]); });
+    return sorted;
 }
 
 std::shared_ptr<const Directory> DirectoryBuilder::finish() {
@@ -674,14 +915,7 @@ std::shared_ptr<const Directory> DirectoryBuilder::finish() {
     }
     if (!altNames_.empty()) {
         for (auto& [ref, id] : altNames_) id = newId[id];
-        const auto textOf = [&](const Directory::TextRef& r) {
-            return std::string_view(dir->text_.data() + r.offset, r.length);
-        };
-        std::sort(altNames_.begin(), altNames_.end(), [&](const auto& a, const auto& b) {
-            const int c = textOf(a.first).compare(textOf(b.first));
-            return c != 0 ? c < 0 : a.second < b.second;
-        });
-        dir->altNames_ = std::move(altNames_);
+        dir->altNames_ = sortedAltNames(dir->text_, altNames_, altHeads_);
     }
 
     dir->schema_ = std::move(schema_);
@@ -694,7 +928,10 @@ std::shared_ptr<const Directory> DirectoryBuilder::finish() {
     };
     release(parent_), release(name_), release(folded_), release(class_), release(rdnType_);
     release(location_), release(values_), release(roots_), release(rootByDn_);
-    release(ownedDns_), release(owners_), release(altNames_);
+    release(ownedDnRefs_), release(ownedDnText_), release(owners_), release(altNames_);
+    release(altHeads_);
+    release(besideExtras_), release(besideText_);
+    ownedDns_ = NameTable();
     release(rootAncestor_), release(chain_), release(typeCache_), release(classCache_),
         release(types_);
     release(order), release(newId), release(stack);

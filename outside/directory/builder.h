@@ -80,14 +80,30 @@ public:
 private:
     struct ParsedDn;
     AttributeId attributeId(std::string_view type);
+    // The type of a spelling met before, or nullptr.
+    const AttributeId* cachedType(std::string_view type) const;
     ClassId classFor(std::span<const std::string_view> objectClasses);
     ParsedDn parseDn(std::string_view dn);
     EntryId resolveParent(std::string_view parentDn);
     EntryId findChild(EntryId parent, std::string_view folded) const;
     std::string where(EntryId id) const;
     Directory::TextRef store(std::string_view text);
+    // "TCP " and the address, as one value.
+    Directory::TextRef storeTcp(std::string_view address);
     // Every entry of dir, in the order of folded names, then of the directory.
     static std::vector<EntryId> sortedByName(const Directory& dir);
+    // The first bytes of an alternative name, as numbers that sort as they do.
+    static constexpr std::size_t kAltInHead = 12;
+    struct AltHead {
+        std::uint64_t head;
+        std::uint32_t next;
+    };
+    static AltHead altHead(std::string_view folded);
+    // Alternative names in the order of their texts, then of their entries;
+    // heads holds those of names.
+    static std::vector<std::pair<Directory::TextRef, EntryId>> sortedAltNames(
+        const TextStore& text, const std::vector<std::pair<Directory::TextRef, EntryId>>& names,
+        const std::vector<AltHead>& heads);
 
     Schema schema_;
     std::string source_;
@@ -110,11 +126,22 @@ private:
     std::vector<std::pair<std::string, EntryId>> chain_;
     std::vector<std::pair<std::string, AttributeId>> typeCache_;
     std::unordered_map<std::string, ClassId> classCache_;
+    std::string classKey_;  // the key of the entry being added
+    std::string lastClassKey_;
+    std::optional<ClassId> lastClass_;
+    std::string scratch_;  // folded values and addresses on their way to the store
     std::vector<AttributeId> types_;  // of the entry being added
     std::vector<bool> leafClass_;     // per class: a user, workstation or alias class
 
     // Mapped schemas: what the fields of the mapping add to the entries.
-    void addDerivedValues(EntryId id, ClassId cls, std::span<const Attribute> attributes);
+    void addDerivedValues(EntryId id, ClassId cls, std::span<const Attribute> attributes,
+                          EntryId parent, std::string_view parentDn);
+    // The entry an owner value names when it is the entry added before (or
+    // one of its parents) as written, or a plain RDN below the parent of the
+    // entry being added (a user beside the workstation, as most are) that is
+    // there already; kNoEntry when only a search of the DNs, or reading the
+    // value as a DN, can tell.
+    EntryId ownerBeside(std::string_view ownerDn, EntryId parent, std::string_view parentDn);
     void resolveOwners();
     bool schemaless_ = false;
     bool mayWait_ = false;  // an entry whose parent is not there yet may wait
@@ -130,17 +157,42 @@ private:
     // Per class: (field, backing type) of the fields in the tcp and owner forms.
     std::vector<std::vector<std::pair<AttributeId, AttributeId>>> tcpFields_, ownerFields_;
     std::vector<std::vector<AttributeId>> seenTypes_;  // per class, without a schema
+    std::vector<std::vector<AttributeId>> lastTypes_;  // per class: of its last entry
     struct Extra {
         EntryId entry;
         Directory::StoredValue value;
     };
     std::vector<Extra> extra_;                             // values for entries added before
-    std::vector<std::pair<EntryId, std::string>> owners_;  // entry, DN its owner value names
+    struct Owner {
+        EntryId entry;
+        Directory::TextRef dn;  // the owner value in the store
+        EntryId user;           // the entry it names, when known as it was added
+        // Then also the values it gives that entry, in besideExtras_.
+        std::uint32_t firstExtra;
+        std::uint32_t extraCount;
+    };
+    std::vector<Owner> owners_;
+    struct BesideExtra {
+        AttributeId field;
+        std::uint32_t length;  // of its text, the next in besideText_
+    };
+    std::vector<BesideExtra> besideExtras_;
+    std::string besideText_;
     // The DNs, as written, of the entries an owner value may name: an owner
-    // is nearly always spelled as its entry's own "dn:" line.
-    std::unordered_map<std::string, EntryId> ownedDns_;
+    // is nearly always spelled as its entry's own "dn:" line. The texts lie
+    // one after the other in ownedDnText_; the table, filled only when an
+    // owner was not found beside its workstation, holds their numbers.
+    struct OwnedDn {
+        std::size_t offset;
+        std::uint32_t length;
+        EntryId entry;
+    };
+    std::string ownedDnText_;
+    std::vector<OwnedDn> ownedDnRefs_;
+    NameTable ownedDns_;
     std::optional<AttributeId> ownerAttribute_;
     std::vector<std::pair<Directory::TextRef, EntryId>> altNames_;
+    std::vector<AltHead> altHeads_;  // of altNames_
 };
 
 }  // namespace outside::directory

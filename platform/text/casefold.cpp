@@ -85,10 +85,17 @@ void encode(std::string& out, char32_t c) {
 void appendFolded(std::string& out, std::string_view text) {
     std::size_t i = 0;
     while (i < text.size()) {
-        const auto b = static_cast<unsigned char>(text[i]);
-        if (b < 0x80) {  // fast path
-            out.push_back(static_cast<char>((b >= 'A' && b <= 'Z') ? b + 0x20 : b));
-            ++i;
+        // A run of ASCII (most text is one) is folded in one go.
+        std::size_t end = i;
+        while (end < text.size() && static_cast<unsigned char>(text[end]) < 0x80) ++end;
+        if (end > i) {
+            const std::size_t at = out.size();
+            out.resize(at + (end - i));
+            char* into = out.data() + at;
+            for (; i < end; ++i, ++into) {
+                const auto b = static_cast<unsigned char>(text[i]);
+                *into = static_cast<char>((b >= 'A' && b <= 'Z') ? b + 0x20 : b);
+            }
             continue;
         }
         const std::size_t start = i;

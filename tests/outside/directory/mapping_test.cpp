@@ -160,6 +160,38 @@ TEST(StandardExport, AddressesComeFromTheWorkstationsAndTheirOwners) {
     EXPECT_THAT(strings(d->values(orla, "Login Name")), ElementsAre("BrennanO"));
 }
 
+TEST(StandardExport, AnOwnerIsFoundHoweverItIsWrittenAndWhereverItStands) {
+    // Owners beside the workstation and elsewhere, before and after it, in
+    // another case or spacing; one that names the entry by another type
+    // names nobody. Each user's addresses come in the order of the file.
+    const auto d = loaded(loadLdifText(
+        "dn: dc=C\nobjectClass: domain\n\n"
+        "dn: ou=Lab,dc=C\nobjectClass: organizationalUnit\n\n"
+        "dn: ou=Hall,dc=C\nobjectClass: organizationalUnit\n\n"
+        "dn: cn=Ann,ou=Lab,dc=C\nobjectClass: person\ncn: Ann\n\n"
+        "dn: cn=WS1,ou=Lab,dc=C\nobjectClass: ipHost\nipHostNumber: 10.0.0.1\n"
+        "owner: cn=Ann,ou=Lab,dc=C\nowner: cn=ANN,ou=Lab,dc=C\nowner: uid=Ann,ou=Lab,dc=C\n"
+        "owner: cn=Bob,ou=Lab,dc=C\nowner: cn=Cy,ou=Hall,dc=C\n\n"
+        "dn: cn=Bob,ou=Lab,dc=C\nobjectClass: person\ncn: Bob\n\n"
+        "dn: cn=Cy,ou=Hall,dc=C\nobjectClass: person\ncn: Cy\n\n"
+        "dn: cn=WS2,ou=Hall,dc=C\nobjectClass: ipHost\nipHostNumber: 10.0.0.2\n"
+        "owner: cn=ann, ou=lab, dc=c\nowner: cn=Cy,ou=Hall,dc=C\nowner: cn=Bob,ou=Lab,dc=C\n\n"
+        "dn: cn=WS3,ou=Lab,dc=C\nobjectClass: ipHost\nipHostNumber: 10.0.0.3\n"
+        "owner: cn=Bob,ou=Lab,dc=C\nowner: cn=Ann,ou=Lab,dc=C\n",
+        "owners"));
+    ASSERT_TRUE(d);
+    const auto addresses = [&](const char* fullName) {
+        const EntryId id = d->find(fullName);
+        return id == kNoEntry ? std::vector<std::string>{"(missing)"}
+                              : strings(d->values(id, "Network Address"));
+    };
+    EXPECT_THAT(addresses("KTR:\\\\C\\Lab\\Ann"),
+                ElementsAre("TCP 10.0.0.1", "TCP 10.0.0.1", "TCP 10.0.0.2", "TCP 10.0.0.3"));
+    EXPECT_THAT(addresses("KTR:\\\\C\\Lab\\Bob"),
+                ElementsAre("TCP 10.0.0.1", "TCP 10.0.0.2", "TCP 10.0.0.3"));
+    EXPECT_THAT(addresses("KTR:\\\\C\\Hall\\Cy"), ElementsAre("TCP 10.0.0.1", "TCP 10.0.0.2"));
+}
+
 TEST(StandardExport, LayoutsShowTheMappedFieldsFirstThenWhatTheEntriesUse) {
     const auto d = loaded(loadLdif(fixture("standard-export.ldif")));
     ASSERT_TRUE(d);
