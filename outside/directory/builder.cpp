@@ -245,13 +245,27 @@ std::string DirectoryBuilder::where(EntryId id) const {
     return location_[id] ? " (line " + std::to_string(location_[id]) + ")" : std::string();
 }
 
+void DirectoryBuilder::checkRoom(std::size_t more) const {
+    if (text_.size() + more > textLimit_)
+        throw EntryError("the directory holds more than " +
+                         (textLimit_ == kTextLimit ? std::string("4 GiB")
+                                                   : std::to_string(textLimit_) + " bytes") +
+                         " of text");
+}
+
+void DirectoryBuilder::limitText(std::size_t bytes) {
+    textLimit_ = std::min(bytes, kTextLimit);
+}
+
 Directory::TextRef DirectoryBuilder::store(std::string_view text) {
+    checkRoom(text.size());
     const auto offset = static_cast<std::uint32_t>(text_.size());
     text_.append(text);
     return {offset, static_cast<std::uint32_t>(text.size())};
 }
 
 Directory::TextRef DirectoryBuilder::storeTcp(std::string_view address) {
+    checkRoom(4 + address.size());
     const auto offset = static_cast<std::uint32_t>(text_.size());
     text_.append("TCP ");
     text_.append(address);
@@ -385,11 +399,14 @@ void DirectoryBuilder::addEntry(std::string_view dn, std::span<const Attribute> 
 
     std::size_t textNeeded = name.size() + folded.size();
     for (const Attribute& attribute : attributes) {
-        for (std::string_view value : attribute.values) textNeeded += value.size();
+        for (std::string_view value : attribute.values) {
+            textNeeded += value.size();
+            // What a mapping may derive from it: a "TCP " copy and a folded
+            // name (folding may lengthen a character), whether or not it does.
+            if (schema_.mapped()) textNeeded += 4 + 3 * value.size();
+        }
     }
-    if (text_.size() + textNeeded > std::numeric_limits<std::uint32_t>::max()) {
-        throw EntryError("the directory holds more than 4 GiB of text");
-    }
+    checkRoom(textNeeded);
 
     // From here on nothing throws but allocation.
     const auto id = static_cast<EntryId>(parent_.size());

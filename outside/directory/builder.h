@@ -17,6 +17,7 @@
 // not be empty or hold a backslash, which full names cannot carry.
 #pragma once
 
+#include <limits>
 #include <memory>
 #include <optional>
 #include <span>
@@ -74,8 +75,15 @@ public:
     void addWaiting();
 
     // Lays the entries out in directory order and hands them over; the
-    // builder is empty afterwards.
+    // builder is empty afterwards. Throws EntryError when what a mapping
+    // derives at the end (the owners' addresses) does not fit the text.
     std::shared_ptr<const Directory> finish();
+
+    // The text (names, values and what a mapping derives from them) the
+    // directory may hold: at most, and by default, what its 32-bit offsets
+    // reach. A store that would pass it fails with EntryError rather than
+    // wrap an offset round.
+    void limitText(std::size_t bytes);
 
 private:
     struct ParsedDn;
@@ -87,6 +95,8 @@ private:
     EntryId resolveParent(std::string_view parentDn);
     EntryId findChild(EntryId parent, std::string_view folded) const;
     std::string where(EntryId id) const;
+    // Throws EntryError when more bytes of text would pass the limit.
+    void checkRoom(std::size_t more) const;
     Directory::TextRef store(std::string_view text);
     // "TCP " and the address, as one value.
     Directory::TextRef storeTcp(std::string_view address);
@@ -108,6 +118,8 @@ private:
     Schema schema_;
     std::string source_;
     TextStore text_;
+    static constexpr std::size_t kTextLimit = std::numeric_limits<std::uint32_t>::max();
+    std::size_t textLimit_ = kTextLimit;
     std::vector<EntryId> parent_;
     std::vector<Directory::TextRef> name_;
     std::vector<Directory::TextRef> folded_;

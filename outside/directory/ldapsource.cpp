@@ -602,7 +602,11 @@ public:
                 }
             }
             whole.entries = builder.size();
-            whole.directory = builder.finish();
+            try {
+                whole.directory = builder.finish();
+            } catch (const EntryError& error) {
+                throw LoadError{LoadStatus::BadData, url_.server, 0, error.what()};
+            }
             return whole;
         });
     }

@@ -240,10 +240,10 @@ std::shared_ptr<const Directory> Reader::finish() {
     if (!builder_) bad(0, "no subschema entry (dn: cn=Subschema) and no entries");
     try {
         builder_->addWaiting();
+        return builder_->finish();
     } catch (const EntryError& error) {
         bad(0, error.what());
     }
-    return builder_->finish();
 }
 
 void Reader::record(std::string_view text, unsigned long first, bool firstRecord) {

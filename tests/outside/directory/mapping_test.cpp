@@ -8,6 +8,7 @@
 #include <chrono>
 
 #include "fixtures.h"
+#include "outside/directory/builder.h"
 #include "outside/directory/ldif.h"
 #include "outside/directory/mapping.h"
 #include "outside/directory/source.h"
@@ -190,6 +191,52 @@ TEST(StandardExport, AnOwnerIsFoundHoweverItIsWrittenAndWhereverItStands) {
     EXPECT_THAT(addresses("KTR:\\\\C\\Lab\\Bob"),
                 ElementsAre("TCP 10.0.0.1", "TCP 10.0.0.2", "TCP 10.0.0.3"));
     EXPECT_THAT(addresses("KTR:\\\\C\\Hall\\Cy"), ElementsAre("TCP 10.0.0.1", "TCP 10.0.0.2"));
+}
+
+TEST(StandardExport, OwnersWhoseAddressesWouldOverflowTheTextFailTheLoad) {
+    // Every owner value of a workstation gets the user all its addresses: a
+    // small file may ask for more text than the directory's offsets reach.
+    // Built with a small limit in place of those 4 GiB.
+    const auto build = [](std::size_t limit) {
+        DirectoryBuilder builder(Schema::parse({}, {}, builtinMapping("standard")), "owners");
+        builder.limitText(limit);
+        const auto add = [&](const std::string& dn, std::vector<std::string_view> classes,
+                             std::vector<std::pair<std::string, std::vector<std::string>>> more) {
+            std::vector<std::vector<std::string_view>> views;
+            std::vector<DirectoryBuilder::Attribute> attributes{{"objectClass", classes}};
+            views.reserve(more.size());
+            for (const auto& [type, values] : more) {
+                views.emplace_back(values.begin(), values.end());
+                attributes.push_back({type, views.back()});
+            }
+            builder.addEntry(dn, attributes);
+        };
+        add("dc=C", {"domain"}, {});
+        add("ou=People,dc=C", {"organizationalUnit"}, {});
+        add("ou=Lab,dc=C", {"organizationalUnit"}, {});
+        add("cn=Ann,ou=People,dc=C", {"person"}, {{"cn", {"Ann"}}});
+        std::vector<std::string> addresses, owners(50, "cn=Ann,ou=People,dc=C");
+        for (int i = 0; i < 50; ++i) addresses.push_back("10.0.1." + std::to_string(i));
+        add("cn=WS1,ou=Lab,dc=C", {"ipHost"}, {{"ipHostNumber", addresses}, {"owner", owners}});
+        const std::size_t entries = builder.size();
+        // An entry that would pass the limit itself is refused whole.
+        EXPECT_THROW(add("cn=Big,ou=Lab,dc=C", {"ipHost"},
+                         {{"description", {std::string(limit, 'x')}}}),
+                     EntryError);
+        EXPECT_EQ(builder.size(), entries);
+        return builder.finish();
+    };
+    const auto fits = build(1 << 20);
+    const EntryId ann = fits->find("KTR:\\\\C\\People\\Ann");
+    ASSERT_NE(ann, kNoEntry);
+    EXPECT_EQ(fits->values(ann, "Network Address").size(), 50u * 50u);
+
+    try {
+        build(20000);
+        ADD_FAILURE() << "2,500 addresses went into 20,000 bytes";
+    } catch (const EntryError& e) {
+        EXPECT_STREQ(e.what(), "the directory holds more than 20000 bytes of text");
+    }
 }
 
 TEST(StandardExport, LayoutsShowTheMappedFieldsFirstThenWhatTheEntriesUse) {
