@@ -39,12 +39,22 @@ protected:
 
 class ServerLossTest : public OnASlapd {
 protected:
+    // The state letter of a process (R, S, T, ...), from /proc.
+    static char stateOf(pid_t pid) {
+        const std::string stat = testsupport::readFile("/proc/" + std::to_string(pid) + "/stat");
+        const auto close = stat.rfind(')');
+        return close != std::string::npos && close + 2 < stat.size() ? stat[close + 2] : '?';
+    }
     // Suspends the server (it keeps its connections but answers nothing)
     // while `during` runs.
     void suspended(const std::function<void()>& during) {
         const pid_t pid =
             static_cast<pid_t>(std::stol(testsupport::readFile(server.dir() / "slapd.pid")));
         ASSERT_EQ(::kill(pid, SIGSTOP), 0);
+        // The stop is delivered in its own time: on a busy machine the
+        // server could still answer what is sent at once.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return stateOf(pid) == 'T'; }, 5000))
+            << "slapd did not stop";
         during();
         ASSERT_EQ(::kill(pid, SIGCONT), 0);
     }
