@@ -134,9 +134,7 @@ const AttributeId* DirectoryBuilder::cachedType(std::string_view type) const {
 }
 
 AttributeId DirectoryBuilder::attributeId(std::string_view type) {
-    for (const auto& [spelling, id] : typeCache_) {
-        if (spelling == type) return id;
-    }
+    if (const AttributeId* cached = cachedType(type)) return *cached;
     const auto known = schema_.attributeByLdapName(type);
     const AttributeId id = known ? *known : schema_.addUndeclaredAttribute(type);
     typeCache_.emplace_back(std::string(type), id);

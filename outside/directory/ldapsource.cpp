@@ -63,6 +63,9 @@ struct MessageFree {
 struct DnFree {
     void operator()(LDAPDN dn) const { ldap_dnfree(dn); }
 };
+struct RdnFree {
+    void operator()(LDAPRDN rdn) const { ldap_rdnfree(rdn); }
+};
 struct UrlFree {
     void operator()(LDAPURLDesc* url) const { ldap_free_urldesc(url); }
 };
@@ -614,11 +617,11 @@ public:
     Level level(const std::string& dn, const std::string& fullName,
                 std::span<const ClassId> filter) {
         // A level of users or workstations alone is read for their values (a
-        // workstation database built container by container, a list of a
-        // unit's workstations): in full, in the one search, rather than with
-        // a round trip per entry afterwards. A level with containers is what
-        // a tree shows, and only what a node needs is read.
+        // list of a unit's workstations): in full, in the one search, rather
+        // than with a round trip per entry afterwards. A level with
+        // containers is what a tree shows, and only what a node needs is read.
         const bool whole = readsWhole(filter);
+        const Parent parent{dn, fullName};
         std::lock_guard lock(mutex_);
         return withServer([&](LDAP* ld) {
             Level level;
@@ -626,7 +629,7 @@ public:
             const auto found =
                 read(ld, dn, LDAP_SCOPE_ONELEVEL, allOf({}, classFilter(*schema_, filter)),
                      whole ? kEntryAttributes : kNodeAttributes, [&](LDAP* l, LDAPMessage* e) {
-                         auto record = childRecordOf(l, e, dn, fullName, whole);
+                         auto record = recordOf(l, e, whole, &parent);
                          if (!record) return;
                          record->partial = !whole;
                          if (!filter.empty() &&
@@ -1081,50 +1084,50 @@ private:
         }
     }
 
+    // The entry a level is read below: its children are named from it.
+    struct Parent {
+        const std::string& dn;
+        const std::string& fullName;
+    };
+
     // The entry of one search result, or nullopt when it lies in no tree of
     // this source or cannot be named by a full name. values: whether its
     // values are kept (a tree node's few attribute types are not worth it:
-    // its values are read in full when asked for).
-    std::optional<EntryRecord> recordOf(LDAP* ld, LDAPMessage* e, bool values = true) const {
+    // its values are read in full when asked for). For an entry of the level
+    // below parent, a DN whose rest is the parent's, as a server gives it,
+    // need not be parsed whole.
+    std::optional<EntryRecord> recordOf(LDAP* ld, LDAPMessage* e, bool values = true,
+                                        const Parent* parent = nullptr) const {
         ResultReader reader(ld, e);
         if (!reader.ok()) return std::nullopt;
         EntryRecord record;
         record.dn = reader.dn();
-        const auto depth = nameFromDn(record);
+        std::optional<std::size_t> depth;
+        if (parent) depth = nameBelow(record, *parent);
+        if (!depth) depth = nameFromDn(record);
         if (!depth) return std::nullopt;
         return withAttributes(reader, std::move(record), *depth, values);
     }
 
-    // The same for an entry of the level below parent: its name is its DN's
-    // first value when the rest of the DN is the parent's, as a server gives
-    // it (a level's DNs need not be parsed whole); otherwise as above.
-    std::optional<EntryRecord> childRecordOf(LDAP* ld, LDAPMessage* e, const std::string& parentDn,
-                                             const std::string& parentFullName,
-                                             bool values) const {
-        ResultReader reader(ld, e);
-        if (!reader.ok()) return std::nullopt;
-        EntryRecord record;
-        record.dn = reader.dn();
+    // The name and full name of record.dn when it is the first value of its
+    // DN and the rest is the parent's DN; its depth below the tree's root
+    // (at least 1), else nullopt.
+    static std::optional<std::size_t> nameBelow(EntryRecord& record, const Parent& parent) {
         LDAPRDN rdn = nullptr;
         char* rest = nullptr;
-        std::optional<std::size_t> depth;
-        if (ldap_str2rdn(record.dn.c_str(), &rdn, &rest, LDAP_DN_FORMAT_LDAPV3) == LDAP_SUCCESS &&
-            rdn) {
-            const berval& value = rdn[0]->la_value;
-            const std::string_view name(value.bv_val, value.bv_len);
-            // rest points at the separator after the first RDN.
-            if (rest && *rest == ',' && parentDn == rest + 1 && !name.empty() &&
-                name.find('\\') == std::string_view::npos) {
-                record.name = name;
-                record.fullName = parentFullName + '\\';
-                record.fullName += name;
-                depth = 1;  // below the tree's root, whatever the parent's depth
-            }
-            ldap_rdnfree(rdn);
-        }
-        if (!depth) depth = nameFromDn(record);
-        if (!depth) return std::nullopt;
-        return withAttributes(reader, std::move(record), *depth, values);
+        if (ldap_str2rdn(record.dn.c_str(), &rdn, &rest, LDAP_DN_FORMAT_LDAPV3) != LDAP_SUCCESS ||
+            !rdn)
+            return std::nullopt;
+        std::unique_ptr<LDAPAVA*, RdnFree> hold(rdn);
+        const std::string_view name(rdn[0]->la_value.bv_val, rdn[0]->la_value.bv_len);
+        // rest points at the separator after the first RDN.
+        if (!rest || *rest != ',' || parent.dn != rest + 1 || name.empty() ||
+            name.find('\\') != std::string_view::npos)
+            return std::nullopt;
+        record.name = name;
+        record.fullName = parent.fullName + '\\';
+        record.fullName += name;
+        return 1;
     }
 
     // The full name and name of record.dn; answers the entry's depth below
