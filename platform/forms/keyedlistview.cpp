@@ -6,6 +6,8 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QStyle>
+#include <QStyleOptionViewItem>
 #include <algorithm>
 #include <limits>
 #include <vector>
@@ -165,18 +167,61 @@ private:
     mutable qsizetype indexed_ = 0;
 };
 
+// A table rather than a tree: a tree view lays out every row it holds before
+// it draws one (some 40 bytes and a model lookup a row, 400 MiB for ten
+// million), where a table's rows of one fixed height cost it nothing until
+// they are shown. It is dressed as a list: no grid, no row numbers, headers
+// to the left, the Tab key moving on to the next control.
 KeyedListView::KeyedListView(const QStringList& headers, QWidget* parent)
-    : QTreeView(parent), model_(new KeyedRowModel(headers, this)) {
+    : QTableView(parent), model_(new KeyedRowModel(headers, this)) {
     setModel(model_);
-    setRootIsDecorated(false);
-    setItemsExpandable(false);
-    setUniformRowHeights(true);
-    setAllColumnsShowFocus(true);
+    setShowGrid(false);
+    setWordWrap(false);
+    setCornerButtonEnabled(false);
+    setTabKeyNavigation(false);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
-    header()->setStretchLastSection(false);
-    connect(this, &QTreeView::doubleClicked, this, &KeyedListView::dblClick);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    verticalHeader()->hide();
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    horizontalHeader()->setStretchLastSection(false);
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    fitRowHeight();
+    connect(this, &QAbstractItemView::doubleClicked, this, &KeyedListView::dblClick);
+}
+
+// Every row is as tall as a row of text beside a small picture is drawn by
+// the style; set while the list is empty, so no row is resized afterwards
+// but on a change of font or style.
+void KeyedListView::fitRowHeight() {
+    QStyleOptionViewItem item;
+    item.initFrom(this);
+    item.features = QStyleOptionViewItem::HasDisplay | QStyleOptionViewItem::HasDecoration;
+    item.text = QStringLiteral("Xg");
+    item.decorationSize = iconSize().isValid()
+                              ? iconSize()
+                              : QSize(style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, this),
+                                      style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, this));
+    const QSize size = style()->sizeFromContents(QStyle::CT_ItemViewItem, &item, QSize(), this);
+    verticalHeader()->setMinimumSectionSize(1);
+    verticalHeader()->setDefaultSectionSize(std::max(size.height(), fontMetrics().height()));
+}
+
+void KeyedListView::changeEvent(QEvent* e) {
+    QTableView::changeEvent(e);
+    if (e->type() == QEvent::FontChange || e->type() == QEvent::StyleChange) fitRowHeight();
+}
+
+// Home and End go to the first and the last row, as in any list; a table
+// would go to the first and the last column of the row.
+QModelIndex KeyedListView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+    if (action == MoveHome || action == MoveEnd) {
+        if (count() == 0) return {};
+        return model_->index(action == MoveHome ? 0 : count() - 1, 0);
+    }
+    return QTableView::moveCursor(action, modifiers);
 }
 
 KeyedListView::~KeyedListView() = default;
@@ -270,13 +315,13 @@ void KeyedListView::mousePressEvent(QMouseEvent* e) {
     emit mouseDown(buttonCode(e->button()), shiftCode(e->modifiers()), toTwips(p.x()),
                    toTwips(p.y()));
     if (e->button() == Qt::RightButton) return;
-    QTreeView::mousePressEvent(e);
+    QTableView::mousePressEvent(e);
     if (e->button() == Qt::LeftButton)
         if (const int row = rowAtPoint(p); row >= 0) emit itemClick(row);
 }
 
 void KeyedListView::mouseReleaseEvent(QMouseEvent* e) {
-    QTreeView::mouseReleaseEvent(e);
+    QTableView::mouseReleaseEvent(e);
     if (e->button() == Qt::LeftButton && viewport()->rect().contains(e->position().toPoint()))
         emit click();
 }
@@ -287,7 +332,7 @@ void KeyedListView::mouseDoubleClickEvent(QMouseEvent* e) {
         mousePressEvent(e);
         return;
     }
-    QTreeView::mouseDoubleClickEvent(e);
+    QTableView::mouseDoubleClickEvent(e);
 }
 
 void KeyedListView::keyPressEvent(QKeyEvent* e) {
@@ -298,7 +343,7 @@ void KeyedListView::keyPressEvent(QKeyEvent* e) {
     }
     const QModelIndex before = currentIndex();
     const std::optional<int> typed = keyAsciiOf(*e);
-    QTreeView::keyPressEvent(e);
+    QTableView::keyPressEvent(e);
     if (typed) emit keyPress(*typed);
     const QModelIndex after = currentIndex();
     if (after.isValid() && after.row() != before.row()) emit itemClick(after.row());
@@ -310,11 +355,11 @@ void KeyedListView::contextMenuEvent(QContextMenuEvent* e) {
         e->accept();
         return;
     }
-    QTreeView::contextMenuEvent(e);
+    QTableView::contextMenuEvent(e);
 }
 
 void KeyedListView::focusInEvent(QFocusEvent* e) {
-    QTreeView::focusInEvent(e);
+    QTableView::focusInEvent(e);
     // A click selects what it hits itself; a list the keys come to would
     // otherwise have nothing for Enter or the arrows to act on.
     const Qt::FocusReason reason = e->reason();
@@ -328,7 +373,7 @@ void KeyedListView::focusInEvent(QFocusEvent* e) {
 
 bool KeyedListView::viewportEvent(QEvent* e) {
     if (showCutOffToolTip(*this, e)) return true;
-    return QTreeView::viewportEvent(e);
+    return QTableView::viewportEvent(e);
 }
 
 }  // namespace platform::forms

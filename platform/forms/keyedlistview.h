@@ -16,7 +16,7 @@
 
 #include <QString>
 #include <QStringList>
-#include <QTreeView>
+#include <QTableView>
 #include <memory>
 
 namespace platform::forms {
@@ -40,7 +40,7 @@ public:
     virtual void readMore() const {}
 };
 
-class KeyedListView : public QTreeView {
+class KeyedListView : public QTableView {
     Q_OBJECT
 public:
     explicit KeyedListView(const QStringList& headers, QWidget* parent = nullptr);
@@ -102,8 +102,11 @@ protected:
     void contextMenuEvent(QContextMenuEvent* e) override;
     void focusInEvent(QFocusEvent* e) override;
     bool viewportEvent(QEvent* e) override;
+    void changeEvent(QEvent* e) override;
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
 
 private:
+    void fitRowHeight();
     void checkColumn(int column) const;
 
     const ImageList* images_ = nullptr;
