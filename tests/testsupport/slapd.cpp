@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <sstream>
 #include <stdexcept>
 #include <vector>
@@ -142,6 +143,28 @@ std::string demoUser(SourceKind kind, const std::string& login, Slapd::Data data
     return found->second;
 }
 
+namespace {
+
+// The servers tests own that are still running: one kept in a static outlives
+// the private home its files are in, so they stop before the home goes.
+std::set<Slapd*>& ownedServers() {
+    static std::set<Slapd*> servers;
+    static const bool watched = [] {
+        beforeHomeGoes([] {
+            while (!servers.empty()) {
+                Slapd* server = *servers.begin();
+                servers.erase(servers.begin());
+                server->stop();
+            }
+        });
+        return true;
+    }();
+    (void)watched;
+    return servers;
+}
+
+}  // namespace
+
 Slapd::Slapd(const Options& options) : Slapd(freshDir("slapd") / "server", true) {
     const std::string schema = options.schema.empty() ? "ktr" : options.schema;
     const char* demo = schema == "standard" ? "directory-standard.ldif" : "directory.ldif";
@@ -156,13 +179,14 @@ Slapd::Slapd(const Options& options) : Slapd(freshDir("slapd") / "server", true)
                  {"LDAP_DEMO_LOGON", options.logon ? "1" : "0"},
                  {"LDAP_DEMO_CLIENTCERT", options.clientCertificates ? "1" : "0"}};
     start();
+    ownedServers().insert(this);
 }
 
 Slapd::Slapd(fs::path dir, bool owned, Settings settings)
     : dir_(std::move(dir)), owned_(owned), settings_(std::move(settings)) {}
 
 Slapd::~Slapd() {
-    if (owned_) {
+    if (owned_ && ownedServers().erase(this) > 0) {
         try {
             stop();
         } catch (const std::exception& e) {

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <iostream>
 #include <sstream>
 #include <stdexcept>
 #include <system_error>
@@ -15,6 +16,7 @@ namespace fs = std::filesystem;
 namespace {
 fs::path g_home;
 int g_counter = 0;
+std::vector<std::function<void()>> g_beforeHomeGoes;
 }  // namespace
 
 void setUpPrivateHome() {
@@ -39,8 +41,21 @@ void setUpPrivateHome() {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
 }
 
+void beforeHomeGoes(std::function<void()> call) {
+    g_beforeHomeGoes.push_back(std::move(call));
+}
+
 void tearDownPrivateHome() {
     if (g_home.empty()) return;
+    while (!g_beforeHomeGoes.empty()) {
+        const std::function<void()> call = std::move(g_beforeHomeGoes.back());
+        g_beforeHomeGoes.pop_back();
+        try {
+            call();
+        } catch (const std::exception& e) {
+            std::cerr << "test teardown: " << e.what() << "\n";
+        }
+    }
     std::error_code ignored;
     fs::remove_all(g_home, ignored);
     g_home.clear();
@@ -51,6 +66,7 @@ fs::path home() {
 }
 
 fs::path freshDir(const std::string& hint) {
+    if (g_home.empty()) throw std::runtime_error("no private test home for a fresh " + hint);
     fs::path dir = g_home / (hint + "-" + std::to_string(++g_counter));
     fs::create_directories(dir);
     return dir;

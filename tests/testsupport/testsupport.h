@@ -5,6 +5,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,12 +14,18 @@ namespace testsupport {
 // Creates the private home and points the environment at it. Called by the
 // test mains before anything else runs.
 void setUpPrivateHome();
-// Removes the private home again (at exit of the test process).
+// Removes the private home again (at exit of the test process), after the
+// calls given to beforeHomeGoes, the latest first.
 void tearDownPrivateHome();
+// Something to do while the private home still exists: stop a server that
+// keeps its files there, which an object still alive at exit (a static)
+// could no longer do from its destructor.
+void beforeHomeGoes(std::function<void()> call);
 
 // The private home of this process.
 std::filesystem::path home();
-// A fresh, empty directory below the private home.
+// A fresh, empty directory below the private home; throws when there is no
+// private home (before it is made, or after it is gone).
 std::filesystem::path freshDir(const std::string& hint = "dir");
 
 std::filesystem::path sourceDir();
