@@ -620,23 +620,37 @@ public:
         // list of a unit's workstations): in full, in the one search, rather
         // than with a round trip per entry afterwards. A level with
         // containers is what a tree shows, and only what a node needs is read.
+        //
+        // The classes of a tree's level are told apart here, not by the
+        // server: a filter of several classes costs slapd a look at each
+        // child's classes for each of them, a third more than the whole
+        // level (100,000 children: 0.88 s against 0.64 s). A server size
+        // limit counts every child then, so a level that comes back limited
+        // is asked for again with the classes in the filter, as it was
+        // before, and shows as many of them as the limit lets through.
         const bool whole = readsWhole(filter);
         const Parent parent{dn, fullName};
         std::lock_guard lock(mutex_);
         return withServer([&](LDAP* ld) {
             Level level;
             std::vector<EntryRecord> records;
-            const auto found =
-                read(ld, dn, LDAP_SCOPE_ONELEVEL, allOf({}, classFilter(*schema_, filter)),
-                     whole ? kEntryAttributes : kNodeAttributes, [&](LDAP* l, LDAPMessage* e) {
-                         auto record = recordOf(l, e, whole, &parent);
-                         if (!record) return;
-                         record->partial = !whole;
-                         if (!filter.empty() &&
-                             std::find(filter.begin(), filter.end(), record->cls) == filter.end())
-                             return;
-                         records.push_back(std::move(*record));
-                     });
+            const auto readLevel = [&](const std::string& search) {
+                records.clear();
+                return read(ld, dn, LDAP_SCOPE_ONELEVEL, search,
+                            whole ? kEntryAttributes : kNodeAttributes,
+                            [&](LDAP* l, LDAPMessage* e) {
+                                auto record = recordOf(l, e, whole, &parent);
+                                if (!record) return;
+                                record->partial = !whole;
+                                if (!filter.empty() && std::find(filter.begin(), filter.end(),
+                                                                 record->cls) == filter.end())
+                                    return;
+                                records.push_back(std::move(*record));
+                            });
+            };
+            const std::string byClass = allOf({}, classFilter(*schema_, filter));
+            auto found = readLevel(whole ? byClass : allOf({}, {}));
+            if (!whole && !filter.empty() && found.value_or(false)) found = readLevel(byClass);
             level.limited = found.value_or(false);
             const auto self = shared_from_this();
             for (EntryRecord& record : records)

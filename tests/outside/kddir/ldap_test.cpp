@@ -164,6 +164,27 @@ TEST_F(LdapControl, AServerLimitGivesThePartialListAndSaysSo) {
     EXPECT_EQ(below->get("Count").toInt32(), 12);
     EXPECT_EQ(ctrl->get("LimitedTo").toInt32(), 12);
 
+    // Sales holds 29 children: 2 units, 14 workstations, 13 users. Children
+    // of classes the filter leaves out cost no part of the limit, and a
+    // level the limit does cut holds only the classes asked for.
+    ctrl->put("ClassFilter", "Organizational Unit");
+    below = ctrl->get("EntriesBelow").toObject();
+    EXPECT_EQ(below->get("Count").toInt32(), 2);
+    EXPECT_EQ(ctrl->get("LimitedTo").toInt32(), 0);
+    ctrl->put("ClassFilter", "Organizational Unit, Workstation");
+    below = ctrl->get("EntriesBelow").toObject();
+    ASSERT_EQ(below->get("Count").toInt32(), 12);
+    EXPECT_EQ(ctrl->get("LimitedTo").toInt32(), 12);
+    for (int i = 0; i < 12; ++i) {
+        const std::string layout = below->call("Item", {i})
+                                       .toObject()
+                                       ->get("Layout")
+                                       .toObject()
+                                       ->get("Name")
+                                       .toString();
+        EXPECT_TRUE(layout == "Organizational Unit" || layout == "Workstation") << layout;
+    }
+
     std::vector<Variant> answers;
     advise(*ctrl, [&](DispId, const Args& args) { answers.push_back(args.at(0)); });
     Variant context(kCorp);
