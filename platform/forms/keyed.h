@@ -68,6 +68,8 @@ public:
     void remove(const QString& key) { items_.remove(fold(key)); }
     void remove(const Folded& key) { items_.remove(key.text); }
     void clear() { items_.clear(); }
+    qsizetype size() const { return items_.size(); }
+    void reserve(qsizetype size) { items_.reserve(size); }
 
 private:
     QHash<QString, Item> items_;
