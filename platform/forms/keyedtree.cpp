@@ -43,7 +43,7 @@ public:
           text_(text),
           key_(key),
           image_(image),
-          icon_(icon) {}
+          picture_(icon) {}
 
     bool before(const KeyedNode& other) const { return sortKey_.compare(other.sortKey_) < 0; }
     bool operator<(const QTreeWidgetItem& other) const override {
@@ -58,7 +58,7 @@ public:
                 case Qt::EditRole:
                     return text_;
                 case Qt::DecorationRole:
-                    return icon_;
+                    return picture_;
                 case KeyRole:
                     return key_;
                 case ImageRole:
@@ -79,7 +79,7 @@ public:
                 return;
             }
             if (role == Qt::DecorationRole) {
-                icon_ = value.value<QIcon>();
+                picture_ = value;  // an icon, or whatever else a caller draws with
                 emitDataChanged();
                 return;
             }
@@ -110,7 +110,7 @@ private:
     QString text_;
     QString key_;
     QString image_;
-    QIcon icon_;
+    QVariant picture_;
     QString tag_;
 };
 
