@@ -200,10 +200,8 @@ void KeyedListView::fitRowHeight() {
     item.initFrom(this);
     item.features = QStyleOptionViewItem::HasDisplay | QStyleOptionViewItem::HasDecoration;
     item.text = QStringLiteral("Xg");
-    item.decorationSize = iconSize().isValid()
-                              ? iconSize()
-                              : QSize(style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, this),
-                                      style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, this));
+    const int small = style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, this);
+    item.decorationSize = iconSize().isValid() ? iconSize() : QSize(small, small);
     const QSize size = style()->sizeFromContents(QStyle::CT_ItemViewItem, &item, QSize(), this);
     verticalHeader()->setMinimumSectionSize(1);
     verticalHeader()->setDefaultSectionSize(std::max(size.height(), fontMetrics().height()));

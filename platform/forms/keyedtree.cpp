@@ -53,27 +53,14 @@ public:
 
     QVariant data(int column, int role) const override {
         if (column == 0) {
-            switch (role) {
-                case Qt::DisplayRole:
-                case Qt::EditRole:
-                    return text_;
-                case Qt::DecorationRole:
-                    return picture_;
-                case KeyRole:
-                    return key_;
-                case ImageRole:
-                    return image_;
-                case TagRole:
-                    return tag_;
-                default:
-                    break;
-            }
+            if (const QString* field = textField(*this, role)) return *field;
+            if (role == Qt::DecorationRole) return picture_;
         }
         return QTreeWidgetItem::data(column, role);
     }
     void setData(int column, int role, const QVariant& value) override {
         if (column == 0) {
-            if (QString* field = textField(role)) {
+            if (QString* field = textField(*this, role)) {
                 *field = value.toString();
                 emitDataChanged();
                 return;
@@ -90,17 +77,19 @@ public:
     bool sorted = false;
 
 private:
-    QString* textField(int role) {
+    // The field that holds a text role of column 0, or null; const with node.
+    template <class Node>
+    static auto textField(Node& node, int role) -> decltype(&node.text_) {
         switch (role) {
             case Qt::DisplayRole:
             case Qt::EditRole:
-                return &text_;
+                return &node.text_;
             case KeyRole:
-                return &key_;
+                return &node.key_;
             case ImageRole:
-                return &image_;
+                return &node.image_;
             case TagRole:
-                return &tag_;
+                return &node.tag_;
             default:
                 return nullptr;
         }

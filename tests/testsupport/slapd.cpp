@@ -147,20 +147,22 @@ namespace {
 
 // The servers tests own that are still running: one kept in a static outlives
 // the private home its files are in, so they stop before the home goes.
-std::set<Slapd*>& ownedServers() {
-    static std::set<Slapd*> servers;
-    static const bool watched = [] {
-        beforeHomeGoes([] {
-            while (!servers.empty()) {
-                Slapd* server = *servers.begin();
-                servers.erase(servers.begin());
+struct OwnedServers {
+    OwnedServers() {
+        beforeHomeGoes([this] {
+            while (!running.empty()) {
+                Slapd* server = *running.begin();
+                running.erase(running.begin());
                 server->stop();
             }
         });
-        return true;
-    }();
-    (void)watched;
-    return servers;
+    }
+    std::set<Slapd*> running;
+};
+
+std::set<Slapd*>& ownedServers() {
+    static OwnedServers servers;
+    return servers.running;
 }
 
 }  // namespace
